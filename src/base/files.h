@@ -1,0 +1,27 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+
+// Small file helpers shared by every unit that reads or writes the program's
+// files.
+
+bool FileExists(const std::string& path);
+// Size in bytes, or -1 when the file does not exist.
+int64_t FileSize(const std::string& path);
+bool ReadWholeFile(const std::string& path, std::string& bytes);
+
+// Writes the bytes to a temporary file in the same folder and renames it over
+// `path`, so that a crash or a full disk never leaves a half-written file.
+// The new file keeps the mode of the file it replaces; a new file gets `mode`.
+bool WriteFileAtomic(const std::string& path, const std::string& bytes, mode_t mode = 0644);
+
+// Before a file that exists but could not be read is first overwritten, a
+// copy is kept as path + ".bad" (an older copy is not replaced).
+void KeepAside(const std::string& path);
+
+bool DeleteFile(const std::string& path);
+// Creates the folder and its parents; true when it exists afterwards.
+bool MakeDirectories(const std::string& path);

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+// A backtracking regular-expression engine over 8-bit text (GBK for Chinese:
+// one byte is one character). Every shop rule and server reply is read with it.
+
+enum RegexFlags : int {
+  RX_DOT_ALL = 0x01,        // "." also matches "\n"
+  RX_MULTI_LINE = 0x02,     // "^" and "$" match at line breaks
+  RX_GLOBAL = 0x04,         // "\G" is active
+  RX_IGNORE_CASE = 0x08,    // ASCII letters match without regard to case
+  RX_RIGHT_TO_LEFT = 0x10,  // matched from right to left
+  RX_EXTENDED = 0x20,       // white space ignored, "#" starts a comment
+};
+
+// The result of a search: {1, N, begin0, end0, ..., beginN, endN}, or empty
+// when nothing was found. A group that took no part has -1, -1.
+class CRegexMatch {
+ public:
+  CRegexMatch() = default;
+  explicit CRegexMatch(std::vector<int> array) : m_array(std::move(array)) {}
+
+  bool Found() const { return !m_array.empty() && m_array[0] != 0; }
+  int MatchBegin() const { return At(2); }
+  int MatchEnd() const { return At(3); }
+  int GroupBegin(int n) const { return At(2 * n + 2); }
+  int GroupEnd(int n) const { return At(2 * n + 3); }
+  int HighestGroup() const { return At(1); }
+  const std::vector<int>& Array() const { return m_array; }
+
+ private:
+  int At(int i) const {
+    return i >= 0 && static_cast<size_t>(i) < m_array.size() ? m_array[static_cast<size_t>(i)] : -1;
+  }
+  std::vector<int> m_array;
+};
+
+class RegexProgram;  // the compiled form, private to the engine
+
+// A compiled expression. Compiling never fails: any byte string gives a
+// usable expression. A compiled pattern is only read by Search, so one
+// pattern may be searched from several threads at once.
+class CRegexPattern {
+ public:
+  CRegexPattern();
+  CRegexPattern(const std::string& pattern, int flags);
+  ~CRegexPattern();
+  CRegexPattern(CRegexPattern&&) noexcept;
+  CRegexPattern& operator=(CRegexPattern&&) noexcept;
+  CRegexPattern(const CRegexPattern&) = delete;
+  CRegexPattern& operator=(const CRegexPattern&) = delete;
+
+  // Discards any previous compilation and compiles `length` bytes of pattern.
+  void SetPattern(const char* pattern, size_t length, int flags);
+  void SetPattern(const std::string& pattern, int flags);
+
+  // Searches the text up to its terminating zero byte from `start`; a
+  // negative start means the beginning (the end when right to left).
+  CRegexMatch Search(const char* text, int start = -1) const;
+  CRegexMatch Search(const std::string& text, int start = -1) const;
+
+  int Flags() const;
+
+ private:
+  std::unique_ptr<RegexProgram> m_program;
+};
