@@ -1,0 +1,28 @@
+#include "base/hosts.h"
+
+#include "base/ini.h"
+#include "base/programdir.h"
+
+namespace {
+
+struct HostEntry {
+  const char* key;
+  const char* value;
+};
+
+constexpr HostEntry kHosts[] = {
+#define VANTREL_HOST(id, key, value, what) {key, value},
+#include "base/hosts.inc"
+#undef VANTREL_HOST
+};
+
+static_assert(sizeof(kHosts) / sizeof(kHosts[0]) == kHostCount);
+
+}  // namespace
+
+const char* HostKey(HostId id) { return kHosts[id].key; }
+const char* HostDefault(HostId id) { return kHosts[id].value; }
+
+std::string HostValue(HostId id) {
+  return IniGetString(ProgramFile("config.ini"), "Hosts", HostKey(id), HostDefault(id));
+}
