@@ -1,0 +1,86 @@
+#pragma once
+
+#include <string>
+
+// The program's HTTP client: shop pages, the shops' price and stock replies,
+// file downloads, form posts and the shared cookie store. Every call opens and
+// closes its own transfer, so one object may serve any number of calls and any
+// thread may create its own. Failures are results (empty text, false).
+//
+// Texts are 8-bit strings; pages come back in the local code page.
+
+// The user agent of every request.
+inline constexpr const char* kBrowserAgent =
+    "Mozilla/4.0 (compatible; MSIE 8.0; Windows NT 5.1; Trident/4.0; .NET4.0C; .NET4.0E; .NET "
+    "CLR 2.0.50727; .NET CLR 3.0.04506.648; .NET CLR 3.5.21022; .NET CLR 3.0.4506.2152; .NET CLR "
+    "3.5.30729)";
+
+// The request header block of GetPage, DownloadFile and FetchCookies: four
+// lines separated by CR LF, no trailing line break.
+inline constexpr const char* kBaseHeaders =
+    "Accept-Encoding: gzip\r\nAccept-Language: zh-cn\r\nConnection: Keep-Alive\r\nAccept: */*";
+
+class CSpider {
+ public:
+  CSpider() = default;
+  virtual ~CSpider();
+
+  // The body of a 200 reply in the local code page; empty on any failure.
+  // `charset` is the expected character set (a shop's Encode, or "utf-8"); a
+  // charset named by the reply's Content-Type wins. `headers` are extra
+  // header lines, each starting with "\r\n" (or empty). The body is cut at
+  // its first zero byte.
+  std::string GetPage(const std::string& url, const std::string& charset,
+                      const std::string& headers = std::string(),
+                      const std::string& referer = std::string()) const;
+
+  // POSTs an already form-encoded body to an http:// link (no other scheme)
+  // with the given header lines (e.g. "Content-Type:
+  // application/x-www-form-urlencoded"). The reply text with its line feeds
+  // removed; empty when the link is refused or the request fails.
+  std::string PostPage(const std::string& url, const std::string& body,
+                       const std::string& headers) const;
+
+  // Saves the body of a 200 reply (a gzip body decoded) to `path`. True when
+  // the exchange ended without a failure, also for a reply other than 200
+  // (then nothing is written); false for an empty link, a failed request or
+  // a failed read or write.
+  bool DownloadFile(const std::string& url, const std::string& path,
+                    const std::string& referer = std::string()) const;
+
+  // The leading "name=value;" of every Set-Cookie header of a 200 reply,
+  // joined without separator; the body is not read. Empty on failure.
+  std::string FetchCookies(const std::string& url, const std::string& headers = std::string(),
+                           const std::string& referer = std::string()) const;
+
+  // The cookies the store would send to `url`, as "a=1; b=2"; with a name,
+  // only that cookie ("name=value"), or empty.
+  std::string GetCookie(const std::string& url, const std::string& name = std::string()) const;
+
+  // Stores a cookie for `url`'s host. `value` may carry attributes after a
+  // ";" (expires=, max-age=, path=, domain=, secure). True when stored.
+  bool SetCookie(const std::string& url, const std::string& name, const std::string& value) const;
+
+  // Converts UTF-8 text to the local code page in place; characters the
+  // local code page lacks become "?".
+  static void Utf8ToLocal(std::string& text);
+};
+
+// Applies a rule pattern: compiles it with RX_DOT_ALL | RX_IGNORE_CASE,
+// searches `text` from its start and returns group 1 of the first match;
+// empty when nothing matches or group 1 took no part.
+std::string RegexGroup1(const std::string& text, const std::string& pattern);
+
+// Transfer limits. The defaults are those a desktop user expects (give up a
+// connect after 60 s, and a transfer when less than 1 byte/s arrives for
+// 60 s); tests shorten them so that a silent server ends a test quickly.
+struct SpiderTimeouts {
+  long connectMilliseconds = 60000;
+  long lowSpeedSeconds = 60;  // at least 1
+};
+SpiderTimeouts GetSpiderTimeouts();
+void SetSpiderTimeouts(const SpiderTimeouts& timeouts);
+
+// The largest body, before or after inflation, that a request accepts; a
+// larger one gives the empty (or false) result rather than exhausting memory.
+inline constexpr size_t kMaxBodyBytes = 64u * 1024 * 1024;
