@@ -1,0 +1,118 @@
+// The one translation unit that holds the stb implementations.
+#include "engine/image_codec.h"
+
+#include <climits>
+#include <cstring>
+
+#define STBI_ONLY_PNG
+#define STBI_ONLY_JPEG
+#define STBI_ONLY_GIF
+#define STBI_NO_STDIO
+#define STBI_MAX_DIMENSIONS 16384
+#define STB_IMAGE_IMPLEMENTATION
+#include <stb_image.h>
+#define STBI_WRITE_NO_STDIO
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb_image_write.h>
+#define STB_IMAGE_RESIZE_IMPLEMENTATION
+#include <stb_image_resize.h>
+
+static_assert(STBI_MAX_DIMENSIONS == CImage::kMaxSide);
+
+namespace {
+
+constexpr int kJpegQuality = 90;
+
+bool SizeAllowed(int width, int height) {
+  if (width <= 0 || height <= 0 || width > CImage::kMaxSide || height > CImage::kMaxSide) {
+    return false;
+  }
+  return static_cast<size_t>(width) * static_cast<size_t>(height) * 4 <= CImage::kMaxFrameBytes;
+}
+
+// stb's own frame loop hands the decoder a pointer two frames *before* its
+// buffer for "restore to previous" disposal, which reads outside the heap
+// block; this loop passes the frame two back instead and caps the memory an
+// animation may take.
+bool DecodeGifFrames(const uint8_t* data, int size, DecodedImage& out) {
+  stbi__context context;
+  stbi__start_mem(&context, data, size);
+  if (!stbi__gif_test(&context)) return false;
+  stbi__gif gif;
+  std::memset(&gif, 0, sizeof(gif));
+  size_t total = 0;
+  for (;;) {
+    stbi_uc* twoBack = out.frames.size() >= 2 ? out.frames[out.frames.size() - 2].data() : nullptr;
+    int comp = 0;
+    stbi_uc* frame = stbi__gif_load_next(&context, &gif, &comp, 4, twoBack);
+    if (!frame || frame == reinterpret_cast<stbi_uc*>(&context)) break;
+    size_t bytes = static_cast<size_t>(gif.w) * static_cast<size_t>(gif.h) * 4;
+    if (total + bytes > CImage::kMaxTotalBytes) break;
+    total += bytes;
+    out.frames.emplace_back(frame, frame + bytes);
+    out.delays.push_back(gif.delay);
+  }
+  STBI_FREE(gif.out);
+  STBI_FREE(gif.history);
+  STBI_FREE(gif.background);
+  out.width = gif.w;
+  out.height = gif.h;
+  return !out.frames.empty();
+}
+
+bool DecodeStill(const uint8_t* data, int size, DecodedImage& out) {
+  int width = 0;
+  int height = 0;
+  int comp = 0;
+  stbi_uc* pixels = stbi_load_from_memory(data, size, &width, &height, &comp, 4);
+  if (!pixels) return false;
+  size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;
+  out.width = width;
+  out.height = height;
+  out.frames.emplace_back(pixels, pixels + bytes);
+  out.delays.push_back(0);
+  stbi_image_free(pixels);
+  return true;
+}
+
+void AppendBytes(void* context, void* data, int size) {
+  static_cast<std::string*>(context)->append(static_cast<const char*>(data), size);
+}
+
+}  // namespace
+
+bool DecodeImageBytes(const uint8_t* data, size_t size, ImageFormat format, DecodedImage& out) {
+  out = DecodedImage();
+  if (!data || size == 0 || size > static_cast<size_t>(INT_MAX)) return false;
+  int length = static_cast<int>(size);
+  int width = 0;
+  int height = 0;
+  int comp = 0;
+  if (!stbi_info_from_memory(data, length, &width, &height, &comp)) return false;
+  if (!SizeAllowed(width, height)) return false;
+  bool decoded = format == ImageFormat::kGif ? DecodeGifFrames(data, length, out)
+                                             : DecodeStill(data, length, out);
+  if (!decoded || !SizeAllowed(out.width, out.height)) {
+    out = DecodedImage();
+    return false;
+  }
+  return true;
+}
+
+bool EncodeImageBytes(const uint8_t* rgba, int width, int height, ImageFormat format,
+                      std::string& out) {
+  out.clear();
+  if (!rgba || !SizeAllowed(width, height)) return false;
+  int ok = format == ImageFormat::kJpeg
+               ? stbi_write_jpg_to_func(AppendBytes, &out, width, height, 4, rgba, kJpegQuality)
+               : stbi_write_png_to_func(AppendBytes, &out, width, height, 4, rgba, width * 4);
+  if (!ok) out.clear();
+  return ok != 0;
+}
+
+bool ResizeRgba(const uint8_t* in, int width, int height, uint8_t* out, int newWidth,
+                int newHeight) {
+  return stbir_resize_uint8_generic(in, width, height, 0, out, newWidth, newHeight, 0, 4, 3, 0,
+                                    STBIR_EDGE_CLAMP, STBIR_FILTER_DEFAULT, STBIR_COLORSPACE_LINEAR,
+                                    nullptr) != 0;
+}
