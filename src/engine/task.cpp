@@ -1,0 +1,127 @@
+#include "engine/task.h"
+
+#include <strings.h>
+
+#include "text/xml.h"
+
+namespace {
+
+// How a saved field is written and read back.
+enum class FieldKind {
+  kAscii,      // escaped, written as it is (links, numbers, times)
+  kLocalText,  // escaped, then converted to UTF-8
+  kName,       // as kLocalText; "&nbsp;" is removed when it is read
+  kFlag,       // "true" or "false"; anything but "false" reads as 1
+};
+
+struct SavedField {
+  const char* tag;
+  FieldKind kind;
+  std::string CTaskValues::*text;
+  int CTaskValues::*number;
+  bool CTaskValues::*flag;
+};
+
+// The fields of a "Task" record in the order of the file; the reader finds
+// them in the same order.
+const SavedField kSavedFields[] = {
+    {"Url", FieldKind::kAscii, &CTaskValues::url, nullptr, nullptr},
+    {"ImageLink", FieldKind::kAscii, &CTaskValues::imageLink, nullptr, nullptr},
+    {"ProductName", FieldKind::kName, &CTaskValues::productName, nullptr, nullptr},
+    {"ProductID", FieldKind::kLocalText, &CTaskValues::productId, nullptr, nullptr},
+    {"FrequencyMinute", FieldKind::kAscii, &CTaskValues::frequencyMinute, nullptr, nullptr},
+    {"FrequencyHour", FieldKind::kAscii, &CTaskValues::frequencyHour, nullptr, nullptr},
+    {"Status", FieldKind::kFlag, nullptr, &CTaskValues::status, nullptr},
+    {"SiteName", FieldKind::kLocalText, &CTaskValues::siteName, nullptr, nullptr},
+    {"SiteDomain", FieldKind::kAscii, &CTaskValues::siteDomain, nullptr, nullptr},
+    {"TrackPrice", FieldKind::kFlag, nullptr, nullptr, &CTaskValues::trackPrice},
+    {"TrackStock", FieldKind::kFlag, nullptr, nullptr, &CTaskValues::trackStock},
+    {"CurrentPrice", FieldKind::kAscii, &CTaskValues::currentPrice, nullptr, nullptr},
+    // Stock goes through the flag form: -1 is written "true" and comes back 1.
+    {"CurrentStock", FieldKind::kFlag, nullptr, &CTaskValues::currentStock, nullptr},
+    {"LastUpdate", FieldKind::kAscii, &CTaskValues::lastUpdate, nullptr, nullptr},
+    {"PriceUp", FieldKind::kFlag, nullptr, nullptr, &CTaskValues::priceUp},
+    {"PriceDown", FieldKind::kFlag, nullptr, nullptr, &CTaskValues::priceDown},
+    {"TargetPrice", FieldKind::kAscii, &CTaskValues::targetPrice, nullptr, nullptr},
+    {"GotoUrl", FieldKind::kLocalText, &CTaskValues::gotoUrl, nullptr, nullptr},
+};
+
+std::string RemoveNbsp(std::string name) {
+  static const std::string kNbsp = "&nbsp;";
+  size_t at = 0;
+  while ((at = name.find(kNbsp, at)) != std::string::npos) name.erase(at, kNbsp.size());
+  return name;
+}
+
+std::string FieldText(const CTaskValues& values, const SavedField& field) {
+  if (field.kind == FieldKind::kFlag) {
+    bool on = field.number ? values.*field.number != 0 : values.*field.flag;
+    return on ? "true" : "false";
+  }
+  std::string escaped = XmlEscape(values.*field.text);
+  return field.kind == FieldKind::kAscii ? escaped : AnsiToUtf8(escaped);
+}
+
+void SetFieldFromText(CTaskValues& values, const SavedField& field, std::string text) {
+  switch (field.kind) {
+    case FieldKind::kFlag: {
+      bool on = strcasecmp(text.c_str(), "false") != 0;
+      if (field.number)
+        values.*field.number = on ? 1 : 0;
+      else
+        values.*field.flag = on;
+      break;
+    }
+    case FieldKind::kName:
+      values.*field.text = RemoveNbsp(std::move(text));
+      break;
+    default:
+      values.*field.text = std::move(text);
+  }
+}
+
+std::string ReplaceChars(std::string text, const std::string& what, char with) {
+  for (char& c : text)
+    if (what.find(c) != std::string::npos) c = with;
+  return text;
+}
+
+}  // namespace
+
+CTask::CTask(CTaskValues values) : m_values(std::move(values)) {
+  m_values.productName = RemoveNbsp(std::move(m_values.productName));
+}
+
+CTask::CTask(XmlDocument& record) {
+  for (const SavedField& field : kSavedFields) {
+    if (record.FindChildElement(field.tag))
+      SetFieldFromText(m_values, field, record.GetChildText());
+  }
+}
+
+void CTask::SetProductName(std::string v) { Set(m_values.productName, RemoveNbsp(std::move(v))); }
+
+std::string CTask::ToXml() const {
+  CTaskValues values = GetValues();
+  std::string xml = "<Task>";
+  for (const SavedField& field : kSavedFields) {
+    xml += '<';
+    xml += field.tag;
+    xml += '>';
+    xml += FieldText(values, field);
+    xml += "</";
+    xml += field.tag;
+    xml += '>';
+  }
+  xml += "</Task>";
+  return xml;
+}
+
+std::string ProductFileKey(const std::string& siteDomain, const std::string& productId) {
+  return ReplaceChars(siteDomain, "/|", '_') + "_" + ReplaceChars(productId, "/", '_');
+}
+
+std::string ProductFileKey(const CTask& task) {
+  CTaskValues values = task.GetValues();
+  return ProductFileKey(values.siteDomain, values.productId);
+}

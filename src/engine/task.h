@@ -1,0 +1,148 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+class CETaoInfo;
+class CPriceInfo;
+class XmlDocument;
+
+// While the first fetch of a new task runs, Status and CurrentStock hold the
+// id of the string "抓取中" (fetching), which the list shows instead.
+inline constexpr int FETCHING_MARK = 57727;
+
+// The eighteen fields of a task that tasks.xml keeps. Texts are in the local
+// code page. Stock is 1 in stock, 0 out of stock, -1 undetermined.
+struct CTaskValues {
+  std::string url;
+  std::string imageLink;
+  std::string productName;
+  std::string productId;
+  std::string frequencyMinute;
+  std::string frequencyHour;
+  int status = 0;  // 1 tracked, 0 paused, or FETCHING_MARK
+  std::string siteName;
+  std::string siteDomain;
+  bool trackStock = false;
+  bool trackPrice = false;
+  std::string currentPrice;
+  int currentStock = 0;
+  std::string lastUpdate;
+  bool priceUp = false;
+  bool priceDown = false;
+  std::string targetPrice;
+  std::string gotoUrl;
+};
+
+// One tracked product. The tracking passes, the add pipeline and the windows
+// read and write a task from several threads at once, so every field is
+// guarded by the task's own lock and every getter returns a copy.
+class CTask {
+ public:
+  CTask() = default;
+  // The constructor from all values (the add and edit windows).
+  explicit CTask(CTaskValues values);
+  // Reads one "Task" record: `record` stands where EnterElement left it on
+  // the record; the cursor moves among the record's children only. A missing
+  // element leaves its field as constructed.
+  explicit CTask(XmlDocument& record);
+  virtual ~CTask() = default;
+  CTask(const CTask&) = delete;
+  CTask& operator=(const CTask&) = delete;
+
+  // The "<Task>...</Task>" record of tasks.xml, also sent to the account
+  // server.
+  std::string ToXml() const;
+
+  // All saved fields at once, consistent with each other.
+  CTaskValues GetValues() const { return Get(m_values); }
+
+  std::string GetUrl() const { return Get(m_values.url); }
+  void SetUrl(std::string v) { Set(m_values.url, std::move(v)); }
+  std::string GetImageLink() const { return Get(m_values.imageLink); }
+  void SetImageLink(std::string v) { Set(m_values.imageLink, std::move(v)); }
+  std::string GetProductName() const { return Get(m_values.productName); }
+  // Every "&nbsp;" is removed from the name.
+  void SetProductName(std::string v);
+  std::string GetProductID() const { return Get(m_values.productId); }
+  void SetProductID(std::string v) { Set(m_values.productId, std::move(v)); }
+  std::string GetFrequencyMinute() const { return Get(m_values.frequencyMinute); }
+  void SetFrequencyMinute(std::string v) { Set(m_values.frequencyMinute, std::move(v)); }
+  std::string GetFrequencyHour() const { return Get(m_values.frequencyHour); }
+  void SetFrequencyHour(std::string v) { Set(m_values.frequencyHour, std::move(v)); }
+  int GetStatus() const { return Get(m_values.status); }
+  void SetStatus(int v) { Set(m_values.status, v); }
+  std::string GetSiteName() const { return Get(m_values.siteName); }
+  void SetSiteName(std::string v) { Set(m_values.siteName, std::move(v)); }
+  std::string GetSiteDomain() const { return Get(m_values.siteDomain); }
+  void SetSiteDomain(std::string v) { Set(m_values.siteDomain, std::move(v)); }
+  bool GetTrackStock() const { return Get(m_values.trackStock); }
+  void SetTrackStock(bool v) { Set(m_values.trackStock, v); }
+  bool GetTrackPrice() const { return Get(m_values.trackPrice); }
+  void SetTrackPrice(bool v) { Set(m_values.trackPrice, v); }
+  std::string GetCurrentPrice() const { return Get(m_values.currentPrice); }
+  void SetCurrentPrice(std::string v) { Set(m_values.currentPrice, std::move(v)); }
+  int GetCurrentStock() const { return Get(m_values.currentStock); }
+  void SetCurrentStock(int v) { Set(m_values.currentStock, v); }
+  std::string GetLastUpdate() const { return Get(m_values.lastUpdate); }
+  void SetLastUpdate(std::string v) { Set(m_values.lastUpdate, std::move(v)); }
+  bool GetPriceUp() const { return Get(m_values.priceUp); }
+  void SetPriceUp(bool v) { Set(m_values.priceUp, v); }
+  bool GetPriceDown() const { return Get(m_values.priceDown); }
+  void SetPriceDown(bool v) { Set(m_values.priceDown, v); }
+  std::string GetTargetPrice() const { return Get(m_values.targetPrice); }
+  void SetTargetPrice(std::string v) { Set(m_values.targetPrice, std::move(v)); }
+  std::string GetGotoUrl() const { return Get(m_values.gotoUrl); }
+  void SetGotoUrl(std::string v) { Set(m_values.gotoUrl, std::move(v)); }
+
+  // Run-time fields, not saved.
+  // "error", "nochange", "up", "down"; empty before the first pass.
+  std::string GetPriceState() const { return Get(m_priceState); }
+  void SetPriceState(std::string v) { Set(m_priceState, std::move(v)); }
+  // "nochange" or "change".
+  std::string GetStockState() const { return Get(m_stockState); }
+  void SetStockState(std::string v) { Set(m_stockState, std::move(v)); }
+  // "add", "import", "del", "del_dup_init", "del_faild_init" or empty.
+  std::string GetAddMode() const { return Get(m_addMode); }
+  void SetAddMode(std::string v) { Set(m_addMode, std::move(v)); }
+  std::string GetPreviousPrice() const { return Get(m_previousPrice); }
+  void SetPreviousPrice(std::string v) { Set(m_previousPrice, std::move(v)); }
+  int GetPreviousStock() const { return Get(m_previousStock); }
+  void SetPreviousStock(int v) { Set(m_previousStock, v); }
+
+  // The comparison and the history are shared, so that a view can keep the
+  // one it shows while a pass attaches a new one. Null until attached.
+  std::shared_ptr<CETaoInfo> GetCompareInfo() const { return Get(m_compareInfo); }
+  void SetCompareInfo(std::shared_ptr<CETaoInfo> v) { Set(m_compareInfo, std::move(v)); }
+  std::shared_ptr<CPriceInfo> GetPriceHistory() const { return Get(m_priceHistory); }
+  void SetPriceHistory(std::shared_ptr<CPriceInfo> v) { Set(m_priceHistory, std::move(v)); }
+
+ private:
+  template <typename T>
+  T Get(const T& field) const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return field;
+  }
+  template <typename T>
+  void Set(T& field, T value) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    field = std::move(value);
+  }
+
+  mutable std::mutex m_lock;
+  CTaskValues m_values;
+  std::string m_priceState;
+  std::string m_stockState;
+  std::string m_addMode;
+  std::string m_previousPrice;
+  int m_previousStock = 0;
+  std::shared_ptr<CETaoInfo> m_compareInfo;
+  std::shared_ptr<CPriceInfo> m_priceHistory;
+};
+
+// The name stem of a task's files: SiteDomain with "/" and "|" made "_",
+// then "_", then ProductID with "/" made "_". Tasks with the same domain and
+// product share their files.
+std::string ProductFileKey(const CTask& task);
+std::string ProductFileKey(const std::string& siteDomain, const std::string& productId);

@@ -1,0 +1,135 @@
+#include "engine/tasklist.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "base/files.h"
+#include "engine/nocase.h"
+#include "text/xml.h"
+
+namespace {
+const char kTasksHead[] = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n<TaskList>";
+const char kTasksTail[] = "</TaskList>";
+}  // namespace
+
+std::list<TaskPtr>::const_iterator CTaskList::Find(const std::string& url) const {
+  std::string folded = FoldCase(url);
+  return std::find_if(m_tasks.begin(), m_tasks.end(),
+                      [&](const TaskPtr& task) { return FoldCase(task->GetUrl()) == folded; });
+}
+
+std::list<TaskPtr>::iterator CTaskList::Locate(const TaskPtr& position) {
+  return std::find(m_tasks.begin(), m_tasks.end(), position);
+}
+
+bool CTaskList::AddTask(TaskPtr task) {
+  if (!task) return false;
+  std::lock_guard<std::mutex> lock(m_listLock);
+  if (Find(task->GetUrl()) != m_tasks.end()) return false;
+  m_tasks.push_back(std::move(task));
+  return true;
+}
+
+TaskPtr CTaskList::FindByUrl(const std::string& url) const {
+  std::lock_guard<std::mutex> lock(m_listLock);
+  auto it = Find(url);
+  return it == m_tasks.end() ? nullptr : *it;
+}
+
+TaskPtr CTaskList::TaskAt(int index) const {
+  std::lock_guard<std::mutex> lock(m_listLock);
+  if (index < 0 || static_cast<size_t>(index) >= m_tasks.size()) return nullptr;
+  return *std::next(m_tasks.begin(), index);
+}
+
+int CTaskList::IndexOf(const CTask* task) const {
+  std::lock_guard<std::mutex> lock(m_listLock);
+  int index = 0;
+  for (const TaskPtr& t : m_tasks) {
+    if (t.get() == task) return index;
+    ++index;
+  }
+  return -1;
+}
+
+bool CTaskList::SetTaskAt(const TaskPtr& position, TaskPtr task) {
+  if (!task) return false;
+  std::lock_guard<std::mutex> lock(m_listLock);
+  auto it = Locate(position);
+  if (it == m_tasks.end()) return false;
+  *it = std::move(task);
+  return true;
+}
+
+bool CTaskList::RemoveTaskAt(const TaskPtr& position) {
+  std::lock_guard<std::mutex> lock(m_listLock);
+  auto it = Locate(position);
+  if (it == m_tasks.end()) return false;
+  m_tasks.erase(it);
+  return true;
+}
+
+void CTaskList::RemoveAll() {
+  std::list<TaskPtr> gone;
+  {
+    std::lock_guard<std::mutex> lock(m_listLock);
+    gone.swap(m_tasks);
+  }
+  // The tasks are let go of outside the lock: a last owner's destructor runs
+  // with the list free.
+}
+
+int CTaskList::GetCount() const {
+  std::lock_guard<std::mutex> lock(m_listLock);
+  return static_cast<int>(m_tasks.size());
+}
+
+std::vector<TaskPtr> CTaskList::Tasks() const {
+  std::lock_guard<std::mutex> lock(m_listLock);
+  return std::vector<TaskPtr>(m_tasks.begin(), m_tasks.end());
+}
+
+bool CTaskList::LoadTasks(const std::string& path, const std::string& itemsFolder,
+                          const std::string& pricesFolder, const AttachCachesFunction& attach) {
+  XmlDocument document;
+  if (!document.LoadFile(path)) {
+    // One bad byte must not cost the user the list: the next save would
+    // replace the file with whatever is in memory.
+    if (FileExists(path)) KeepAside(path);
+    return false;
+  }
+  std::vector<TaskPtr> loaded;
+  std::unordered_set<std::string> urls;
+  while (document.FindChildElement("Task")) {
+    document.EnterElement();
+    auto task = std::make_shared<CTask>(document);
+    document.LeaveElement();
+    // A duplicate record is dropped before its caches are fetched.
+    if (urls.insert(FoldCase(task->GetUrl())).second) loaded.push_back(std::move(task));
+  }
+  if (attach) {
+    for (const TaskPtr& task : loaded) attach(*task, itemsFolder, pricesFolder);
+  }
+  std::lock_guard<std::mutex> lock(m_listLock);
+  urls.clear();
+  for (const TaskPtr& task : m_tasks) urls.insert(FoldCase(task->GetUrl()));
+  for (TaskPtr& task : loaded) {
+    if (urls.insert(FoldCase(task->GetUrl())).second) m_tasks.push_back(std::move(task));
+  }
+  return true;
+}
+
+std::string CTaskList::ToFileText() const {
+  std::lock_guard<std::mutex> lock(m_listLock);
+  std::string text = kTasksHead;
+  for (const TaskPtr& task : m_tasks) text += task->ToXml();
+  text += kTasksTail;
+  return text;
+}
+
+bool CTaskList::SaveTasks(const std::string& path) const {
+  // Saves from several threads are taken one at a time, so that an older
+  // snapshot is never renamed over a newer one.
+  std::lock_guard<std::mutex> saving(m_saveLock);
+  return WriteFileAtomic(path, ToFileText());
+}
