@@ -1,0 +1,32 @@
+#include "engine/site.h"
+
+namespace {
+
+constexpr const char* kFieldNames[] = {
+#define VANTREL_SITE_NAME(field) #field,
+    VANTREL_SITE_FIELDS(VANTREL_SITE_NAME)
+#undef VANTREL_SITE_NAME
+};
+static_assert(std::size(kFieldNames) == kSiteFieldCount);
+
+constexpr SiteField kParamRegex[] = {
+    SiteField::Param1Regex, SiteField::Param2Regex, SiteField::Param3Regex, SiteField::Param4Regex,
+    SiteField::Param5Regex, SiteField::Param6Regex, SiteField::Param7Regex};
+constexpr SiteField kParamUrl[] = {SiteField::Param1Url, SiteField::Param2Url, SiteField::Param3Url,
+                                   SiteField::Param4Url, SiteField::Param5Url, SiteField::Param6Url,
+                                   SiteField::Param7Url};
+
+std::string ParamField(const CSite& site, const SiteField (&fields)[7], int n) {
+  return n >= 1 && n <= 7 ? site.Field(fields[n - 1]) : std::string();
+}
+
+}  // namespace
+
+const char* SiteFieldName(SiteField field) { return kFieldNames[static_cast<size_t>(field)]; }
+
+std::string CSite::GetParamRegex(int n) const { return ParamField(*this, kParamRegex, n); }
+std::string CSite::GetParamUrl(int n) const { return ParamField(*this, kParamUrl, n); }
+
+void CSite::CopyFrom(const CSite& other) {
+  if (&other != this) m_fields = other.m_fields;
+}

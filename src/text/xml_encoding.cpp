@@ -1,0 +1,336 @@
+// Encoding detection and conversion of files read as XML documents.
+#include "text/xml_encoding.h"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <unordered_map>
+
+#include "base/codepage.h"
+#include "text/xml.h"
+#include "text/xml_log.h"
+
+namespace {
+
+// Only this much of a file is examined for its encoding.
+constexpr size_t kHeadLength = 1024;
+constexpr size_t kMaxNameLength = 100;
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  return true;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+size_t SkipSpace(std::string_view text, size_t i) {
+  while (i < text.size() && IsSpace(text[i])) ++i;
+  return i;
+}
+
+// The value of attribute `name` in the inside of a tag, matched without
+// regard to case; quoted or bare.
+std::optional<std::string_view> AttributeValue(std::string_view tag, std::string_view name) {
+  size_t i = 0;
+  while (i < tag.size()) {
+    i = SkipSpace(tag, i);
+    size_t nameStart = i;
+    while (i < tag.size() && !IsSpace(tag[i]) && tag[i] != '=' && tag[i] != '/' && tag[i] != '?')
+      ++i;
+    std::string_view attribute = tag.substr(nameStart, i - nameStart);
+    if (attribute.empty()) {
+      ++i;
+      continue;
+    }
+    i = SkipSpace(tag, i);
+    if (i >= tag.size() || tag[i] != '=') continue;
+    i = SkipSpace(tag, i + 1);
+    std::string_view value;
+    if (i < tag.size() && (tag[i] == '"' || tag[i] == '\'')) {
+      size_t close = tag.find(tag[i], i + 1);
+      if (close == std::string_view::npos) close = tag.size();
+      value = tag.substr(i + 1, close - i - 1);
+      i = close + 1;
+    } else {
+      size_t valueStart = i;
+      while (i < tag.size() && !IsSpace(tag[i]) && tag[i] != '?' && tag[i] != '/') ++i;
+      value = tag.substr(valueStart, i - valueStart);
+    }
+    if (EqualsNoCase(attribute, name)) return value;
+  }
+  return std::nullopt;
+}
+
+// The word after "charset" and "=" in a meta element's content, where ";"
+// and white space separate words and "=" is a word of its own.
+std::string CharsetOfContent(std::string_view content) {
+  std::vector<std::string_view> words;
+  size_t i = 0;
+  while (i < content.size()) {
+    char c = content[i];
+    if (IsSpace(c) || c == ';') {
+      ++i;
+    } else if (c == '=') {
+      words.push_back(content.substr(i++, 1));
+    } else {
+      size_t start = i;
+      while (i < content.size() && !IsSpace(content[i]) && content[i] != ';' && content[i] != '=')
+        ++i;
+      words.push_back(content.substr(start, i - start));
+    }
+  }
+  for (size_t w = 0; w + 2 < words.size(); ++w)
+    if (EqualsNoCase(words[w], "charset") && words[w + 1] == "=") return std::string(words[w + 2]);
+  return "";
+}
+
+// Skips comments, declarations and processing instructions from `i`; returns
+// the position of the first tag that is none of those, or npos.
+size_t FirstElementTag(std::string_view head, size_t i) {
+  for (;;) {
+    i = head.find('<', i);
+    if (i == std::string_view::npos) return i;
+    std::string_view rest = head.substr(i);
+    size_t end;
+    if (rest.starts_with("<!--"))
+      end = head.find("-->", i + 4);
+    else if (rest.starts_with("<!") || rest.starts_with("<?"))
+      end = head.find('>', i + 2);
+    else
+      return i;
+    if (end == std::string_view::npos) return end;
+    i = end + 1;
+  }
+}
+
+std::string_view TagNameAt(std::string_view head, size_t lt) {
+  size_t i = lt + 1, start = i;
+  while (i < head.size() && !IsSpace(head[i]) && head[i] != '>' && head[i] != '/') ++i;
+  return head.substr(start, i - start);
+}
+
+std::string HtmlMetaCharset(std::string_view head) {
+  size_t i = FirstElementTag(head, 0);
+  if (i == std::string_view::npos || !EqualsNoCase(TagNameAt(head, i), "html")) return "";
+  while ((i = head.find('<', i + 1)) != std::string_view::npos) {
+    if (head.substr(i).starts_with("<!--")) {
+      i = head.find("-->", i);
+      if (i == std::string_view::npos) break;
+      continue;
+    }
+    std::string_view name = TagNameAt(head, i);
+    if (EqualsNoCase(name, "/head")) break;
+    if (!EqualsNoCase(name, "meta")) continue;
+    size_t end = head.find('>', i);
+    if (end == std::string_view::npos) end = head.size();
+    std::string_view tag = head.substr(i + 1 + name.size(), end - i - 1 - name.size());
+    auto equiv = AttributeValue(tag, "http-equiv");
+    if (!equiv || !EqualsNoCase(*equiv, "content-type")) continue;
+    auto content = AttributeValue(tag, "content");
+    if (!content) continue;
+    std::string charset = CharsetOfContent(*content);
+    if (!charset.empty()) return charset;
+  }
+  return "";
+}
+
+bool IsWideCodePage(int codePage) {
+  return codePage == kUtf16LECodePage || codePage == kUtf16BECodePage ||
+         codePage == kUtf32CodePage || codePage == 12000 || codePage == 12001;
+}
+
+template <typename Unit>
+size_t RemoveZeros(std::basic_string<Unit>& text) {
+  size_t before = text.size();
+  text.erase(std::remove(text.begin(), text.end(), Unit(0)), text.end());
+  return before - text.size();
+}
+
+// Valid UTF-8 throughout, where a sequence cut off at the very end counts
+// as valid (the file may have been read in part).
+bool LooksLikeUtf8(const std::string& text) {
+  size_t end = text.size();
+  // Step back over at most three continuation bytes and their lead byte.
+  for (size_t back = 1; back <= 4 && back <= text.size(); ++back) {
+    unsigned char c = static_cast<unsigned char>(text[text.size() - back]);
+    if ((c & 0xC0) == 0x80) continue;
+    size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    if (need > back) end = text.size() - back;
+    break;
+  }
+  return IsValidUtf8(end == text.size() ? text : text.substr(0, end));
+}
+
+size_t CountQuestionMarks(const std::string& text) {
+  return static_cast<size_t>(std::count(text.begin(), text.end(), '?'));
+}
+
+// UTF-8 to local: only the runs of non-ASCII bytes need the converter, and
+// they are handed to it in one call, separated by line feeds (which no
+// multi-byte form contains), so a mostly ASCII document converts quickly.
+std::string Utf8ToLocalByRuns(const std::string& text) {
+  std::string runs;
+  for (size_t i = 0; i < text.size();) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t start = i;
+    while (i < text.size() && static_cast<unsigned char>(text[i]) >= 0x80) ++i;
+    runs.append(text, start, i - start);
+    runs += '\n';
+  }
+  if (runs.empty()) return text;
+  std::string converted;
+  ConvertEncoding(runs, "UTF-8", kLocalCodePage, converted);
+  std::string out;
+  out.reserve(text.size());
+  size_t next = 0;
+  for (size_t i = 0; i < text.size();) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) {
+      size_t start = i;
+      while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+      out.append(text, start, i - start);
+      continue;
+    }
+    while (i < text.size() && static_cast<unsigned char>(text[i]) >= 0x80) ++i;
+    size_t end = converted.find('\n', next);
+    if (end == std::string::npos) end = converted.size();
+    out.append(converted, next, end - next);
+    next = end + 1;
+  }
+  return out;
+}
+
+void NoteConversion(std::string& log, size_t sourceMarks, const std::string& out) {
+  XmlNote(log, "converted_to").Text("encoding", kLocalCodePage);
+  size_t marks = CountQuestionMarks(out);
+  if (marks > sourceMarks) XmlNote(log, "conversion_loss").Number("count", marks - sourceMarks);
+}
+
+std::string DecodeWide(std::string bytes, bool bigEndian, std::string& log) {
+  if (bytes.size() % 2) {
+    XmlNote(log, "odd_length").Number("length", bytes.size());
+    bytes.pop_back();
+  }
+  if (bigEndian) {
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) std::swap(bytes[i], bytes[i + 1]);
+    XmlNote(log, "endian_swap");
+  }
+  std::u16string units(bytes.size() / 2, u'\0');
+  std::memcpy(units.data(), bytes.data(), units.size() * 2);
+  bytes = std::string();
+  if (size_t zeros = RemoveZeros(units)) XmlNote(log, "nulls_removed").Number("count", zeros);
+  std::string out = Utf16ToLocal(units);
+  NoteConversion(log, static_cast<size_t>(std::count(units.begin(), units.end(), u'?')), out);
+  return out;
+}
+
+// The code page an 8-bit text is in; 0 when its name is not known.
+int NarrowCodePage(const std::string& declared, const std::string& text, std::string& log) {
+  if (!declared.empty()) {
+    int codePage = EncodingCodePage(declared);
+    if (codePage == 0) {
+      XmlNote(log, "unknown_encoding").Text("encoding", declared);
+      return 0;
+    }
+    // A text whose declaration could be read byte by byte is not in a 16- or
+    // 32-bit form, whatever it says; converting it as such would garble it.
+    if (!IsWideCodePage(codePage)) return codePage;
+    XmlNote(log, "encoding_ignored").Text("encoding", declared);
+    if (!text.empty() && text[0] == '<') return kUtf8CodePage;
+  }
+  bool utf8 = LooksLikeUtf8(text);
+  XmlNote(log, "utf8_detection").Text("type", utf8 ? "UTF-8" : "ANSI");
+  return utf8 ? kUtf8CodePage : kAnsiCodePage;
+}
+
+std::string DecodeNarrow(std::string bytes, const std::string& declared, std::string& log) {
+  if (size_t zeros = RemoveZeros(bytes)) XmlNote(log, "nulls_removed").Number("count", zeros);
+  int codePage = NarrowCodePage(declared, bytes, log);
+  if (codePage == 0 || codePage == kAnsiCodePage) return bytes;
+  const char* iconvName = CodePageIconvName(codePage);
+  if (!iconvName) {
+    XmlNote(log, "unknown_encoding").Text("encoding", declared).Number("codepage", codePage);
+    return bytes;
+  }
+  std::string out;
+  size_t sourceMarks = CountQuestionMarks(bytes);
+  if (codePage == kUtf8CodePage)
+    out = Utf8ToLocalByRuns(bytes);
+  else if (!ConvertEncoding(bytes, iconvName, kLocalCodePage, out))
+    return bytes;
+  NoteConversion(log, sourceMarks, out);
+  return out;
+}
+
+}  // namespace
+
+int EncodingCodePage(std::string_view name) {
+  if (name.size() >= kMaxNameLength) return 0;
+  if (StartsWithNoCase(name, "utf-32")) return kUtf32CodePage;
+  static const std::unordered_map<std::string_view, int> byName = [] {
+    std::unordered_map<std::string_view, int> map;
+    for (const EncodingName& e : EncodingNames()) map.emplace(e.name, e.codePage);
+    return map;
+  }();
+  std::string lower(name);
+  for (char& c : lower) c = Lower(c);
+  auto it = byName.find(lower);
+  return it == byName.end() ? 0 : it->second;
+}
+
+const char* CodePageIconvName(int codePage) {
+  for (const IconvCodePage& c : IconvCodePages())
+    if (c.codePage == codePage) return c.iconvName;
+  return nullptr;
+}
+
+std::string DeclaredEncoding(std::string_view head) {
+  size_t i = SkipSpace(head, 0);
+  std::string_view rest = head.substr(i);
+  if (StartsWithNoCase(rest, "<?xml") && rest.size() > 5 && (IsSpace(rest[5]) || rest[5] == '?')) {
+    size_t end = rest.find("?>");
+    auto value =
+        AttributeValue(rest.substr(5, end == std::string_view::npos ? end : end - 5), "encoding");
+    return value ? std::string(*value) : "";
+  }
+  return HtmlMetaCharset(head);
+}
+
+XmlDecodeResult DecodeXmlBytes(std::string bytes, std::string& log) {
+  XmlDecodeResult result;
+  if (bytes.empty()) return result;
+  std::string_view head(bytes.data(), std::min(bytes.size(), kHeadLength));
+  struct Mark {
+    const char* bytes;
+    const char* name;
+    int flag;
+  };
+  static constexpr Mark kMarks[] = {{"\xEF\xBB\xBF", "UTF-8", XmlDocument::kUtf8Mark},
+                                    {"\xFF\xFE", "UTF-16LE", XmlDocument::kUtf16LE},
+                                    {"\xFE\xFF", "UTF-16BE", XmlDocument::kUtf16BE}};
+  for (const Mark& mark : kMarks) {
+    if (!head.starts_with(mark.bytes)) continue;
+    XmlNote(log, "bom").Text("encoding", mark.name);
+    result.docFlags = mark.flag;
+    bytes.erase(0, std::strlen(mark.bytes));
+    if (mark.flag == XmlDocument::kUtf8Mark)
+      result.text = DecodeNarrow(std::move(bytes), "UTF-8", log);
+    else
+      result.text = DecodeWide(std::move(bytes), mark.flag == XmlDocument::kUtf16BE, log);
+    return result;
+  }
+  std::string declared = DeclaredEncoding(head);
+  if (declared.empty() && bytes[0] == '<') declared = "UTF-8";
+  result.text = DecodeNarrow(std::move(bytes), declared, log);
+  return result;
+}
