@@ -62,6 +62,13 @@ class CRegexPattern {
   // negative start means the beginning (the end when right to left).
   CRegexMatch Search(const char* text, int start = -1) const;
   CRegexMatch Search(const std::string& text, int start = -1) const;
+  // The same over exactly `length` bytes, zero bytes included.
+  CRegexMatch SearchBytes(const char* text, size_t length, int start = -1) const;
+
+  // Where the row loop searches next after `match`: its end, moved on by one
+  // past an empty match so that the loop cannot find the same match forever
+  // (right to left: its begin, moved back by one). -1 when nothing is left.
+  int NextStart(const CRegexMatch& match) const;
 
   int Flags() const;
 

@@ -1,0 +1,58 @@
+#pragma once
+
+// The backtracking machine that runs a compiled program at one position.
+// Its backtracking points live in a heap vector, never on the call stack.
+
+#include <cstdint>
+#include <vector>
+
+#include "text/regex_internal.h"
+
+class RxMatcher {
+ public:
+  RxMatcher(const RegexProgramData& program, const uint8_t* text, int length, int searchStart);
+
+  // Tries to match at `pos`; on success `End()` and `Capture` describe it.
+  bool Run(int pos);
+  int End() const { return m_end; }
+  // The latest completed capture of a group: false when it has none.
+  bool Capture(int group, int& begin, int& end) const;
+  // The backtracking stack outgrew its limit: the search gave up.
+  bool Overflowed() const { return m_overflow; }
+
+ private:
+  struct Entry {
+    int32_t a;  // a position or an old value
+    int32_t b;  // what the entry is, see the kTag constants
+  };
+
+  void Set(int slot, int value);
+  bool PushChoice(int pc, int pos);
+  void Push(int a, int b);
+  void PopEntry();
+  int FindBarrier() const;
+  void Cut(int at);
+  void Unwind(int at);
+  bool Boundary(int kind, int pos) const;
+  bool Backref(const RxInst& inst, int& pos) const;
+  bool Call(int group, int& pc, int pos);
+  bool ReturnFromCall(int group, int& pc);
+  int LazyNext(const RxInst& inst, int q, int start) const;
+  int GreedyBack(const RxInst& inst, int q, int low) const;
+  int RunLength(const RxInst& inst, int pos, bool backward, int max) const;
+
+  const RegexProgramData& m_p;
+  const uint8_t* m_s;
+  int m_n;
+  int m_searchStart;
+  int m_loopBase;
+  int m_frameSlot;
+  std::vector<int> m_reg;
+  std::vector<int> m_slotRecord;
+  std::vector<Entry> m_stack;
+  std::vector<int> m_frames;
+  int m_topChoice = -1;
+  int m_end = 0;
+  bool m_overflow = false;
+  size_t m_limit;
+};
