@@ -113,6 +113,7 @@ size_t FirstElementTag(std::string_view head, size_t i) {
 
 std::string_view TagNameAt(std::string_view head, size_t lt) {
   size_t i = lt + 1, start = i;
+  if (i < head.size() && head[i] == '/') ++i;  // an end tag keeps its "/"
   while (i < head.size() && !IsSpace(head[i]) && head[i] != '>' && head[i] != '/') ++i;
   return head.substr(start, i - start);
 }
@@ -156,7 +157,7 @@ size_t RemoveZeros(std::basic_string<Unit>& text) {
 
 // Valid UTF-8 throughout, where a sequence cut off at the very end counts
 // as valid (the file may have been read in part).
-bool LooksLikeUtf8(const std::string& text) {
+bool LooksLikeUtf8(std::string_view text) {
   size_t end = text.size();
   // Step back over at most three continuation bytes and their lead byte.
   for (size_t back = 1; back <= 4 && back <= text.size(); ++back) {
@@ -166,42 +167,47 @@ bool LooksLikeUtf8(const std::string& text) {
     if (need > back) end = text.size() - back;
     break;
   }
-  return IsValidUtf8(end == text.size() ? text : text.substr(0, end));
+  return IsValidUtf8(std::string(text.substr(0, end)));
 }
 
-size_t CountQuestionMarks(const std::string& text) {
-  return static_cast<size_t>(std::count(text.begin(), text.end(), '?'));
+size_t SkipAscii(std::string_view text, size_t i) {
+  constexpr uint64_t kHighBits = 0x8080808080808080ull;
+  for (uint64_t word; i + 8 <= text.size(); i += 8) {
+    std::memcpy(&word, text.data() + i, 8);
+    if (word & kHighBits) break;
+  }
+  while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+  return i;
+}
+
+size_t SkipNonAscii(std::string_view text, size_t i) {
+  while (i < text.size() && static_cast<unsigned char>(text[i]) >= 0x80) ++i;
+  return i;
 }
 
 // UTF-8 to local: only the runs of non-ASCII bytes need the converter, and
 // they are handed to it in one call, separated by line feeds (which no
 // multi-byte form contains), so a mostly ASCII document converts quickly.
-std::string Utf8ToLocalByRuns(const std::string& text) {
+std::string Utf8ToLocalByRuns(std::string_view text) {
   std::string runs;
-  for (size_t i = 0; i < text.size();) {
-    if (static_cast<unsigned char>(text[i]) < 0x80) {
-      ++i;
-      continue;
-    }
+  for (size_t i = SkipAscii(text, 0); i < text.size(); i = SkipAscii(text, i)) {
     size_t start = i;
-    while (i < text.size() && static_cast<unsigned char>(text[i]) >= 0x80) ++i;
-    runs.append(text, start, i - start);
+    i = SkipNonAscii(text, i);
+    runs.append(text.substr(start, i - start));
     runs += '\n';
   }
-  if (runs.empty()) return text;
+  if (runs.empty()) return std::string(text);
   std::string converted;
   ConvertEncoding(runs, "UTF-8", kLocalCodePage, converted);
   std::string out;
   out.reserve(text.size());
   size_t next = 0;
   for (size_t i = 0; i < text.size();) {
-    if (static_cast<unsigned char>(text[i]) < 0x80) {
-      size_t start = i;
-      while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
-      out.append(text, start, i - start);
-      continue;
-    }
-    while (i < text.size() && static_cast<unsigned char>(text[i]) >= 0x80) ++i;
+    size_t start = i;
+    i = SkipAscii(text, i);
+    out.append(text.substr(start, i - start));
+    if (i == text.size()) break;
+    i = SkipNonAscii(text, i);
     size_t end = converted.find('\n', next);
     if (end == std::string::npos) end = converted.size();
     out.append(converted, next, end - next);
@@ -212,22 +218,19 @@ std::string Utf8ToLocalByRuns(const std::string& text) {
 
 void NoteConversion(std::string& log, size_t sourceMarks, const std::string& out) {
   XmlNote(log, "converted_to").Text("encoding", kLocalCodePage);
-  size_t marks = CountQuestionMarks(out);
+  size_t marks = static_cast<size_t>(std::count(out.begin(), out.end(), '?'));
   if (marks > sourceMarks) XmlNote(log, "conversion_loss").Number("count", marks - sourceMarks);
 }
 
-std::string DecodeWide(std::string bytes, bool bigEndian, std::string& log) {
-  if (bytes.size() % 2) {
-    XmlNote(log, "odd_length").Number("length", bytes.size());
-    bytes.pop_back();
-  }
-  if (bigEndian) {
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) std::swap(bytes[i], bytes[i + 1]);
-    XmlNote(log, "endian_swap");
-  }
+std::string DecodeWide(std::string_view bytes, bool bigEndian, std::string& log) {
+  if (bytes.size() % 2) XmlNote(log, "odd_length").Number("length", bytes.size());
+  if (bigEndian) XmlNote(log, "endian_swap");
   std::u16string units(bytes.size() / 2, u'\0');
-  std::memcpy(units.data(), bytes.data(), units.size() * 2);
-  bytes = std::string();
+  const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+  for (size_t i = 0; i < units.size(); ++i) {
+    unsigned first = b[2 * i], second = b[2 * i + 1];
+    units[i] = static_cast<char16_t>(bigEndian ? first << 8 | second : second << 8 | first);
+  }
   if (size_t zeros = RemoveZeros(units)) XmlNote(log, "nulls_removed").Number("count", zeros);
   std::string out = Utf16ToLocal(units);
   NoteConversion(log, static_cast<size_t>(std::count(units.begin(), units.end(), u'?')), out);
@@ -235,7 +238,7 @@ std::string DecodeWide(std::string bytes, bool bigEndian, std::string& log) {
 }
 
 // The code page an 8-bit text is in; 0 when its name is not known.
-int NarrowCodePage(const std::string& declared, const std::string& text, std::string& log) {
+int NarrowCodePage(const std::string& declared, std::string_view text, std::string& log) {
   if (!declared.empty()) {
     int codePage = EncodingCodePage(declared);
     if (codePage == 0) {
@@ -253,21 +256,26 @@ int NarrowCodePage(const std::string& declared, const std::string& text, std::st
   return utf8 ? kUtf8CodePage : kAnsiCodePage;
 }
 
-std::string DecodeNarrow(std::string bytes, const std::string& declared, std::string& log) {
-  if (size_t zeros = RemoveZeros(bytes)) XmlNote(log, "nulls_removed").Number("count", zeros);
+std::string DecodeNarrow(std::string_view bytes, const std::string& declared, std::string& log) {
+  std::string withoutZeros;
+  if (std::memchr(bytes.data(), 0, bytes.size())) {
+    withoutZeros.assign(bytes);
+    XmlNote(log, "nulls_removed").Number("count", RemoveZeros(withoutZeros));
+    bytes = withoutZeros;
+  }
   int codePage = NarrowCodePage(declared, bytes, log);
-  if (codePage == 0 || codePage == kAnsiCodePage) return bytes;
+  if (codePage == 0 || codePage == kAnsiCodePage) return std::string(bytes);
   const char* iconvName = CodePageIconvName(codePage);
   if (!iconvName) {
     XmlNote(log, "unknown_encoding").Text("encoding", declared).Number("codepage", codePage);
-    return bytes;
+    return std::string(bytes);
   }
   std::string out;
-  size_t sourceMarks = CountQuestionMarks(bytes);
+  size_t sourceMarks = static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '?'));
   if (codePage == kUtf8CodePage)
     out = Utf8ToLocalByRuns(bytes);
-  else if (!ConvertEncoding(bytes, iconvName, kLocalCodePage, out))
-    return bytes;
+  else if (!ConvertEncoding(std::string(bytes), iconvName, kLocalCodePage, out))
+    return std::string(bytes);
   NoteConversion(log, sourceMarks, out);
   return out;
 }
@@ -306,7 +314,7 @@ std::string DeclaredEncoding(std::string_view head) {
   return HtmlMetaCharset(head);
 }
 
-XmlDecodeResult DecodeXmlBytes(std::string bytes, std::string& log) {
+XmlDecodeResult DecodeXmlBytes(std::string_view bytes, std::string& log) {
   XmlDecodeResult result;
   if (bytes.empty()) return result;
   std::string_view head(bytes.data(), std::min(bytes.size(), kHeadLength));
@@ -322,15 +330,15 @@ XmlDecodeResult DecodeXmlBytes(std::string bytes, std::string& log) {
     if (!head.starts_with(mark.bytes)) continue;
     XmlNote(log, "bom").Text("encoding", mark.name);
     result.docFlags = mark.flag;
-    bytes.erase(0, std::strlen(mark.bytes));
+    bytes.remove_prefix(std::strlen(mark.bytes));
     if (mark.flag == XmlDocument::kUtf8Mark)
-      result.text = DecodeNarrow(std::move(bytes), "UTF-8", log);
+      result.text = DecodeNarrow(bytes, "UTF-8", log);
     else
-      result.text = DecodeWide(std::move(bytes), mark.flag == XmlDocument::kUtf16BE, log);
+      result.text = DecodeWide(bytes, mark.flag == XmlDocument::kUtf16BE, log);
     return result;
   }
   std::string declared = DeclaredEncoding(head);
   if (declared.empty() && bytes[0] == '<') declared = "UTF-8";
-  result.text = DecodeNarrow(std::move(bytes), declared, log);
+  result.text = DecodeNarrow(bytes, declared, log);
   return result;
 }

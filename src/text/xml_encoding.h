@@ -43,7 +43,7 @@ struct XmlDecodeResult {
 // Turns the bytes of a file into a local-code-page text: byte-order marks,
 // the declared encoding (XML declaration or HTML meta element, first 1024
 // bytes only), UTF-8 detection, zero characters removed. Notes go to `log`.
-XmlDecodeResult DecodeXmlBytes(std::string bytes, std::string& log);
+XmlDecodeResult DecodeXmlBytes(std::string_view bytes, std::string& log);
 
 // The encoding declared in the first bytes of a document, "" when none.
 std::string DeclaredEncoding(std::string_view head);

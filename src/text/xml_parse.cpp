@@ -1,4 +1,7 @@
 // The lenient tokenizer and tree builder behind XmlDocument::SetText.
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 #include <unordered_map>
@@ -9,14 +12,24 @@
 
 namespace {
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+// Character classes looked up by byte, for the loops that run over every
+// character of a tag.
+enum : uint8_t { kNameStart = 1, kNameEnd = 2, kTagStop = 4 };
 
-bool IsNameStart(char c) {
-  unsigned char u = static_cast<unsigned char>(c);
-  return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || u == '_' || u == ':' || u >= 0x80;
-}
+constexpr std::array<uint8_t, 256> kClasses = [] {
+  std::array<uint8_t, 256> classes{};
+  for (int c = 0; c < 256; ++c) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x80)
+      classes[c] |= kNameStart;
+  }
+  for (unsigned char c : {' ', '\t', '\r', '\n', '/', '>'}) classes[c] |= kNameEnd;
+  for (unsigned char c : {'>', '"', '\''}) classes[c] |= kTagStop;
+  return classes;
+}();
 
-bool IsNameEnd(char c) { return IsSpace(c) || c == '/' || c == '>'; }
+bool Is(char c, uint8_t what) { return kClasses[static_cast<unsigned char>(c)] & what; }
+bool IsNameStart(char c) { return Is(c, kNameStart); }
+bool IsNameEnd(char c) { return Is(c, kNameEnd); }
 
 bool StartsWith(const char* p, const char* end, std::string_view prefix) {
   return static_cast<size_t>(end - p) >= prefix.size() &&
@@ -76,7 +89,7 @@ class Parser {
   }
 
   uint32_t Append(uint8_t type, const char* start, size_t length) {
-    if (m_nodes.size() == m_nodes.capacity()) m_nodes.reserve(m_nodes.size() + m_nodes.size() / 2);
+    if (m_nodes.size() == m_nodes.capacity()) Grow(start);
     uint32_t index = static_cast<uint32_t>(m_nodes.size());
     uint32_t parent = m_open.back();
     XmlNode node;
@@ -89,6 +102,16 @@ class Parser {
     if (last) m_nodes[last].next = index;
     m_nodes[parent].next = index;
     return index;
+  }
+
+  // Grows the index by half, or to what the part of the text read so far
+  // suggests the whole will need, whichever is more.
+  void Grow(const char* at) {
+    size_t size = m_nodes.size();
+    size_t read = static_cast<size_t>(at - m_begin) + 1;
+    size_t projected = static_cast<size_t>(static_cast<double>(size) *
+                                           static_cast<double>(m_end - m_begin) / read * 1.05);
+    m_nodes.reserve(std::max(size + size / 2, projected));
   }
 
   void MarkIllFormed(uint32_t node) {
@@ -176,14 +199,14 @@ class Parser {
   const char* TagEnd(const char* p) const {
     while (p < m_end) {
       char c = *p;
-      if (c == '>') return p;
-      if (c == '"' || c == '\'') {
-        const char* close = FindChar(p + 1, m_end, c);
-        if (!close) return FindChar(p + 1, m_end, '>');
-        p = close + 1;
+      if (!Is(c, kTagStop)) {
+        ++p;
         continue;
       }
-      ++p;
+      if (c == '>') return p;
+      const char* close = FindChar(p + 1, m_end, c);  // c is a quote
+      if (!close) return FindChar(p + 1, m_end, '>');
+      p = close + 1;
     }
     return nullptr;
   }
