@@ -21,12 +21,22 @@
 struct XmlNode {
   enum Type : uint8_t { kDocument, kElement, kText, kCData };
   enum Flags : uint8_t { kUnended = 1, kIllFormed = 2 };
-  uint32_t start = 0;   // element: offset of "<"; text and CDATA: first character
-  uint32_t length = 0;  // element: length of the tag name; text and CDATA: length
+  // Longer texts take several nodes in a row; longer names are cut.
+  static constexpr uint32_t kMaxLength = (1u << 28) - 1;
+
+  uint32_t start = 0;  // element: offset of "<"; text and CDATA: first character
   uint32_t parent = 0;
-  uint32_t next = 0;  // next sibling, 0 for none
-  uint8_t type = kDocument;
-  uint8_t flags = 0;
+  uint32_t next = 0;    // next sibling, 0 for none
+  uint32_t packed = 0;  // length, then flags in bits 28-29 and the type in bits 30-31
+
+  // Element: length of the tag name; text and CDATA: length of the text.
+  uint32_t Length() const { return packed & kMaxLength; }
+  Type GetType() const { return static_cast<Type>(packed >> 30); }
+  bool Has(Flags flag) const { return (packed >> 28) & flag; }
+  void Set(Flags flag) { packed |= static_cast<uint32_t>(flag) << 28; }
+  void Assign(Type type, uint32_t length) {
+    packed = static_cast<uint32_t>(type) << 30 | (length & kMaxLength);
+  }
 };
 
 class XmlDocument {

@@ -60,14 +60,14 @@ uint32_t XmlDocument::FirstChild(uint32_t node) const {
 
 bool XmlDocument::NameIs(uint32_t node, const char* name, size_t length) const {
   const XmlNode& n = m_nodes[node];
-  return n.length == length && std::memcmp(m_text.data() + n.start + 1, name, length) == 0;
+  return n.Length() == length && std::memcmp(m_text.data() + n.start + 1, name, length) == 0;
 }
 
 uint32_t XmlDocument::FindFrom(uint32_t parent, uint32_t after, const char* name) const {
   size_t length = name ? std::strlen(name) : 0;
   uint32_t node = after ? m_nodes[after].next : FirstChild(parent);
   for (; node; node = m_nodes[node].next)
-    if (m_nodes[node].type == XmlNode::kElement && (!name || NameIs(node, name, length)))
+    if (m_nodes[node].GetType() == XmlNode::kElement && (!name || NameIs(node, name, length)))
       return node;
   return 0;
 }
@@ -111,14 +111,14 @@ std::string XmlDocument::TextOf(uint32_t element) const {
   uint32_t child = FirstChild(element);
   if (!child) return "";
   const XmlNode& only = m_nodes[child];
-  if (!only.next && only.type == XmlNode::kText)
-    return XmlUnescape(std::string_view(m_text.data() + only.start, only.length));
+  if (!only.next && only.GetType() == XmlNode::kText)
+    return XmlUnescape(std::string_view(m_text.data() + only.start, only.Length()));
   std::string text;
   for (; child; child = m_nodes[child].next) {
     const XmlNode& n = m_nodes[child];
-    std::string_view piece(m_text.data() + n.start, n.length);
-    if (n.type == XmlNode::kElement) return "";
-    text += n.type == XmlNode::kText ? XmlUnescape(piece) : std::string(piece);
+    std::string_view piece(m_text.data() + n.start, n.Length());
+    if (n.GetType() == XmlNode::kElement) return "";
+    text += n.GetType() == XmlNode::kText ? XmlUnescape(piece) : std::string(piece);
   }
   return text;
 }
@@ -126,7 +126,7 @@ std::string XmlDocument::TextOf(uint32_t element) const {
 std::string XmlDocument::NameOf(uint32_t element) const {
   if (!element) return "";
   const XmlNode& n = m_nodes[element];
-  return m_text.substr(n.start + 1, n.length);
+  return m_text.substr(n.start + 1, n.Length());
 }
 
 std::string XmlDocument::GetChildText() const { return m_child ? TextOf(m_child) : ""; }

@@ -188,7 +188,9 @@ size_t SkipNonAscii(std::string_view text, size_t i) {
 // UTF-8 to local: only the runs of non-ASCII bytes need the converter, and
 // they are handed to it in one call, separated by line feeds (which no
 // multi-byte form contains), so a mostly ASCII document converts quickly.
-std::string Utf8ToLocalByRuns(std::string_view text) {
+// Every "?" that comes out of the runs stands for a character lost.
+std::string Utf8ToLocalByRuns(std::string_view text, size_t& lost) {
+  lost = 0;
   std::string runs;
   for (size_t i = SkipAscii(text, 0); i < text.size(); i = SkipAscii(text, i)) {
     size_t start = i;
@@ -199,6 +201,7 @@ std::string Utf8ToLocalByRuns(std::string_view text) {
   if (runs.empty()) return std::string(text);
   std::string converted;
   ConvertEncoding(runs, "UTF-8", kLocalCodePage, converted);
+  lost = static_cast<size_t>(std::count(converted.begin(), converted.end(), '?'));
   std::string out;
   out.reserve(text.size());
   size_t next = 0;
@@ -216,10 +219,17 @@ std::string Utf8ToLocalByRuns(std::string_view text) {
   return out;
 }
 
-void NoteConversion(std::string& log, size_t sourceMarks, const std::string& out) {
+void NoteConversion(std::string& log, size_t lost) {
   XmlNote(log, "converted_to").Text("encoding", kLocalCodePage);
-  size_t marks = static_cast<size_t>(std::count(out.begin(), out.end(), '?'));
-  if (marks > sourceMarks) XmlNote(log, "conversion_loss").Number("count", marks - sourceMarks);
+  if (lost) XmlNote(log, "conversion_loss").Number("count", lost);
+}
+
+// How many more "?" the output has than the input: characters lost.
+template <typename In>
+size_t LostCharacters(const In& in, typename In::value_type mark, const std::string& out) {
+  size_t before = static_cast<size_t>(std::count(in.begin(), in.end(), mark));
+  size_t after = static_cast<size_t>(std::count(out.begin(), out.end(), '?'));
+  return after > before ? after - before : 0;
 }
 
 std::string DecodeWide(std::string_view bytes, bool bigEndian, std::string& log) {
@@ -233,7 +243,7 @@ std::string DecodeWide(std::string_view bytes, bool bigEndian, std::string& log)
   }
   if (size_t zeros = RemoveZeros(units)) XmlNote(log, "nulls_removed").Number("count", zeros);
   std::string out = Utf16ToLocal(units);
-  NoteConversion(log, static_cast<size_t>(std::count(units.begin(), units.end(), u'?')), out);
+  NoteConversion(log, LostCharacters(units, u'?', out));
   return out;
 }
 
@@ -271,12 +281,15 @@ std::string DecodeNarrow(std::string_view bytes, const std::string& declared, st
     return std::string(bytes);
   }
   std::string out;
-  size_t sourceMarks = static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '?'));
-  if (codePage == kUtf8CodePage)
-    out = Utf8ToLocalByRuns(bytes);
-  else if (!ConvertEncoding(std::string(bytes), iconvName, kLocalCodePage, out))
-    return std::string(bytes);
-  NoteConversion(log, sourceMarks, out);
+  size_t lost = 0;
+  if (codePage == kUtf8CodePage) {
+    out = Utf8ToLocalByRuns(bytes, lost);
+  } else {
+    if (!ConvertEncoding(std::string(bytes), iconvName, kLocalCodePage, out))
+      return std::string(bytes);
+    lost = LostCharacters(bytes, '?', out);
+  }
+  NoteConversion(log, lost);
   return out;
 }
 

@@ -69,7 +69,7 @@ class Parser {
   // True when nothing was found ill-formed.
   bool Run() {
     m_nodes.clear();
-    m_nodes.reserve(static_cast<size_t>(m_end - m_begin) / 64 + 8);
+    m_nodes.reserve(EstimatedNodes());
     m_nodes.push_back(XmlNode{});
     m_open.push_back(0);
     const char* p = m_begin;
@@ -77,7 +77,7 @@ class Parser {
     CloseUnended(0);
     m_nodes[0].next = 0;
     CheckRoot();
-    if (m_illFormed) m_nodes[0].flags |= XmlNode::kIllFormed;
+    if (m_illFormed) m_nodes[0].Set(XmlNode::kIllFormed);
     return !m_illFormed;
   }
 
@@ -85,23 +85,42 @@ class Parser {
   uint32_t Offset(const char* p) const { return static_cast<uint32_t>(p - m_begin); }
 
   std::string_view NameOf(uint32_t node) const {
-    return std::string_view(m_begin + m_nodes[node].start + 1, m_nodes[node].length);
+    return std::string_view(m_begin + m_nodes[node].start + 1, m_nodes[node].Length());
   }
 
-  uint32_t Append(uint8_t type, const char* start, size_t length) {
+  uint32_t Append(XmlNode::Type type, const char* start, size_t length) {
     if (m_nodes.size() == m_nodes.capacity()) Grow(start);
     uint32_t index = static_cast<uint32_t>(m_nodes.size());
     uint32_t parent = m_open.back();
-    XmlNode node;
-    node.type = type;
+    XmlNode& node = m_nodes.emplace_back();
     node.start = Offset(start);
-    node.length = static_cast<uint32_t>(length);
     node.parent = parent;
-    m_nodes.push_back(node);
+    node.Assign(type, static_cast<uint32_t>(std::min<size_t>(length, XmlNode::kMaxLength)));
     uint32_t last = m_nodes[parent].next;
     if (last) m_nodes[last].next = index;
     m_nodes[parent].next = index;
     return index;
+  }
+
+  // Text and CDATA longer than a node can say take several nodes in a row.
+  void AppendText(XmlNode::Type type, const char* start, size_t length) {
+    do {
+      size_t piece = std::min<size_t>(length, XmlNode::kMaxLength);
+      Append(type, start, piece);
+      start += piece;
+      length -= piece;
+    } while (length > 0);
+  }
+
+  // Markup starts at a "<", and in the usual document a text run goes with
+  // every element, whose start and end tag take two: so about one node per
+  // "<". Counting them is cheap next to growing the index more than once.
+  size_t EstimatedNodes() const {
+    size_t count = 8;
+    for (const char* p = m_begin; (p = FindChar(p, m_end, '<')); ++p) ++count;
+    // A text made of "<" alone must not reserve far more than it will use.
+    size_t length = static_cast<size_t>(m_end - m_begin);
+    return std::clamp(count, length / 64 + 8, length / 8 + 8);
   }
 
   // Grows the index by half, or to what the part of the text read so far
@@ -115,7 +134,7 @@ class Parser {
   }
 
   void MarkIllFormed(uint32_t node) {
-    m_nodes[node].flags |= XmlNode::kIllFormed;
+    m_nodes[node].Set(XmlNode::kIllFormed);
     m_illFormed = true;
   }
 
@@ -136,7 +155,7 @@ class Parser {
       XmlNote(m_log, "first_tag_syntax").Number("offset", Offset(lt));
       p = lt + 1;
     }
-    Append(XmlNode::kText, start, static_cast<size_t>(p - start));
+    AppendText(XmlNode::kText, start, static_cast<size_t>(p - start));
     return p;
   }
 
@@ -171,7 +190,7 @@ class Parser {
       const char* start = p + 9;
       const char* end = Find(start, m_end, "]]>");
       if (!end) XmlNote(m_log, "cdata_section_syntax").Number("offset", Offset(p));
-      Append(XmlNode::kCData, start, static_cast<size_t>((end ? end : m_end) - start));
+      AppendText(XmlNode::kCData, start, static_cast<size_t>((end ? end : m_end) - start));
       return end ? end + 3 : m_end;
     }
     if (StartsWith(p, m_end, "<!["))
@@ -213,7 +232,7 @@ class Parser {
 
   const char* Unterminated(const char* p) {
     XmlNote(m_log, "unterminated_tag_syntax").Number("offset", Offset(p));
-    Append(XmlNode::kText, p, static_cast<size_t>(m_end - p));
+    AppendText(XmlNode::kText, p, static_cast<size_t>(m_end - p));
     return m_end;
   }
 
@@ -283,7 +302,7 @@ class Parser {
     for (size_t d = depth + 1; d < m_open.size(); ++d) {
       uint32_t element = m_open[d];
       MarkIllFormed(element);
-      m_nodes[element].flags |= XmlNode::kUnended;
+      m_nodes[element].Set(XmlNode::kUnended);
       if (XmlNote::HasRoom(m_log))
         XmlNote(m_log, "unended_start_tag")
             .Text("tagname", NameOf(element))
@@ -313,7 +332,7 @@ class Parser {
   void CheckRoot() {
     uint32_t root = 0;
     for (uint32_t node = 1; node && node < m_nodes.size(); node = m_nodes[node].next) {
-      if (m_nodes[node].type != XmlNode::kElement) continue;
+      if (m_nodes[node].GetType() != XmlNode::kElement) continue;
       if (!root) {
         root = node;
         continue;

@@ -140,4 +140,19 @@ TEST(XmlHostile, FiftyMegabytes) {
 #endif
 }
 
+TEST(XmlHostile, DenseMarkupStaysWithinBounds) {
+  // One node per four bytes, the densest index a text can ask for.
+  std::string text = "<r>" + Repeat("<a/>", 5 * 1000 * 1000) + "</r>";
+  long before = MaxResidentKilobytes();
+  XmlDocument doc;
+  ASSERT_TRUE(doc.SetText(text));
+  EXPECT_EQ(doc.Nodes().size(), 5u * 1000 * 1000 + 2);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+  long grownBytes = (MaxResidentKilobytes() - before) * 1024;
+  EXPECT_LT(grownBytes, static_cast<long>(text.size()) * 6) << grownBytes;
+#else
+  (void)before;
+#endif
+}
+
 }  // namespace
