@@ -1,8 +1,23 @@
 // The one translation unit that holds the stb implementations.
 #include "engine/image_codec.h"
 
+#include <cassert>
 #include <climits>
+#include <cmath>
+#include <cstdarg>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+// stb copies zero bytes from or to a null pointer in a few places (an empty
+// first IDAT chunk, for one), which is undefined behaviour; inside stb every
+// memcpy goes through this guard. The C headers stb uses are included above,
+// so the macro touches only stb's own code.
+static void* GuardedMemcpy(void* to, const void* from, size_t size) {
+  return size ? std::memcpy(to, from, size) : to;
+}
+#define memcpy GuardedMemcpy
 
 #define STBI_ONLY_PNG
 #define STBI_ONLY_JPEG
@@ -16,6 +31,7 @@
 #include <stb_image_write.h>
 #define STB_IMAGE_RESIZE_IMPLEMENTATION
 #include <stb_image_resize.h>
+#undef memcpy
 
 static_assert(STBI_MAX_DIMENSIONS == CImage::kMaxSide);
 
@@ -75,6 +91,29 @@ bool DecodeStill(const uint8_t* data, int size, DecodedImage& out) {
   return true;
 }
 
+// The JPEG decoder trusts the symbol counts of a Huffman table and writes
+// past its 256-entry arrays when they add up to more. Every place where a
+// table definition could start is checked the way the decoder would read it.
+bool JpegTablesSafe(const uint8_t* data, size_t size) {
+  auto byteAt = [&](size_t pos) -> int { return pos < size ? data[pos] : 0; };
+  for (size_t marker = 0; marker + 1 < size; ++marker) {
+    if (data[marker] != 0xff || data[marker + 1] != 0xc4) continue;
+    size_t pos = marker + 2;
+    long remaining = (byteAt(pos) << 8 | byteAt(pos + 1)) - 2;
+    pos += 2;
+    while (remaining > 0 && pos < size) {
+      int table = byteAt(pos);
+      if ((table >> 4) > 1 || (table & 15) > 3) break;  // the decoder stops here
+      long symbols = 0;
+      for (int i = 1; i <= 16; ++i) symbols += byteAt(pos + i);
+      if (symbols > 256) return false;
+      pos += 17 + symbols;
+      remaining -= 17 + symbols;
+    }
+  }
+  return true;
+}
+
 void AppendBytes(void* context, void* data, int size) {
   static_cast<std::string*>(context)->append(static_cast<const char*>(data), size);
 }
@@ -88,6 +127,7 @@ bool DecodeImageBytes(const uint8_t* data, size_t size, ImageFormat format, Deco
   int width = 0;
   int height = 0;
   int comp = 0;
+  if (format == ImageFormat::kJpeg && !JpegTablesSafe(data, size)) return false;
   if (!stbi_info_from_memory(data, length, &width, &height, &comp)) return false;
   if (!SizeAllowed(width, height)) return false;
   bool decoded = format == ImageFormat::kGif ? DecodeGifFrames(data, length, out)

@@ -243,6 +243,19 @@ TEST(ImageHostile, OversizedHeadersAreRefusedBeforeDecoding) {
   EXPECT_FALSE(image.LoadFromMemory(nullptr, 10));
 }
 
+// A Huffman table that claims more than 256 symbols made the decoder write
+// past its tables.
+TEST(ImageHostile, OverfullJpegHuffmanTableIsRefused) {
+  std::string jpeg = EncodeJpeg(DrawText("42"));
+  size_t table = jpeg.find("\xff\xc4");
+  ASSERT_NE(table, std::string::npos);
+  CImage image;
+  ASSERT_TRUE(image.LoadFromMemory(jpeg));
+  for (int i = 0; i < 16; ++i) jpeg[table + 5 + i] = static_cast<char>(0x20);
+  EXPECT_FALSE(image.LoadFromMemory(jpeg));
+  EXPECT_FALSE(image.IsValid());
+}
+
 // Truncations and bit flips of each format either fail or give a picture
 // within limits; none may crash (the sanitizer build checks memory too).
 TEST(ImageHostile, DamagedFilesNeverCrash) {
