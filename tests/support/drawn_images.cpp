@@ -98,10 +98,21 @@ DrawnImage DrawText(const std::string& text, const TextStyle& style, const Font&
 }
 
 DrawnImage DrawTemplate(const Glyph& glyph, const TextStyle& style) {
+  // The reader lays a template on a glyph's first inked column.
+  size_t first = 0;
+  auto inked = [&glyph](size_t col) {
+    for (const std::string& row : glyph) {
+      if (row[col] == '#') return true;
+    }
+    return false;
+  };
+  while (first + 1 < glyph[0].size() && !inked(first)) ++first;
+  Glyph trimmed;
+  for (const std::string& row : glyph) trimmed.push_back(row.substr(first));
   TextStyle tight = style;
   tight.left = 0;
   tight.right = 0;
-  return DrawGlyphs({glyph}, tight);
+  return DrawGlyphs({trimmed}, tight);
 }
 
 namespace {

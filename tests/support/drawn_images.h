@@ -50,8 +50,8 @@ struct TextStyle {
 DrawnImage DrawText(const std::string& text, const TextStyle& style = {},
                     const Font& font = TestFont());
 DrawnImage DrawGlyphs(const std::vector<Glyph>& glyphs, const TextStyle& style = {});
-// A digit template as the reader expects it: the glyph from the left edge,
-// with the same rows above and below as DrawText's price images.
+// A digit template as the reader expects it: the glyph from its first inked
+// column, with the same rows above and below as DrawText's price images.
 DrawnImage DrawTemplate(const Glyph& glyph, const TextStyle& style = {});
 
 std::string EncodePng(const DrawnImage& image);
