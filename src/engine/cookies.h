@@ -1,0 +1,66 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <curl/curl.h>
+
+// One cookie as the store keeps it.
+struct CookieRecord {
+  std::string domain;  // without a leading dot
+  bool includeSubdomains = false;
+  std::string path;
+  bool secure = false;
+  long long expires = 0;  // seconds since 1970; 0 for a session cookie
+  std::string name;
+  std::string value;
+};
+
+// The cookie store that every request of the program shares, across threads,
+// kept in a file in the Netscape cookie-file format so that cookies live
+// across runs. Transfers attach to it; it is saved after a change.
+class CCookieStore {
+ public:
+  // Loads `path` when it exists.
+  explicit CCookieStore(std::string path);
+  ~CCookieStore();
+  CCookieStore(const CCookieStore&) = delete;
+  CCookieStore& operator=(const CCookieStore&) = delete;
+
+  // The store of the current program directory's cookies.txt. A different
+  // program directory (tests set one per test) gets its own store.
+  static std::shared_ptr<CCookieStore> ForProgram();
+
+  const std::string& Path() const { return m_path; }
+
+  // Lets a transfer send the store's cookies and record the ones it receives.
+  void Attach(CURL* curl) const;
+
+  // Adds or replaces a cookie; false when a field cannot be stored.
+  bool Add(const CookieRecord& cookie);
+
+  // Every cookie that has not expired.
+  std::vector<CookieRecord> List() const;
+
+  // The cookies a request to `url` would carry, in the store's order.
+  std::vector<CookieRecord> Matching(const std::string& url) const;
+
+  // Writes the whole store to its file (atomically).
+  bool Save() const;
+
+ private:
+  static void Lock(CURL*, curl_lock_data data, curl_lock_access, void* self);
+  static void Unlock(CURL*, curl_lock_data data, void* self);
+  bool AddLine(const std::string& line) const;
+
+  std::string m_path;
+  CURLSH* m_share = nullptr;
+  std::array<std::mutex, CURL_LOCK_DATA_LAST> m_locks;
+  mutable std::mutex m_saveLock;
+};
+
+// Makes sure libcurl's global state is set up (once, before any transfer).
+void InitCurlOnce();

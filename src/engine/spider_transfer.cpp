@@ -1,0 +1,159 @@
+#include "engine/spider_transfer.h"
+
+#include <atomic>
+#include <cstring>
+#include <memory>
+
+#include <curl/curl.h>
+
+#include "engine/cookies.h"
+#include "engine/spider.h"
+
+namespace {
+
+constexpr long kMaxRedirects = 10;
+
+std::atomic<long> g_connectMilliseconds{SpiderTimeouts{}.connectMilliseconds};
+std::atomic<long> g_lowSpeedSeconds{SpiderTimeouts{}.lowSpeedSeconds};
+
+struct EasyDeleter {
+  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+};
+struct ListDeleter {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+struct Exchange {
+  const TransferRequest* request;
+  TransferReply* reply;
+  bool inHeaderBlock = false;
+  bool sawSetCookie = false;
+  bool stoppedOnPurpose = false;
+};
+
+bool StartsWithNoCase(const char* text, size_t size, const char* prefix) {
+  size_t n = std::strlen(prefix);
+  return size >= n && strncasecmp(text, prefix, n) == 0;
+}
+
+size_t OnHeader(char* data, size_t, size_t size, void* user) {
+  auto* exchange = static_cast<Exchange*>(user);
+  TransferReply& reply = *exchange->reply;
+  if (StartsWithNoCase(data, size, "HTTP/")) {
+    // A new reply (after a redirect or an interim 100): only the last counts.
+    reply.rawHeaders.clear();
+    reply.status = 0;
+    const char* space = static_cast<const char*>(std::memchr(data, ' ', size));
+    if (space) reply.status = std::strtol(space + 1, nullptr, 10);
+  }
+  if (StartsWithNoCase(data, size, "Set-Cookie:")) exchange->sawSetCookie = true;
+  reply.rawHeaders.append(data, size);
+  return size;
+}
+
+size_t OnBody(char* data, size_t, size_t size, void* user) {
+  auto* exchange = static_cast<Exchange*>(user);
+  const TransferRequest& request = *exchange->request;
+  TransferReply& reply = *exchange->reply;
+  if (!request.readBody || (!request.bodyOfAnyStatus && reply.status != 200)) {
+    exchange->stoppedOnPurpose = true;
+    return 0;  // the body is not wanted: end the transfer here
+  }
+  if (reply.body.size() + size > kMaxBodyBytes) {
+    reply.tooLarge = true;
+    return 0;
+  }
+  reply.body.append(data, size);
+  return size;
+}
+
+curl_slist* HeaderList(const std::string& headers, bool post) {
+  curl_slist* list = nullptr;
+  size_t start = 0;
+  while (start <= headers.size()) {
+    size_t end = headers.find('\n', start);
+    if (end == std::string::npos) end = headers.size();
+    std::string line = headers.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) list = curl_slist_append(list, line.c_str());
+    start = end + 1;
+  }
+  // Never wait for a "100 Continue" before sending a form.
+  if (post) list = curl_slist_append(list, "Expect:");
+  return list;
+}
+
+}  // namespace
+
+SpiderTimeouts GetSpiderTimeouts() {
+  return SpiderTimeouts{g_connectMilliseconds.load(), g_lowSpeedSeconds.load()};
+}
+
+void SetSpiderTimeouts(const SpiderTimeouts& timeouts) {
+  g_connectMilliseconds = timeouts.connectMilliseconds > 0 ? timeouts.connectMilliseconds : 1;
+  g_lowSpeedSeconds = timeouts.lowSpeedSeconds > 0 ? timeouts.lowSpeedSeconds : 1;
+}
+
+TransferReply PerformTransfer(const TransferRequest& request) {
+  TransferReply reply;
+  InitCurlOnce();
+  std::shared_ptr<CCookieStore> cookies = CCookieStore::ForProgram();
+  std::unique_ptr<CURL, EasyDeleter> curl(curl_easy_init());
+  if (!curl) return reply;
+  std::unique_ptr<curl_slist, ListDeleter> headers(HeaderList(request.headers, request.post));
+  Exchange exchange{&request, &reply};
+  CURL* c = curl.get();
+  curl_easy_setopt(c, CURLOPT_URL, request.url.c_str());
+  curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(c, CURLOPT_USERAGENT, kBrowserAgent);
+  curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
+  curl_easy_setopt(c, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+  curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(c, CURLOPT_MAXREDIRS, kMaxRedirects);
+  curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, g_connectMilliseconds.load());
+  curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, g_lowSpeedSeconds.load());
+  curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxBodyBytes));
+  curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &OnHeader);
+  curl_easy_setopt(c, CURLOPT_HEADERDATA, &exchange);
+  curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &OnBody);
+  curl_easy_setopt(c, CURLOPT_WRITEDATA, &exchange);
+  if (request.post) {
+    curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE,
+                     static_cast<curl_off_t>(request.postBody.size()));
+    curl_easy_setopt(c, CURLOPT_POSTFIELDS, request.postBody.data());
+  }
+  cookies->Attach(c);
+  curl_easy_setopt(c, CURLOPT_COOKIEFILE, "");  // turns the cookie engine on
+  CURLcode result = curl_easy_perform(c);
+  if (exchange.sawSetCookie) cookies->Save();
+  if (result == CURLE_FILESIZE_EXCEEDED) reply.tooLarge = true;
+  // A body cut short by the server is what it sent; keep it.
+  reply.completed = !reply.tooLarge && (result == CURLE_OK || result == CURLE_PARTIAL_FILE ||
+                                        (result == CURLE_WRITE_ERROR && exchange.stoppedOnPurpose));
+  return reply;
+}
+
+bool QueryHeader(const std::string& rawHeaders, const std::string& name, size_t index,
+                 std::string& value) {
+  value.clear();
+  size_t start = 0;
+  while (start < rawHeaders.size()) {
+    size_t end = rawHeaders.find('\n', start);
+    if (end == std::string::npos) end = rawHeaders.size();
+    std::string line = rawHeaders.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() <= name.size() || line[name.size()] != ':' ||
+        strncasecmp(line.c_str(), name.c_str(), name.size()) != 0)
+      continue;
+    if (index-- > 0) continue;
+    size_t first = line.find_first_not_of(" \t", name.size() + 1);
+    value = first == std::string::npos ? std::string() : line.substr(first);
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.pop_back();
+    return true;
+  }
+  return false;
+}
