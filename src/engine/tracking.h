@@ -1,0 +1,90 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "engine/tasklist.h"
+#include "engine/timerqueue.h"
+
+class CSiteList;
+class EventSink;
+
+// The settings a tracker reads, from section "Base" of config.ini.
+struct TrackingSettings {
+  std::int64_t sleepTimeMs = 1000;  // "SleepTime" (seconds, default 1) x 1000
+  int msgPop = 0;                   // "MsgPop": 0 shows the change pop-up
+};
+// Reads the two keys from the program directory's config.ini.
+TrackingSettings ReadTrackingSettings();
+
+// The timer period of a task: FrequencyHour (a decimal number) x 3600000 +
+// FrequencyMinute x 60000, truncated. 0 means the timer fires once.
+std::int64_t TaskPeriodMs(const CTask& task);
+
+// The one-line change text of a task after a pass, from its fields: the
+// product name with "价格变为" and the price when a rise or drop was seen,
+// "库存变为" and the stock word when a stock change is to be told; empty
+// when neither. Local code page.
+std::string ChangeText(const CTask& task);
+// "不确定" for -1, "缺货" for 0, "有货" for any other value.
+std::string StockWord(int stock);
+
+// The tracking side of the program: the timer queue, one timer per tracked
+// task (TaskTimers, by Url) and the pass that each firing runs.
+//
+// A task may be deleted while its pass runs: the pass holds the task, so
+// nothing is freed under it, and it checks that the task is still in the list
+// and not being deleted (AddMode "del") before it writes the task's history
+// file or reports to the window.
+class CTracker {
+ public:
+  // `clock` null: the system's steady clock. The program directory is the
+  // one in force when a pass runs (tasks.xml, productprices/, ding.wav).
+  CTracker(CSiteList& sites, CTaskList& tasks, EventSink& events, TrackingSettings settings,
+           std::shared_ptr<TimerClock> clock = nullptr,
+           size_t workers = CTimerQueue::kDefaultWorkers);
+  // UnscheduleAll, then waits for the passes that are running.
+  ~CTracker();
+  CTracker(const CTracker&) = delete;
+  CTracker& operator=(const CTracker&) = delete;
+
+  // Every task whose Status is 1, the i-th of the list (counting every task)
+  // first due i x SleepTime from now, then every TaskPeriodMs.
+  void ScheduleAllTasks();
+  // A timer for the task whose firings run TrackingPass; it replaces the
+  // task's earlier timer. False when the queue refused it.
+  bool ScheduleTask(std::int64_t dueMs, std::int64_t periodMs, const TaskPtr& task);
+  // Deletes the link's timer, without waiting for a pass that is running.
+  void UnscheduleTask(const std::string& url);
+  void UnscheduleAll();
+  bool IsScheduled(const std::string& url) const;
+
+  // One visit of the task's product page: fetch, extract, compare, record,
+  // report, save tasks.xml.
+  void TrackingPass(const TaskPtr& task);
+
+  // Settings may change while passes run (the settings window).
+  void SetMsgPop(int msgPop) { m_msgPop = msgPop; }
+  void SetSleepTimeMs(std::int64_t ms) { m_sleepTimeMs = ms; }
+
+  CTimerQueue& Queue() { return *m_queue; }
+
+ private:
+  bool StillTracked(const CTask& task) const;
+  void Report(const TaskPtr& task, bool tell, const std::string& changeText);
+  void SaveTaskFile();
+
+  CSiteList& m_sites;
+  CTaskList& m_tasks;
+  EventSink& m_events;
+  std::atomic<int> m_msgPop;
+  std::atomic<std::int64_t> m_sleepTimeMs;
+
+  mutable std::mutex m_timersLock;
+  std::map<std::string, TimerId> m_taskTimers;
+  std::unique_ptr<CTimerQueue> m_queue;
+};
