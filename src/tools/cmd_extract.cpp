@@ -1,0 +1,189 @@
+// vantrelctl extract: what the add pipeline does with a product link before
+// it accepts a task, for people writing shop rules.
+#include <strings.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/codepage.h"
+#include "base/files.h"
+#include "base/programdir.h"
+#include "engine/extract.h"
+#include "engine/site.h"
+#include "engine/spider.h"
+#include "tools/command.h"
+
+namespace {
+
+struct ExtractOptions {
+  std::string sitesFile;
+  std::string siteName;
+  std::string pageFile;
+  std::string url;
+  bool trace = false;
+};
+
+// Prints requests and BodyCache hits as they happen.
+class PrintingTrace : public ExtractTrace {
+ public:
+  void OnRequest(const std::string& link) override {
+    std::printf("request: %s\n", LocalToUtf8(link).c_str());
+  }
+  void OnCacheHit(const std::string& key) override {
+    std::printf("cache hit: %s\n", LocalToUtf8(key).c_str());
+  }
+};
+
+int Usage(const char* problem) {
+  std::fprintf(stderr, "vantrelctl extract: %s (see vantrelctl extract --help)\n", problem);
+  return 2;
+}
+
+bool ParseOptions(const std::vector<std::string>& args, ExtractOptions& options) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--sites") {
+      if (!TakeValue(args, i, options.sitesFile)) return false;
+    } else if (arg == "--site") {
+      if (!TakeValue(args, i, options.siteName)) return false;
+    } else if (arg == "--page") {
+      if (!TakeValue(args, i, options.pageFile)) return false;
+    } else if (arg == "--trace") {
+      options.trace = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      std::fprintf(stderr, "vantrelctl extract: unknown option %s\n", arg.c_str());
+      return false;
+    } else if (options.url.empty()) {
+      options.url = arg;
+    } else {
+      std::fprintf(stderr, "vantrelctl extract: more than one link\n");
+      return false;
+    }
+  }
+  return true;
+}
+
+// The add window's guess: the first shop one of whose host names ("|"
+// between them) occurs in the link.
+SiteRef GuessSiteByLink(const CSiteList& sites, const std::string& link) {
+  for (const SiteRef& site : sites.Snapshot()) {
+    std::string domains = site->GetDomain();
+    size_t start = 0;
+    while (start <= domains.size()) {
+      size_t bar = domains.find('|', start);
+      std::string host = domains.substr(start, bar == std::string::npos ? bar : bar - start);
+      if (!host.empty() && link.find(host) != std::string::npos) return site;
+      if (bar == std::string::npos) break;
+      start = bar + 1;
+    }
+  }
+  return nullptr;
+}
+
+// The product page as the add pipeline sees it; `site` may be found on the
+// way. Empty (with a message) when there is none.
+std::string LoadPage(const ExtractOptions& options, const std::string& url, const CSiteList& sites,
+                     SiteRef& site, CSpider& spider, ExtractTrace* trace) {
+  std::string page;
+  if (!options.pageFile.empty()) {
+    if (!ReadWholeFile(options.pageFile, page)) {
+      std::fprintf(stderr, "vantrelctl extract: cannot read %s\n", options.pageFile.c_str());
+      return {};
+    }
+    // A saved page is in the shop's character set, as the shop sent it.
+    if (site && strcasecmp(site->GetEncode().c_str(), "utf-8") == 0) page = Utf8ToLocal(page);
+    if (page.empty()) std::fprintf(stderr, "vantrelctl extract: the page is empty\n");
+    return page;
+  }
+  if (!site) {
+    // No shop for the link: a first look finds the shop by its Flag, then
+    // the page is fetched the way that shop's pages are.
+    if (trace) trace->OnRequest(url);
+    site = sites.FindSiteInPage(spider.GetPage(url, "", "", ""));
+    if (!site) {
+      std::fprintf(stderr, "vantrelctl extract: no shop rule for %s (use --site)\n",
+                   options.url.c_str());
+      return {};
+    }
+  }
+  page = FetchProductPage(spider, *site, url, trace);
+  if (page.empty()) std::fprintf(stderr, "vantrelctl extract: the page is empty (fetch failed)\n");
+  return page;
+}
+
+void PrintValue(const char* key, const std::string& localText) {
+  std::printf("%s: %s\n", key, LocalToUtf8(localText).c_str());
+}
+
+int RunExtract(const std::vector<std::string>& args) {
+  ExtractOptions options;
+  if (!ParseOptions(args, options)) return 2;
+  if (options.url.empty() && options.pageFile.empty())
+    return Usage("a link or --page FILE is needed");
+
+  CSiteList sites;
+  const std::string sitesFile =
+      options.sitesFile.empty() ? ProgramFile("sites.xml") : options.sitesFile;
+  if (!sites.LoadSites(sitesFile)) {
+    std::fprintf(stderr, "vantrelctl extract: cannot load %s\n", sitesFile.c_str());
+    return 1;
+  }
+  const std::string url = Utf8ToLocal(options.url);
+  SiteRef site = options.siteName.empty() ? GuessSiteByLink(sites, url)
+                                          : sites.FindSiteByName(Utf8ToLocal(options.siteName));
+  if (!options.siteName.empty() && !site) {
+    std::fprintf(stderr, "vantrelctl extract: no shop named %s\n", options.siteName.c_str());
+    return 1;
+  }
+
+  PrintingTrace printer;
+  ExtractTrace* trace = options.trace ? &printer : nullptr;
+  CSpider spider;
+  const std::string page = LoadPage(options, url, sites, site, spider, trace);
+  if (page.empty()) return 1;
+  if (SiteRef inPage = sites.FindSiteInPage(page)) site = inPage;
+  if (!site) {
+    std::fprintf(stderr, "vantrelctl extract: no shop rule recognises the page (use --site)\n");
+    return 1;
+  }
+
+  ProductValues values = ExtractProduct(spider, page, *site, url, trace);
+  ItemInfo info = ExtractItemInfo(page, *site);
+  PrintValue("site", site->GetName());
+  PrintValue("name", info.name);
+  PrintValue("id", info.id);
+  PrintValue("image", info.image);
+  for (int n = 1; n <= 7; ++n)
+    PrintValue(("param" + std::to_string(n)).c_str(), values.params[n - 1]);
+  PrintValue("price", values.price);
+  PrintValue("promprice", values.promPrice);
+  PrintValue("effectiveprice", values.effectivePrice);
+  std::printf("stock: %d\n", values.stock);
+  return 0;
+}
+
+}  // namespace
+
+VANTREL_COMMAND(extract, "extract",
+                "[--sites FILE] [--site NAME] [--trace] (URL | --page FILE [URL])",
+                "Runs what adding a task runs before the task is accepted: the shop's\n"
+                "preparation requests, the product page, the shop recognised by its Flag\n"
+                "in the page, every extraction step and the product details. The shop\n"
+                "rules come from FILE (default: sites.xml of the program directory); the\n"
+                "shop is NAME, else the first whose Domain (host names separated by \"|\")\n"
+                "occurs in URL, else the page is fetched once to find the shop by its\n"
+                "Flag and then again as that shop; a shop whose Flag is in the page\n"
+                "always wins.\n"
+                "--page reads a saved page instead of fetching URL; it is taken to be in\n"
+                "the shop's Encode. URL is then only the referer of the requests.\n"
+                "Prints one \"key: value\" line each, in UTF-8: site, name, id, image,\n"
+                "param1 ... param7 (percent-encoded), price, promprice, effectiveprice\n"
+                "(\"%.2f\"; 0.00 means none) and stock (1 in stock, 0 out of stock, -1\n"
+                "undetermined). --trace first prints \"request: LINK\" for every request\n"
+                "sent (links after placeholder substitution) and \"cache hit: KEY\" when\n"
+                "a step reuses a reply of the same product.\n"
+                "Exit status 1 when the rules cannot be loaded, no shop applies or the\n"
+                "page is empty.",
+                RunExtract);
