@@ -72,9 +72,12 @@ class Inflater {
   }
 
  private:
+  // Pages inflate to a few times their compressed size; starting near that
+  // saves growing (and zero-filling) the buffer step by step.
   void GrowOutput() {
     if (m_out.size() > m_produced) return;
-    size_t grown = std::max<size_t>(m_out.size() * 2, 64 * 1024);
+    size_t grown = m_out.empty() ? std::max<size_t>(m_capacity / 20 * 8, 64 * 1024)
+                                 : m_out.size() * 2;
     m_out.resize(std::min(grown, m_capacity));
   }
 
