@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -32,6 +33,12 @@ std::int64_t TaskPeriodMs(const CTask& task);
 std::string ChangeText(const CTask& task);
 // "不确定" for -1, "缺货" for 0, "有货" for any other value.
 std::string StockWord(int stock);
+
+// Adds a point dated now at the task's CurrentPrice to its price history
+// and, when the history accepts it, writes the history to `historyPath`. The
+// histories live in the services layer, which provides the program's one
+// (RecordTrackedPrice); without one, passes record no history.
+using RecordPriceFunction = std::function<void(CTask& task, const std::string& historyPath)>;
 
 // The tracking side of the program: the timer queue, one timer per tracked
 // task (TaskTimers, by Url) and the pass that each firing runs.
@@ -71,6 +78,9 @@ class CTracker {
   void SetMsgPop(int msgPop) { m_msgPop = msgPop; }
   void SetSleepTimeMs(std::int64_t ms) { m_sleepTimeMs = ms; }
 
+  // Set before the first pass.
+  void SetPriceRecorder(RecordPriceFunction record) { m_recordPrice = std::move(record); }
+
   CTimerQueue& Queue() { return *m_queue; }
 
  private:
@@ -83,6 +93,7 @@ class CTracker {
   EventSink& m_events;
   std::atomic<int> m_msgPop;
   std::atomic<std::int64_t> m_sleepTimeMs;
+  RecordPriceFunction m_recordPrice;
 
   mutable std::mutex m_timersLock;
   std::map<std::string, TimerId> m_taskTimers;

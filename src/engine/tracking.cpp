@@ -1,0 +1,257 @@
+#include "engine/tracking.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "base/ini.h"
+#include "base/message.h"
+#include "base/programdir.h"
+#include "base/stringtable.h"
+#include "base/timetext.h"
+#include "engine/events.h"
+#include "engine/extract.h"
+#include "engine/nocase.h"
+#include "engine/site.h"
+#include "engine/spider.h"
+
+namespace {
+
+// Pages shorter than this are error pages or failed fetches: no observation.
+constexpr size_t kShortestPage = 1500;
+
+// What a pass decided about one task (step "decide" of the pass).
+struct Decision {
+  bool riseSeen = false;
+  bool riseToTell = false;
+  bool dropSeen = false;
+  bool dropToTell = false;
+  bool stockToTell = false;
+
+  bool AnythingSeen() const { return riseSeen || dropSeen || stockToTell; }
+  bool AnythingToTell() const { return riseToTell || dropToTell || stockToTell; }
+};
+
+Decision Decide(const CTask& task) {
+  const CTaskValues values = task.GetValues();
+  const std::string priceState = task.GetPriceState();
+  Decision decision;
+  decision.riseSeen = values.trackPrice && priceState == "up";
+  decision.riseToTell = decision.riseSeen && values.priceUp;
+  decision.dropSeen = values.trackPrice && priceState == "down";
+  const double target = ReadNumber(values.targetPrice);
+  decision.dropToTell = decision.dropSeen && values.priceDown &&
+                        (target <= 0 || ReadNumber(values.currentPrice) <= target);
+  decision.stockToTell = values.trackStock && task.GetStockState() == "change";
+  return decision;
+}
+
+// A price change worth a history point: a rise, or a drop to a real price.
+bool PriceChangeSeen(const CTask& task, const Decision& decision) {
+  return decision.riseSeen || (decision.dropSeen && ReadNumber(task.GetCurrentPrice()) > 0);
+}
+
+// Compares the new price with the stored one and sets the price fields.
+void TakePrice(CTask& task, const std::string& priceText) {
+  const std::string old = task.GetCurrentPrice();
+  task.SetPreviousPrice(old);
+  const double price = ReadNumber(priceText);
+  const double oldValue = ReadNumber(old);
+  // Below zero is no more a price than zero is.
+  if (price <= 0) {
+    task.SetPriceState("error");
+  } else if (price == oldValue) {
+    task.SetPriceState("nochange");
+  } else {
+    task.SetPriceState(price > oldValue ? "up" : "down");
+    task.SetCurrentPrice(priceText);
+  }
+}
+
+void TakeStock(CTask& task, int stock) {
+  const int old = task.GetCurrentStock();
+  task.SetPreviousStock(old);
+  if (stock == old) {
+    task.SetStockState("nochange");
+  } else {
+    task.SetStockState("change");
+    task.SetCurrentStock(stock);
+  }
+}
+
+}  // namespace
+
+TrackingSettings ReadTrackingSettings() {
+  const std::string config = ProgramFile("config.ini");
+  TrackingSettings settings;
+  settings.sleepTimeMs =
+      std::max<std::int64_t>(0, IniGetInt(config, "Base", "SleepTime", 1)) * 1000;
+  settings.msgPop = IniGetInt(config, "Base", "MsgPop", 0);
+  return settings;
+}
+
+std::int64_t TaskPeriodMs(const CTask& task) {
+  const double ms = ReadNumber(task.GetFrequencyHour()) * 3600000.0 +
+                    ReadNumber(task.GetFrequencyMinute()) * 60000.0;
+  // Negative or absurd frequencies come only from hand-edited files; they
+  // give a timer that fires once.
+  if (!(ms > 0) || ms > 1e15) return 0;
+  return static_cast<std::int64_t>(std::trunc(ms));
+}
+
+std::string StockWord(int stock) {
+  if (stock == STOCK_UNKNOWN) return LoadString(IDS_UNDETERMINED);
+  return LoadString(stock == STOCK_OUT ? IDS_OUT_OF_STOCK : IDS_IN_STOCK);
+}
+
+std::string ChangeText(const CTask& task) {
+  const Decision decision = Decide(task);
+  std::string stockPart;
+  if (decision.stockToTell)
+    stockPart = LoadString(IDS_STOCK_BECAME) + StockWord(task.GetCurrentStock());
+  if (PriceChangeSeen(task, decision))
+    return task.GetProductName() + LoadString(IDS_PRICE_BECAME) + task.GetCurrentPrice() +
+           stockPart;
+  return stockPart.empty() ? std::string() : task.GetProductName() + stockPart;
+}
+
+CTracker::CTracker(CSiteList& sites, CTaskList& tasks, EventSink& events, TrackingSettings settings,
+                   std::shared_ptr<TimerClock> clock, size_t workers)
+    : m_sites(sites),
+      m_tasks(tasks),
+      m_events(events),
+      m_msgPop(settings.msgPop),
+      m_sleepTimeMs(settings.sleepTimeMs),
+      m_queue(std::make_unique<CTimerQueue>(std::move(clock), workers)) {}
+
+CTracker::~CTracker() {
+  UnscheduleAll();
+  m_queue.reset();
+}
+
+void CTracker::ScheduleAllTasks() {
+  std::vector<TaskPtr> tasks = m_tasks.Tasks();
+  const std::int64_t sleepTime = m_sleepTimeMs;
+  for (size_t i = 0; i < tasks.size(); ++i)
+    if (tasks[i]->GetStatus() == 1)
+      ScheduleTask(static_cast<std::int64_t>(i) * sleepTime, TaskPeriodMs(*tasks[i]), tasks[i]);
+}
+
+bool CTracker::ScheduleTask(std::int64_t dueMs, std::int64_t periodMs, const TaskPtr& task) {
+  if (!task) return false;
+  // The timer holds the task weakly: a task dropped without being
+  // unscheduled is not kept alive by its timer.
+  std::weak_ptr<CTask> weak = task;
+  TimerId id = m_queue->CreateTimer(
+      [this, weak] {
+        if (TaskPtr alive = weak.lock()) TrackingPass(alive);
+      },
+      dueMs, periodMs);
+  if (id == 0) return false;
+  TimerId replaced = 0;
+  {
+    std::lock_guard lock(m_timersLock);
+    auto [entry, added] = m_taskTimers.try_emplace(task->GetUrl(), id);
+    if (!added) replaced = std::exchange(entry->second, id);
+  }
+  // A replaced timer left running could never be deleted again.
+  if (replaced != 0) m_queue->DeleteTimer(replaced);
+  return true;
+}
+
+void CTracker::UnscheduleTask(const std::string& url) {
+  TimerId id = 0;
+  {
+    std::lock_guard lock(m_timersLock);
+    auto entry = m_taskTimers.find(url);
+    if (entry == m_taskTimers.end()) return;
+    id = entry->second;
+    m_taskTimers.erase(entry);
+  }
+  m_queue->DeleteTimer(id);
+}
+
+void CTracker::UnscheduleAll() {
+  std::map<std::string, TimerId> timers;
+  {
+    std::lock_guard lock(m_timersLock);
+    timers.swap(m_taskTimers);
+  }
+  for (const auto& [url, id] : timers) m_queue->DeleteTimer(id);
+}
+
+bool CTracker::IsScheduled(const std::string& url) const {
+  std::lock_guard lock(m_timersLock);
+  return m_taskTimers.count(url) != 0;
+}
+
+bool CTracker::StillTracked(const CTask& task) const {
+  return m_tasks.IndexOf(&task) >= 0 && !EqualNoCase(task.GetAddMode(), "del");
+}
+
+void CTracker::TrackingPass(const TaskPtr& task) {
+  if (!task) return;
+  const std::string addMode = task->GetAddMode();
+  if (EqualNoCase(addMode, "add") || EqualNoCase(addMode, "import")) {
+    // The add pipeline has just fetched the page; this is the timer's
+    // immediate first firing.
+    task->SetAddMode("");
+    return;
+  }
+  if (EqualNoCase(addMode, "del")) return;
+  task->SetLastUpdate(FormatNowText());
+
+  SiteRef site = m_sites.FindSiteByName(task->GetSiteName());
+  if (!site) site = m_sites.FindSiteByDomain(task->GetSiteDomain());
+  if (!site) {
+    // No rules to read the page with: the row shows the error, the stored
+    // price and stock stay, and nothing is saved.
+    task->SetPriceState("error");
+    task->SetStockState("nochange");
+    Report(task, false, "");
+    return;
+  }
+
+  CSpider spider;
+  const std::string url = task->GetUrl();
+  const std::string page = FetchProductPage(spider, *site, url);
+  if (page.size() < kShortestPage) return;
+  if (SiteRef flagged = m_sites.FindSiteInPage(page)) {
+    task->SetSiteName(flagged->GetName());
+    site = flagged;
+  }
+
+  const ProductValues values = ExtractProduct(spider, page, *site, url);
+  TakePrice(*task, values.effectivePrice);
+  TakeStock(*task, values.stock);
+
+  const Decision decision = Decide(*task);
+  if (!decision.AnythingSeen()) {
+    Report(task, false, "");
+    SaveTaskFile();
+    return;
+  }
+  if (task->GetProductID().empty()) task->SetProductID(ExtractItemInfo(page, *site).id);
+
+  // The files of a task deleted meanwhile are gone and must stay gone.
+  if (PriceChangeSeen(*task, decision) && StillTracked(*task)) {
+    if (m_recordPrice)
+      m_recordPrice(*task, ProgramFile("productprices/" + ProductFileKey(*task) + ".xml"));
+  }
+  Report(task, decision.AnythingToTell(), ChangeText(*task));
+  SaveTaskFile();
+}
+
+void CTracker::Report(const TaskPtr& task, bool tell, const std::string& changeText) {
+  if (!StillTracked(*task)) return;
+  m_events.PostUpdateData(task, "");
+  if (!tell) return;
+  m_events.PostUpdateChangeData(task);
+  if (m_msgPop == 0) m_events.ShowChangePopup(changeText, task->GetUrl(), task->GetGotoUrl());
+  m_events.PlaySound(ProgramFile("ding.wav"));
+}
+
+void CTracker::SaveTaskFile() {
+  if (!m_tasks.SaveTasks(ProgramFile("tasks.xml")))
+    ShowMessage(IDS_SAVE_TASKS_FAILED, kMessageInfo);
+}

@@ -1,0 +1,17 @@
+#include "services/pricerecord.h"
+
+#include <memory>
+
+#include "engine/task.h"
+#include "services/history.h"
+
+bool RecordTrackedPrice(CTask& task, const std::string& historyPath) {
+  std::shared_ptr<CPriceInfo> history = task.GetPriceHistory();
+  if (!history) {
+    history = std::make_shared<CPriceInfo>();
+    history->LoadCache(historyPath);
+    task.SetPriceHistory(history);
+  }
+  if (!history->AddCurrentPrice(task.GetCurrentPrice())) return false;
+  return history->SaveCache(historyPath);
+}
