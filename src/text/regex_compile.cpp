@@ -310,8 +310,9 @@ void Compiler::EmitRepeat(Work& w, const RxNode& n, int& next, bool& done) {
       w.stage = 1;
       w.k = m_p.loops++;
       Emit(kOpLoopInit, w.k);
-      w.p1 = Emit(n.sub == kRxLazy ? kOpLoopLazy : kOpLoopGreedy, w.k, n.min, n.max);
-      if (n.sub == kRxLazy) Emit(kOpLazyEnter, w.k);
+      uint8_t consumes = MinLength(n.kids[0], 0) > 0 ? 1 : 0;
+      w.p1 = Emit(n.sub == kRxLazy ? kOpLoopLazy : kOpLoopGreedy, w.k, n.min, n.max, 0, consumes);
+      if (n.sub == kRxLazy) Emit(kOpLazyEnter, w.k, 0, 0, 0, consumes);
     }
     next = n.kids[0];
     return;
@@ -321,7 +322,7 @@ void Compiler::EmitRepeat(Work& w, const RxNode& n, int& next, bool& done) {
   } else if (w.stage == 11) {
     at(w.p2).a = Pc();
   } else {
-    int end = Emit(kOpLoopEnd, w.k, n.min, w.p1);
+    int end = Emit(kOpLoopEnd, w.k, n.min, w.p1, 0, m_p.code[static_cast<size_t>(w.p1)].flag);
     at(end).d = Pc();
     at(w.p1).d = Pc();
   }

@@ -155,12 +155,15 @@ bool RxMatcher::Backref(const RxInst& inst, int& pos) const {
 bool RxMatcher::Call(int group, int& pc, int pos) {
   int target = m_p.groupPc[static_cast<size_t>(group)];
   if (target < 0) return false;
-  // Entering the same group again at the same place would never end.
+  // Entering the same group again at the same place would never end. Calls
+  // further down were made at earlier places unless the text was walked
+  // backwards; what that misses, the stack limit ends.
   for (int f = m_reg[static_cast<size_t>(m_frameSlot)]; f >= 0;
-       f = m_frames[static_cast<size_t>(f + 2)])
-    if (m_frames[static_cast<size_t>(f + 1)] == group &&
-        m_frames[static_cast<size_t>(f + 3)] == pos)
-      return false;
+       f = m_frames[static_cast<size_t>(f + 2)]) {
+    int at = m_frames[static_cast<size_t>(f + 3)];
+    if (at < pos) break;
+    if (at == pos && m_frames[static_cast<size_t>(f + 1)] == group) return false;
+  }
   if (m_frames.size() >= m_limit) {
     m_overflow = true;
     return false;
@@ -494,14 +497,14 @@ bool RxMatcher::Run(int start) {
           ok = false;
           break;
         }
-        Set(m_loopBase + 2 * in.a + 1, pos);
+        if (!(in.flag & 1)) Set(m_loopBase + 2 * in.a + 1, pos);
         ++pc;
         break;
       }
       case kOpLoopLazy: {
         int count = m_reg[static_cast<size_t>(m_loopBase + 2 * in.a)];
         if (count < in.b) {
-          Set(m_loopBase + 2 * in.a + 1, pos);
+          if (!(in.flag & 1)) Set(m_loopBase + 2 * in.a + 1, pos);
           pc += 2;
         } else if (count < in.c) {
           ok = PushChoice(pc + 1, pos);
@@ -512,15 +515,21 @@ bool RxMatcher::Run(int start) {
         break;
       }
       case kOpLazyEnter:
-        Set(m_loopBase + 2 * in.a + 1, pos);
+        if (!(in.flag & 1)) Set(m_loopBase + 2 * in.a + 1, pos);
         ++pc;
         break;
       case kOpLoopEnd: {
         int slot = m_loopBase + 2 * in.a;
+        // Without a maximum only "below, at or above the minimum" matters, so
+        // the count stops at min + 1 and long loops save it no more.
+        int max = code[in.c].c;
         int count = m_reg[static_cast<size_t>(slot)] + 1;
+        if (max == kRxUnbounded && count > in.b + 1) count = in.b + 1;
         Set(slot, count);
-        // A repetition beyond the minimum that consumed nothing ends the loop.
-        pc = (count > in.b && pos == m_reg[static_cast<size_t>(slot + 1)]) ? in.d : in.c;
+        // A repetition beyond the minimum that consumed nothing ends the loop;
+        // flag 1: the body always consumes something.
+        bool empty = !(in.flag & 1) && pos == m_reg[static_cast<size_t>(slot + 1)];
+        pc = (count > in.b && empty) ? in.d : in.c;
         break;
       }
       case kOpBarrier:

@@ -665,10 +665,7 @@ void Parser::ClassOrPosix() {
       }
       if (in) s.Add(static_cast<uint8_t>(c));
     }
-    if (known && negate) {
-      s.Invert();
-      for (int c = 128; c < 256; ++c) s.m_bits[c >> 6] &= ~(uint64_t{1} << (c & 63));
-    }
+    if (known && negate) s.Invert();
     if (known) set.AddSet(s);
     return true;
   };
