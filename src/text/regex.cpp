@@ -92,6 +92,27 @@ long long NextPrefix(const RegexProgramData& prog, const uint8_t* s, size_t n, s
   return -1;
 }
 
+// The next position from p on that holds one of the bytes a match can begin
+// with, or -1. `next` caches where each of a few bytes occurs next (-2: not
+// looked for yet).
+long long NextFirst(const RegexProgramData& prog, const uint8_t* s, size_t n, size_t p,
+                    long long next[3]) {
+  if (!prog.firstBytes.empty()) {
+    long long best = -1;
+    for (size_t k = 0; k < prog.firstBytes.size(); ++k) {
+      if (next[k] == -2 || (next[k] >= 0 && static_cast<size_t>(next[k]) < p)) {
+        const void* hit =
+            p < n ? std::memchr(s + p, static_cast<uint8_t>(prog.firstBytes[k]), n - p) : nullptr;
+        next[k] = hit ? static_cast<const uint8_t*>(hit) - s : -1;
+      }
+      if (next[k] >= 0 && (best < 0 || next[k] < best)) best = next[k];
+    }
+    return best;
+  }
+  while (p < n && !prog.firstTable[s[p]]) ++p;
+  return p < n ? static_cast<long long>(p) : -1;
+}
+
 CRegexMatch Result(const RegexProgramData& p, const RxMatcher& m, int start) {
   std::vector<int> out(static_cast<size_t>(2 * p.highest + 4), -1);
   out[0] = 1;
@@ -133,6 +154,7 @@ CRegexMatch CRegexPattern::SearchBytes(const char* text, size_t length, int star
     if (lastRequired < start) return CRegexMatch();
   }
   RxMatcher m(p, s, n, start);
+  long long next[3] = {-2, -2, -2};
   for (long long pos = start; pos <= n; ++pos) {
     if (p.anchored && pos != 0) break;
     if (n - pos < p.minLength || pos > lastRequired) break;
@@ -140,8 +162,8 @@ CRegexMatch CRegexPattern::SearchBytes(const char* text, size_t length, int star
       pos = NextPrefix(p, s, length, static_cast<size_t>(pos));
       if (pos < 0) break;
     } else if (p.useFirst) {
-      while (pos < n && !p.first.Has(s[pos])) ++pos;
-      if (pos >= n) break;
+      pos = NextFirst(p, s, length, static_cast<size_t>(pos), next);
+      if (pos < 0) break;
     }
     if (m.Run(static_cast<int>(pos))) return Result(p, m, static_cast<int>(pos));
     if (m.Overflowed()) break;

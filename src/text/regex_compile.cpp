@@ -491,6 +491,10 @@ void Compiler::Analyse() {
   RxByteSet first;
   if (!First(m_tree.root, first, 0) && !first.Full()) {
     m_p.useFirst = true;
+    for (int c = 0; c < 256; ++c) m_p.firstTable[c] = first.Has(static_cast<uint8_t>(c));
+    if (first.Count() <= 3)
+      for (int c = 0; c < 256; ++c)
+        if (first.Has(static_cast<uint8_t>(c))) m_p.firstBytes.push_back(static_cast<char>(c));
     m_p.first = first;
   }
   m_p.minLength = MinLength(m_tree.root, 0);

@@ -151,8 +151,10 @@ struct RegexProgramData {
   bool anchored = false;  // can only match at the text's beginning
   std::string prefix;     // every match begins with these bytes
   bool prefixIcase = false;
-  int prefixScanAt = -1;  // offset of a prefix byte without case to scan for
-  bool useFirst = false;  // every match begins with a byte of `first`
+  int prefixScanAt = -1;   // offset of a prefix byte without case to scan for
+  bool useFirst = false;   // every match begins with a byte of `first`
+  std::string firstBytes;  // the bytes of `first` when there are at most three
+  bool firstTable[256] = {};
   RxByteSet first;
   int required = -1;  // a byte every match contains at or after its start
   bool requiredIcase = false;
