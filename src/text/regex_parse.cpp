@@ -511,6 +511,7 @@ void Parser::OpenGroup() {
     if (!more || Peek(')')) {
       if (more) ++m_i;
       Top().flags = inner;
+      Element(AddEmpty());  // an element of its own: a quantifier after it applies to nothing
       return;
     }
     ++m_i;  // ':'
