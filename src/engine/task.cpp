@@ -99,22 +99,35 @@ CTask::CTask(XmlDocument& record) {
   }
 }
 
-void CTask::SetProductName(std::string v) { Set(m_values.productName, RemoveNbsp(std::move(v))); }
+void CTask::SetProductName(std::string v) {
+  SetSaved(m_values.productName, RemoveNbsp(std::move(v)));
+}
+
+const std::string& CTask::Record() const {
+  if (m_recordValid) return m_record;
+  m_record = "<Task>";
+  for (const SavedField& field : kSavedFields) {
+    m_record += '<';
+    m_record += field.tag;
+    m_record += '>';
+    m_record += FieldText(m_values, field);
+    m_record += "</";
+    m_record += field.tag;
+    m_record += '>';
+  }
+  m_record += "</Task>";
+  m_recordValid = true;
+  return m_record;
+}
 
 std::string CTask::ToXml() const {
-  CTaskValues values = GetValues();
-  std::string xml = "<Task>";
-  for (const SavedField& field : kSavedFields) {
-    xml += '<';
-    xml += field.tag;
-    xml += '>';
-    xml += FieldText(values, field);
-    xml += "</";
-    xml += field.tag;
-    xml += '>';
-  }
-  xml += "</Task>";
-  return xml;
+  std::lock_guard<std::mutex> lock(m_lock);
+  return Record();
+}
+
+void CTask::AppendXml(std::string& out) const {
+  std::lock_guard<std::mutex> lock(m_lock);
+  out += Record();
 }
 
 std::string ProductFileKey(const std::string& siteDomain, const std::string& productId) {

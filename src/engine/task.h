@@ -54,47 +54,49 @@ class CTask {
   // The "<Task>...</Task>" record of tasks.xml, also sent to the account
   // server.
   std::string ToXml() const;
+  // Appends the same record to `out`.
+  void AppendXml(std::string& out) const;
 
   // All saved fields at once, consistent with each other.
   CTaskValues GetValues() const { return Get(m_values); }
 
   std::string GetUrl() const { return Get(m_values.url); }
-  void SetUrl(std::string v) { Set(m_values.url, std::move(v)); }
+  void SetUrl(std::string v) { SetSaved(m_values.url, std::move(v)); }
   std::string GetImageLink() const { return Get(m_values.imageLink); }
-  void SetImageLink(std::string v) { Set(m_values.imageLink, std::move(v)); }
+  void SetImageLink(std::string v) { SetSaved(m_values.imageLink, std::move(v)); }
   std::string GetProductName() const { return Get(m_values.productName); }
   // Every "&nbsp;" is removed from the name.
   void SetProductName(std::string v);
   std::string GetProductID() const { return Get(m_values.productId); }
-  void SetProductID(std::string v) { Set(m_values.productId, std::move(v)); }
+  void SetProductID(std::string v) { SetSaved(m_values.productId, std::move(v)); }
   std::string GetFrequencyMinute() const { return Get(m_values.frequencyMinute); }
-  void SetFrequencyMinute(std::string v) { Set(m_values.frequencyMinute, std::move(v)); }
+  void SetFrequencyMinute(std::string v) { SetSaved(m_values.frequencyMinute, std::move(v)); }
   std::string GetFrequencyHour() const { return Get(m_values.frequencyHour); }
-  void SetFrequencyHour(std::string v) { Set(m_values.frequencyHour, std::move(v)); }
+  void SetFrequencyHour(std::string v) { SetSaved(m_values.frequencyHour, std::move(v)); }
   int GetStatus() const { return Get(m_values.status); }
-  void SetStatus(int v) { Set(m_values.status, v); }
+  void SetStatus(int v) { SetSaved(m_values.status, v); }
   std::string GetSiteName() const { return Get(m_values.siteName); }
-  void SetSiteName(std::string v) { Set(m_values.siteName, std::move(v)); }
+  void SetSiteName(std::string v) { SetSaved(m_values.siteName, std::move(v)); }
   std::string GetSiteDomain() const { return Get(m_values.siteDomain); }
-  void SetSiteDomain(std::string v) { Set(m_values.siteDomain, std::move(v)); }
+  void SetSiteDomain(std::string v) { SetSaved(m_values.siteDomain, std::move(v)); }
   bool GetTrackStock() const { return Get(m_values.trackStock); }
-  void SetTrackStock(bool v) { Set(m_values.trackStock, v); }
+  void SetTrackStock(bool v) { SetSaved(m_values.trackStock, v); }
   bool GetTrackPrice() const { return Get(m_values.trackPrice); }
-  void SetTrackPrice(bool v) { Set(m_values.trackPrice, v); }
+  void SetTrackPrice(bool v) { SetSaved(m_values.trackPrice, v); }
   std::string GetCurrentPrice() const { return Get(m_values.currentPrice); }
-  void SetCurrentPrice(std::string v) { Set(m_values.currentPrice, std::move(v)); }
+  void SetCurrentPrice(std::string v) { SetSaved(m_values.currentPrice, std::move(v)); }
   int GetCurrentStock() const { return Get(m_values.currentStock); }
-  void SetCurrentStock(int v) { Set(m_values.currentStock, v); }
+  void SetCurrentStock(int v) { SetSaved(m_values.currentStock, v); }
   std::string GetLastUpdate() const { return Get(m_values.lastUpdate); }
-  void SetLastUpdate(std::string v) { Set(m_values.lastUpdate, std::move(v)); }
+  void SetLastUpdate(std::string v) { SetSaved(m_values.lastUpdate, std::move(v)); }
   bool GetPriceUp() const { return Get(m_values.priceUp); }
-  void SetPriceUp(bool v) { Set(m_values.priceUp, v); }
+  void SetPriceUp(bool v) { SetSaved(m_values.priceUp, v); }
   bool GetPriceDown() const { return Get(m_values.priceDown); }
-  void SetPriceDown(bool v) { Set(m_values.priceDown, v); }
+  void SetPriceDown(bool v) { SetSaved(m_values.priceDown, v); }
   std::string GetTargetPrice() const { return Get(m_values.targetPrice); }
-  void SetTargetPrice(std::string v) { Set(m_values.targetPrice, std::move(v)); }
+  void SetTargetPrice(std::string v) { SetSaved(m_values.targetPrice, std::move(v)); }
   std::string GetGotoUrl() const { return Get(m_values.gotoUrl); }
-  void SetGotoUrl(std::string v) { Set(m_values.gotoUrl, std::move(v)); }
+  void SetGotoUrl(std::string v) { SetSaved(m_values.gotoUrl, std::move(v)); }
 
   // Run-time fields, not saved.
   // "error", "nochange", "up", "down"; empty before the first pass.
@@ -129,9 +131,21 @@ class CTask {
     std::lock_guard<std::mutex> lock(m_lock);
     field = std::move(value);
   }
+  template <typename T>
+  void SetSaved(T& field, T value) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    field = std::move(value);
+    m_recordValid = false;
+  }
+  // The record, built again only after a saved field changed: saving the
+  // whole list then costs little more than writing its bytes. Called with
+  // the lock held.
+  const std::string& Record() const;
 
   mutable std::mutex m_lock;
   CTaskValues m_values;
+  mutable std::string m_record;
+  mutable bool m_recordValid = false;
   std::string m_priceState;
   std::string m_stockState;
   std::string m_addMode;

@@ -13,9 +13,8 @@ const char kTasksTail[] = "</TaskList>";
 }  // namespace
 
 std::list<TaskPtr>::const_iterator CTaskList::Find(const std::string& url) const {
-  std::string folded = FoldCase(url);
   return std::find_if(m_tasks.begin(), m_tasks.end(),
-                      [&](const TaskPtr& task) { return FoldCase(task->GetUrl()) == folded; });
+                      [&](const TaskPtr& task) { return EqualNoCase(task->GetUrl(), url); });
 }
 
 std::list<TaskPtr>::iterator CTaskList::Locate(const TaskPtr& position) {
@@ -121,9 +120,12 @@ bool CTaskList::LoadTasks(const std::string& path, const std::string& itemsFolde
 
 std::string CTaskList::ToFileText() const {
   std::lock_guard<std::mutex> lock(m_listLock);
-  std::string text = kTasksHead;
-  for (const TaskPtr& task : m_tasks) text += task->ToXml();
+  std::string text;
+  text.reserve(m_lastFileSize + m_lastFileSize / 8);
+  text = kTasksHead;
+  for (const TaskPtr& task : m_tasks) task->AppendXml(text);
   text += kTasksTail;
+  m_lastFileSize = text.size();
   return text;
 }
 

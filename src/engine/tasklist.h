@@ -62,4 +62,6 @@ class CTaskList {
   mutable std::mutex m_listLock;
   mutable std::mutex m_saveLock;
   std::list<TaskPtr> m_tasks;
+  // The size of the last file text, to build the next one in one piece.
+  mutable size_t m_lastFileSize = 0;
 };

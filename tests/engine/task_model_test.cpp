@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -70,6 +72,41 @@ TEST(TaskModel, ToXmlWritesTheRecordInFileOrderEscapedAndInUtf8) {
             "<LastUpdate>2013-01-02 03:04:05</LastUpdate><PriceUp>false</PriceUp>"
             "<PriceDown>true</PriceDown><TargetPrice>10.00</TargetPrice>"
             "<GotoUrl>http://go.example/?u=1&amp;k=&apos;a&apos;</GotoUrl></Task>");
+}
+
+TEST(TaskModel, RecordFollowsEveryChangeOfASavedField) {
+  CTask task(SampleValues());
+  const std::function<void()> changes[] = {
+      [&] { task.SetUrl("u2"); },
+      [&] { task.SetImageLink("i2"); },
+      [&] { task.SetProductName("n2"); },
+      [&] { task.SetProductID("p2"); },
+      [&] { task.SetFrequencyMinute("7"); },
+      [&] { task.SetFrequencyHour("8"); },
+      [&] { task.SetStatus(0); },
+      [&] { task.SetSiteName("s2"); },
+      [&] { task.SetSiteDomain("d2"); },
+      [&] { task.SetTrackStock(false); },
+      [&] { task.SetTrackPrice(true); },
+      [&] { task.SetCurrentPrice("1.00"); },
+      [&] { task.SetCurrentStock(0); },
+      [&] { task.SetLastUpdate("2014-01-01 00:00:00"); },
+      [&] { task.SetPriceUp(true); },
+      [&] { task.SetPriceDown(false); },
+      [&] { task.SetTargetPrice("2.00"); },
+      [&] { task.SetGotoUrl("g2"); },
+  };
+  std::string before = task.ToXml();
+  for (size_t i = 0; i < std::size(changes); ++i) {
+    changes[i]();
+    std::string after = task.ToXml();
+    EXPECT_NE(after, before) << "change " << i;
+    before = after;
+  }
+  // Run-time fields are not part of the record.
+  task.SetPriceState("down");
+  task.SetAddMode("add");
+  EXPECT_EQ(task.ToXml(), before);
 }
 
 TEST(TaskModel, StatusAndStockGoThroughTheFlagForm) {
