@@ -1,0 +1,52 @@
+// vantrelctl tasks: the task list of the program directory.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "base/codepage.h"
+#include "base/programdir.h"
+#include "engine/tasklist.h"
+#include "tools/command.h"
+
+namespace {
+
+// One column of a line: UTF-8, with tabs and line breaks made blanks so that
+// a name can't break the layout.
+std::string Column(const std::string& local) {
+  std::string text = LocalToUtf8(local);
+  for (char& c : text)
+    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+  return text;
+}
+
+int RunTasks(const std::vector<std::string>& args) {
+  if (!args.empty()) {
+    std::fprintf(stderr, "usage: vantrelctl tasks\n");
+    return 2;
+  }
+  std::string path = ProgramFile("tasks.xml");
+  CTaskList list;
+  // Listing reads the file only: no cache is attached, no server is asked.
+  if (!list.LoadTasks(path, "", "", nullptr)) {
+    std::fprintf(stderr, "vantrelctl: %s can't be read\n", path.c_str());
+    return 1;
+  }
+  for (const TaskPtr& task : list.Tasks()) {
+    CTaskValues v = task->GetValues();
+    std::printf("%s\t%s\t%s\t%d\t%s\n", Column(v.url).c_str(), Column(v.productName).c_str(),
+                Column(v.currentPrice).c_str(), v.currentStock,
+                v.status == 0 ? "paused" : "tracked");
+  }
+  return list.GetCount() > 0 ? 0 : 1;
+}
+
+}  // namespace
+
+VANTREL_COMMAND(tasks, "tasks", "",
+                "Lists the tasks of the program directory's tasks.xml, one line each in\n"
+                "list order, five tab-separated columns in UTF-8: link, product name,\n"
+                "current price, stock (1 in stock, 0 out of stock), and \"tracked\" or\n"
+                "\"paused\". Tabs and line breaks inside a value are printed as blanks.\n"
+                "Nothing is fetched. Exit status 1 when the file can't be read or holds\n"
+                "no task.",
+                RunTasks);
