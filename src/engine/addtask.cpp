@@ -1,0 +1,165 @@
+#include "engine/addtask.h"
+
+#include <utility>
+
+#include "base/message.h"
+#include "base/stringtable.h"
+#include "base/timetext.h"
+#include "engine/events.h"
+#include "engine/extract.h"
+#include "engine/spider.h"
+
+namespace {
+
+// Links this short are still being typed; guessing would pick a shop at
+// random from a fragment such as "http://www".
+constexpr size_t kShortestGuessedLink = 10;
+
+bool DomainOccursIn(const std::string& domain, const std::string& link) {
+  size_t start = 0;
+  while (start <= domain.size()) {
+    size_t bar = domain.find('|', start);
+    if (bar == std::string::npos) bar = domain.size();
+    const std::string host = domain.substr(start, bar - start);
+    // An empty name between two bars would occur in every link.
+    if (!host.empty() && link.find(host) != std::string::npos) return true;
+    start = bar + 1;
+  }
+  return false;
+}
+
+// The placeholder leaves: the window removes its row, then the user hears why.
+AddResult Refuse(const TaskEnvironment& environment, const TaskPtr& task, AddResult result) {
+  const bool duplicate = result == AddResult::kDuplicate;
+  task->SetAddMode(duplicate ? "del_dup_init" : "del_faild_init");
+  environment.events.SendUpdateData(task, std::string());
+  ShowMessage(duplicate ? IDS_ADD_DUPLICATE : IDS_ADD_FETCH_FAILED, kMessageInfo);
+  return result;
+}
+
+}  // namespace
+
+SiteRef GuessSiteFromLink(const CSiteList& sites, const std::string& link) {
+  if (link.size() <= kShortestGuessedLink) return nullptr;
+  for (const SiteRef& site : sites.Snapshot())
+    if (DomainOccursIn(site->GetDomain(), link)) return site;
+  return nullptr;
+}
+
+TaskPtr MakePlaceholderTask(const AddChoices& choices, const ProductServices& services) {
+  CTaskValues values;
+  values.url = services.cleanLink ? services.cleanLink(choices.link) : choices.link;
+  values.siteName = choices.siteName;
+  values.frequencyHour = choices.frequencyHour;
+  values.frequencyMinute = choices.frequencyMinute;
+  values.trackPrice = choices.trackPrice;
+  values.trackStock = choices.trackStock;
+  values.priceUp = choices.priceUp;
+  values.priceDown = choices.priceDown;
+  values.targetPrice = choices.targetPrice;
+  values.imageLink = BlankPicturePath();
+  values.lastUpdate = FormatNowText();
+  values.productName = LoadString(IDS_FIRST_FETCH);
+  values.currentPrice = LoadString(IDS_STATE_FETCHING);
+  values.status = FETCHING_MARK;
+  values.currentStock = FETCHING_MARK;
+  return std::make_shared<CTask>(std::move(values));
+}
+
+bool AcceptProduct(const std::string& name, const std::string& productId,
+                   const std::string& imageLink, const std::string& price, int stock) {
+  if (name.empty() || productId.empty() || imageLink.empty()) return false;
+  return (!price.empty() && stock != STOCK_UNKNOWN) || stock == STOCK_OUT;
+}
+
+AddResult AddWorker(const TaskEnvironment& environment, const TaskPtr& task) {
+  if (!task) return AddResult::kFailed;
+  // The window offers only existing sites; one removed by a rules refresh
+  // while the window was open leaves nothing to read the page with.
+  SiteRef site = environment.sites.FindSiteByName(task->GetSiteName());
+  if (!site) return Refuse(environment, task, AddResult::kFailed);
+
+  CSpider spider;
+  const std::string url = task->GetUrl();
+  const std::string page = FetchProductPage(spider, *site, url);
+  if (page.empty()) return Refuse(environment, task, AddResult::kFailed);
+  if (SiteRef flagged = environment.sites.FindSiteInPage(page)) {
+    task->SetSiteName(flagged->GetName());
+    site = flagged;
+  }
+
+  const ProductValues values = ExtractProduct(spider, page, *site, url);
+  const ItemInfo info = ExtractItemInfo(page, *site);
+  if (!AcceptProduct(info.name, info.id, info.image, values.effectivePrice, values.stock))
+    return Refuse(environment, task, AddResult::kFailed);
+
+  task->SetSiteDomain(site->GetDomain());
+  task->SetProductName(info.name);
+  task->SetProductID(info.id);
+  task->SetImageLink(info.image);
+  task->SetCurrentPrice(values.effectivePrice);
+  task->SetCurrentStock(values.stock);
+  // Marked as tracked before the list holds it: a tracking pass that saves
+  // tasks.xml meanwhile must not write the fetching mark as its state.
+  task->SetStatus(1);
+  task->SetAddMode("add");
+  if (!environment.tasks.AddTask(task)) return Refuse(environment, task, AddResult::kDuplicate);
+
+  PrepareProductFiles(environment, task);
+  if (environment.services.reportAdded) environment.services.reportAdded(*task);
+  return AddResult::kAdded;
+}
+
+bool ImportTask(const TaskEnvironment& environment, const TaskPtr& task) {
+  if (!task) return false;
+  task->SetAddMode("import");
+  return environment.tasks.AddTask(task);
+}
+
+CAddWorkers::CAddWorkers(TaskEnvironment environment) : m_environment(std::move(environment)) {}
+
+CAddWorkers::~CAddWorkers() { Wait(); }
+
+void CAddWorkers::StartAdd(TaskPtr placeholder, std::function<void(AddResult)> done) {
+  Start([this, placeholder = std::move(placeholder), done = std::move(done)] {
+    const AddResult result = AddWorker(m_environment, placeholder);
+    if (done) done(result);
+  });
+}
+
+bool CAddWorkers::StartImport(const TaskPtr& task) {
+  if (!ImportTask(m_environment, task)) return false;
+  Start([this, task] { PrepareProductFiles(m_environment, task); });
+  return true;
+}
+
+void CAddWorkers::Wait() {
+  std::list<Worker> workers;
+  {
+    std::lock_guard lock(m_lock);
+    workers.swap(m_workers);
+  }
+  for (Worker& worker : workers) worker.thread.join();
+}
+
+void CAddWorkers::Start(std::function<void()> work) {
+  auto finished = std::make_shared<std::atomic<bool>>(false);
+  std::lock_guard lock(m_lock);
+  JoinFinishedLocked();
+  m_workers.push_back(Worker{std::thread([work = std::move(work), finished] {
+                               work();
+                               *finished = true;
+                             }),
+                             finished});
+}
+
+void CAddWorkers::JoinFinishedLocked() {
+  for (auto worker = m_workers.begin(); worker != m_workers.end();) {
+    if (*worker->finished) {
+      worker->thread.join();
+      worker = m_workers.erase(worker);
+    } else {
+      ++worker;
+    }
+  }
+}

@@ -1,0 +1,151 @@
+// vantrelctl add: the add pipeline without a window.
+#include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/codepage.h"
+#include "base/files.h"
+#include "base/message.h"
+#include "base/programdir.h"
+#include "base/stringtable.h"
+#include "engine/addtask.h"
+#include "engine/events_record.h"
+#include "engine/site.h"
+#include "engine/tasklist.h"
+#include "services/productservices.h"
+#include "tools/arguments.h"
+#include "tools/command.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: vantrelctl add URL [--site NAME] [--hours H] [--minutes M] [--target PRICE] "
+    "[--no-stock] [--no-drop] [--rise]\n";
+
+// Messages the pipeline shows go to standard output, in UTF-8; the ids are
+// kept so that the exit status can tell a task that was added but not saved.
+std::set<unsigned>& ShownMessages() {
+  static std::set<unsigned> shown;
+  return shown;
+}
+
+int PrintMessage(unsigned id, int kind, const std::string& localText) {
+  ShownMessages().insert(id);
+  std::printf("%s\n", LocalToUtf8(localText).c_str());
+  std::fflush(stdout);
+  return kind == kMessageQuestion ? IDNO : IDOK;
+}
+
+bool ReadChoices(const std::vector<std::string>& args, AddChoices& choices) {
+  // The window's defaults, except that rises are told only when asked.
+  choices.priceUp = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    std::string value;
+    if (arg == "--site" || arg == "--hours" || arg == "--minutes" || arg == "--target") {
+      if (!TakeValue(args, i, value)) return false;
+      value = ArgumentToLocal(value);
+      if (arg == "--site") choices.siteName = value;
+      if (arg == "--hours") choices.frequencyHour = value;
+      if (arg == "--minutes") choices.frequencyMinute = value;
+      if (arg == "--target") choices.targetPrice = value;
+    } else if (arg == "--no-stock") {
+      choices.trackStock = false;
+    } else if (arg == "--no-drop") {
+      choices.priceDown = false;
+    } else if (arg == "--rise") {
+      choices.priceUp = true;
+    } else if (!arg.empty() && arg[0] != '-' && choices.link.empty()) {
+      choices.link = ArgumentToLocal(arg);
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The add window's checks: a link, and a shop that is known by name or
+// recognised in the link.
+bool ChooseSite(const CSiteList& sites, AddChoices& choices) {
+  if (choices.link.empty()) {
+    ShowMessage(IDS_ENTER_LINK, kMessageInfo);
+    return false;
+  }
+  if (!choices.siteName.empty()) {
+    if (sites.FindSiteByName(choices.siteName)) return true;
+    std::fprintf(stderr, "vantrelctl: no site named %s in sites.xml\n",
+                 LocalToUtf8(choices.siteName).c_str());
+    return false;
+  }
+  SiteRef guessed = GuessSiteFromLink(sites, choices.link);
+  if (!guessed) {
+    ShowMessage(IDS_LINK_NOT_SUPPORTED, kMessageInfo);
+    return false;
+  }
+  choices.siteName = guessed->GetName();
+  return true;
+}
+
+int RunAdd(const std::vector<std::string>& args) {
+  AddChoices choices;
+  if (!ReadChoices(args, choices)) {
+    std::fprintf(stderr, "%s", kUsage);
+    return 2;
+  }
+  SetMessageHandler(PrintMessage);
+
+  CSiteList sites;
+  const std::string sitesPath = ProgramFile("sites.xml");
+  if (!sites.LoadSites(sitesPath)) {
+    std::fprintf(stderr, "vantrelctl: %s can't be read\n", sitesPath.c_str());
+    return 1;
+  }
+  CTaskList tasks;
+  const std::string tasksPath = ProgramFile("tasks.xml");
+  // The first task may start the file; an unreadable one is never replaced.
+  if (FileExists(tasksPath) && !tasks.LoadTasks(tasksPath, "", "", nullptr)) {
+    std::fprintf(stderr, "vantrelctl: %s can't be read\n", tasksPath.c_str());
+    return 1;
+  }
+  if (!ChooseSite(sites, choices)) return 1;
+  for (const char* folder : {"productitems", "productprices", "productimgs"})
+    MakeDirectories(ProgramFile(folder));
+
+  // No window listens and no timer is made: `vantrelctl track` schedules
+  // the task from tasks.xml.
+  CRecordingEventSink events;
+  TaskEnvironment environment{sites, tasks, events, nullptr, ProgramProductServices(&sites)};
+  const TaskPtr task = MakePlaceholderTask(choices, environment.services);
+  if (AddWorker(environment, task) != AddResult::kAdded) return 1;
+  if (ShownMessages().count(IDS_SAVE_TASKS_FAILED) != 0) return 1;
+
+  const CTaskValues v = task->GetValues();
+  std::printf("added\t%s\t%s\t%s\t%d\n", LocalToUtf8(v.url).c_str(),
+              LocalToUtf8(v.productName).c_str(), LocalToUtf8(v.currentPrice).c_str(),
+              v.currentStock);
+  return 0;
+}
+
+}  // namespace
+
+VANTREL_COMMAND(add, "add",
+                "URL [--site NAME] [--hours H] [--minutes M] [--target PRICE] [--no-stock] "
+                "[--no-drop] [--rise]",
+                "Adds a task to the program directory as the add window does: the link is\n"
+                "cleaned, the shop is the site named by --site or else the first site of\n"
+                "sites.xml whose Domain (host names separated by \"|\") occurs in the link,\n"
+                "the product page is fetched and read with the shop's rules, and a product\n"
+                "with a name, an identifier, a picture link and a price (or out of stock)\n"
+                "is added to tasks.xml with its comparison, history and picture files.\n"
+                "Frequency --hours (default 1) and --minutes (default 0); prices and stock\n"
+                "are tracked, drops told (--no-drop: not), rises told only with --rise,\n"
+                "--no-stock stops tracking stock, --target sets the target price. Run\n"
+                "`vantrelctl track` afterwards to track it.\n"
+                "Prints \"added\", link, product name, price and stock (tab-separated, UTF-8)\n"
+                "and exits 0 when the task was added; otherwise prints the program's\n"
+                "message (e.g. \"添加任务失败，已经存在！\" for a link already tracked,\n"
+                "\"添加任务失败，抓取出错，请重新添加！\" when the page yielded too little,\n"
+                "\"保存任务文件失败！\" when tasks.xml could not be written) and exits 1.\n"
+                "Exit status 2 for a wrong command line.",
+                RunAdd);
