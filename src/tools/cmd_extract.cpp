@@ -92,8 +92,6 @@ std::string LoadPage(const ExtractOptions& options, const std::string& url, cons
       std::fprintf(stderr, "vantrelctl extract: cannot read %s\n", options.pageFile.c_str());
       return {};
     }
-    // A saved page is in the shop's character set, as the shop sent it.
-    if (site && strcasecmp(site->GetEncode().c_str(), "utf-8") == 0) page = Utf8ToLocal(page);
     if (page.empty()) std::fprintf(stderr, "vantrelctl extract: the page is empty\n");
     return page;
   }
@@ -141,13 +139,16 @@ int RunExtract(const std::vector<std::string>& args) {
   PrintingTrace printer;
   ExtractTrace* trace = options.trace ? &printer : nullptr;
   CSpider spider;
-  const std::string page = LoadPage(options, url, sites, site, spider, trace);
+  std::string page = LoadPage(options, url, sites, site, spider, trace);
   if (page.empty()) return 1;
   if (SiteRef inPage = sites.FindSiteInPage(page)) site = inPage;
   if (!site) {
     std::fprintf(stderr, "vantrelctl extract: no shop rule recognises the page (use --site)\n");
     return 1;
   }
+  // A saved page is in the character set of its shop, as the shop sent it.
+  if (!options.pageFile.empty() && strcasecmp(site->GetEncode().c_str(), "utf-8") == 0)
+    page = Utf8ToLocal(page);
 
   ProductValues values = ExtractProduct(spider, page, *site, url, trace);
   ItemInfo info = ExtractItemInfo(page, *site);
@@ -177,7 +178,8 @@ VANTREL_COMMAND(extract, "extract",
                 "Flag and then again as that shop; a shop whose Flag is in the page\n"
                 "always wins.\n"
                 "--page reads a saved page instead of fetching URL; it is taken to be in\n"
-                "the shop's Encode. URL is then only the referer of the requests.\n"
+                "the Encode of the shop used. URL is then only the referer of the\n"
+                "requests.\n"
                 "Prints one \"key: value\" line each, in UTF-8: site, name, id, image,\n"
                 "param1 ... param7 (percent-encoded), price, promprice, effectiveprice\n"
                 "(\"%.2f\"; 0.00 means none) and stock (1 in stock, 0 out of stock, -1\n"

@@ -189,27 +189,4 @@ TEST(ExtractItemInfoTest, NameIdAndImageLink) {
   }
 }
 
-TEST(ExtractProductTest, EveryValueFromThePageWithoutTemplates) {
-  TempDir home(true);
-  CSite site;
-  site.SetDomain("www.shop.example");
-  site.SetIDRegex("sku=(\\d+)");
-  site.SetParam1Regex("area=(\\d+)");
-  site.SetPriceRegex("price=([0-9.,]+)");
-  site.SetPromPriceRegex("promo=([0-9.,]+)");
-  site.SetStockRegex("stock=(\\w+)");
-  site.SetOutOfStockFlag("none");
-  const std::string page = "sku=42 area=7 price=1,299.00 promo=1,199.50 stock=plenty";
-  CSpider spider;
-  RecordingTrace trace;
-  ProductValues values = ExtractProduct(spider, page, site, "http://127.0.0.1:9/p", &trace);
-  EXPECT_EQ(values.params[0], "7");
-  EXPECT_EQ(values.price, "1299.00");
-  EXPECT_EQ(values.promPrice, "1199.50");
-  EXPECT_EQ(values.effectivePrice, "1199.50");
-  EXPECT_EQ(values.stock, STOCK_IN);
-  EXPECT_TRUE(trace.requests.empty());
-  EXPECT_TRUE(trace.cacheHits.empty());
-}
-
 }  // namespace

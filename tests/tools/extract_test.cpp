@@ -97,13 +97,19 @@ TEST_F(ExtractToolTest, ReadsASavedPage) {
                                         .price = "1,299.00",
                                         .promo = "0",
                                         .stock = "\xE6\x97\xA0\xE8\xB4\xA7"}));  // 无货
-  Output out = RunExtract("--sites " + Quote(home.File("sites.xml")) +
-                          " --site 'example pages' --page " + Quote(home.File("saved.html")));
-  EXPECT_EQ(out.status, 0);
-  EXPECT_NE(out.text.find(std::string("\nname: ") + kKettle + "\n"), std::string::npos) << out.text;
-  EXPECT_NE(out.text.find("\nprice: 1299.00\npromprice: 0.00\neffectiveprice: 1299.00\nstock: 0\n"),
-            std::string::npos)
-      << out.text;
+  // Named, or recognised by its Flag; either way read as UTF-8 like the shop's pages.
+  for (const char* site : {"--site 'example pages' ", ""}) {
+    Output out = RunExtract("--sites " + Quote(home.File("sites.xml")) + " " + site + "--page " +
+                            Quote(home.File("saved.html")));
+    EXPECT_EQ(out.status, 0) << site;
+    EXPECT_EQ(out.text.substr(0, 20), "site: Example Pages\n") << site;
+    EXPECT_NE(out.text.find(std::string("\nname: ") + kKettle + "\n"), std::string::npos)
+        << out.text;
+    EXPECT_NE(
+        out.text.find("\nprice: 1299.00\npromprice: 0.00\neffectiveprice: 1299.00\nstock: 0\n"),
+        std::string::npos)
+        << out.text;
+  }
   EXPECT_EQ(shop.TotalRequests(), 0);
 }
 
