@@ -5,6 +5,7 @@
 #include <thread>
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include "base/files.h"
 #include "engine/spider.h"
@@ -83,6 +84,37 @@ TEST_F(SpiderLimitsTest, BodiesAboveTheLimitAreRefused) {
   // A negative length is no length.
   m_raw.Reply("/negative", RawHttpServer::Response("Content-Length: -5\r\n", "abc"));
   EXPECT_EQ(m_spider.GetPage(m_raw.Url("/negative"), "gbk"), "");
+}
+
+// A body small on the wire that inflates past the limit: one compressed
+// megabyte, flushed so that it stands alone, repeated after a gzip header.
+// The decoder gives up at the limit, long before the missing trailer.
+TEST_F(SpiderLimitsTest, InflatedBodyAboveTheLimitIsRefused) {
+  std::string chunk(1 << 20, 'a');
+  unsigned seed = 3;
+  for (char& c : chunk) c = static_cast<char>('a' + ((seed = seed * 1103515245 + 12345) >> 31));
+  z_stream z{};
+  ASSERT_EQ(deflateInit2(&z, 1, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  std::string out(deflateBound(&z, chunk.size()) + 64, '\0');
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  ASSERT_EQ(deflate(&z, Z_FULL_FLUSH), Z_OK);  // the gzip header alone
+  std::string gzip = out.substr(0, z.total_out);
+  size_t header = z.total_out;
+  z.next_in = reinterpret_cast<Bytef*>(chunk.data());
+  z.avail_in = static_cast<uInt>(chunk.size());
+  ASSERT_EQ(deflate(&z, Z_FULL_FLUSH), Z_OK);
+  std::string block = out.substr(header, z.total_out - header);
+  deflateEnd(&z);
+  for (size_t inflated = 0; inflated <= kMaxBodyBytes; inflated += chunk.size()) gzip += block;
+  ASSERT_LT(gzip.size(), kMaxBodyBytes / 4);
+  m_server.Get("/bomb", [&](const httplib::Request&, httplib::Response& response) {
+    response.set_header("Content-Encoding", "gzip");
+    response.set_content(gzip, "text/html");
+  });
+  EXPECT_EQ(m_spider.GetPage(m_server.Url("/bomb"), "gbk"), "");
+  EXPECT_FALSE(m_spider.DownloadFile(m_server.Url("/bomb"), m_home.File("bomb.html")));
+  EXPECT_FALSE(FileExists(m_home.File("bomb.html")));
 }
 
 TEST_F(SpiderLimitsTest, RedirectLoopEnds) {
