@@ -16,6 +16,7 @@ bool XmlDocument::SetText(std::string text) {
   m_log.clear();
   m_docFlags = 0;
   m_text = std::move(text);
+  if (m_text.size() >= std::numeric_limits<uint32_t>::max()) m_text.clear();
   Parse();
   return m_wellFormed;
 }
@@ -34,7 +35,7 @@ bool XmlDocument::LoadFile(const std::string& path) {
 bool XmlDocument::LoadFromMemory(const std::string& bytes) {
   m_log.clear();
   m_text.clear();
-  // Offsets in the node index are 32 bits wide.
+  // Offsets in the node index are 32 bits wide; a larger text is refused.
   if (bytes.size() >= std::numeric_limits<uint32_t>::max()) {
     XmlNote(m_log, "file_error").Text("msg", "file too large").Number("length", bytes.size());
     m_docFlags = 0;

@@ -277,7 +277,7 @@ std::string DecodeNarrow(std::string_view bytes, const std::string& declared, st
   if (codePage == 0 || codePage == kAnsiCodePage) return std::string(bytes);
   const char* iconvName = CodePageIconvName(codePage);
   if (!iconvName) {
-    XmlNote(log, "unknown_encoding").Text("encoding", declared).Number("codepage", codePage);
+    XmlNote(log, "unknown_encoding").Text("encoding", declared);
     return std::string(bytes);
   }
   std::string out;
