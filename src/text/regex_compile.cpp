@@ -156,11 +156,13 @@ void Compiler::EmitTree(int root) {
             m_p.groupPc[g] = Pc();
             m_p.loopFrom[g] = m_p.loops;
           }
-          Emit(kOpOpen, n.group);
+          if (n.group >= 0) Emit(kOpOpen, n.group);
           next = n.kids[0];
         } else {
-          Emit(kOpClose, n.group);
-          Emit(kOpReturnIf, n.group);
+          if (n.group >= 0) {
+            Emit(kOpClose, n.group);
+            Emit(kOpReturnIf, n.group);
+          }
           if (n.group > 0)
             m_p.loopTo[static_cast<size_t>(n.group)] =
                 std::max(m_p.loopTo[static_cast<size_t>(n.group)], m_p.loops);

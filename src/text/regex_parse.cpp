@@ -198,6 +198,7 @@ struct Frame {
   uint8_t assertBits = 0;
   int group = -1;       // capture: its number, or -1 while a named group waits for one
   std::string name;     // named capture
+  bool named = false;   // a named capture, even when the name is empty
   size_t textFrom = 0;  // condition test: the first token of its text
   int condGroup = -1;   // conditional: the condition as a group number or name
   std::string condName;
@@ -466,6 +467,7 @@ void Parser::OpenGroup() {
     std::string name = ReadName(close);
     Push(kFrameCapture, flags, rtl);
     Top().name = name;
+    Top().named = true;
   } else if (Peek('(')) {
     ++m_i;
     Push(kFrameCond, flags, rtl);
@@ -609,7 +611,7 @@ void Parser::CloseGroup() {
       return;
   }
   int node = Add(std::move(n));
-  if (f.kind == kFrameCapture && !f.name.empty()) m_namedGroups.push_back({node, f.name});
+  if (f.kind == kFrameCapture && f.named) m_namedGroups.push_back({node, f.name});
   if (f.kind == kFrameCond && f.condNamed) m_namedConds.push_back({node, f.condName});
   Element(node);
 }
