@@ -1,0 +1,273 @@
+// Tracking passes against the fake shop with 30 KB product pages: one pass
+// against fetching and extracting the same page directly (what scheduling,
+// change detection, the history file and tasks.xml add), SaveTasks at 200
+// and 2,000 tasks, and one whole round of 2,000 scheduled tasks with its
+// rate, CPU time per pass, threads and peak memory per task.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <time.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "base/files.h"
+#include "engine/events.h"
+#include "engine/extract.h"
+#include "engine/site.h"
+#include "engine/spider.h"
+#include "engine/tasklist.h"
+#include "engine/tracking.h"
+#include "services/pricerecord.h"
+#include "support/fakeshop.h"
+#include "support/tempdir.h"
+
+namespace {
+
+constexpr int kRoundTasks = 2000;
+constexpr size_t kPageBytes = 30 * 1024;
+
+std::string Page(const std::string& price) {
+  std::string page =
+      "<html><body><h1 id=\"name\">Kettle 1.5L</h1><span id=\"sku\">1001</span>"
+      "<em id=\"price\">" +
+      price + "</em><em id=\"promo\">0</em><div id=\"stock\">in stock</div>";
+  // Markup like a shop's: many small elements the patterns must walk past.
+  while (page.size() < kPageBytes - 20)
+    page += "<li class=\"spec\"><span>Weight</span><b>1.2 kg</b></li>\n";
+  return page + "</body></html>";
+}
+
+// Counts events as a window would receive them, doing nothing with them.
+class CountingSink : public EventSink {
+ public:
+  void PostUpdateData(const std::shared_ptr<CTask>&, const std::string&) override { ++updates; }
+  void SendUpdateData(const std::shared_ptr<CTask>&, const std::string&) override { ++updates; }
+  void PostUpdateChangeData(const std::shared_ptr<CTask>&) override { ++changes; }
+  void ShowChangePopup(const std::string&, const std::string&, const std::string&) override {}
+  void PlaySound(const std::string&) override {}
+  bool SendImportProgress(const CTaskImportStatus&) override { return true; }
+  bool SendUploadProgress(const CTaskImportStatus&) override { return true; }
+  std::atomic<int> updates{0};
+  std::atomic<int> changes{0};
+};
+
+struct Shop {
+  TempDir home{true};
+  FakeShop shop;
+  CSiteList sites;
+  std::atomic<unsigned> served{0};
+
+  Shop() {
+    MakeDirectories(home.File("productprices"));
+    const std::string low = Page("89.00"), high = Page("99.00");
+    // Each request alternates the price, so that every pass sees a change.
+    shop.Serve("/item.html", [this, low, high](const ShopRequest&) {
+      return MakeReply(served++ % 2 ? high : low, "text/html; charset=utf-8");
+    });
+    shop.Page("/fixed.html", Page("89.00"));
+    auto site = std::make_shared<CSite>();
+    site->SetName("Fake");
+    site->SetDomain(shop.Host());
+    site->SetEncode("utf-8");
+    site->SetIDRegex("id=\"sku\">(\\d+)<");
+    site->SetNameRegex("<h1 id=\"name\">(.*?)</h1>");
+    site->SetPriceRegex("id=\"price\">([0-9.,]+)<");
+    site->SetPromPriceRegex("id=\"promo\">([0-9.,]+)<");
+    site->SetStockRegex("id=\"stock\">(.*?)<");
+    site->SetOutOfStockFlag("sold out");
+    sites.AddSite(site);
+  }
+
+  std::string Link(const std::string& path, int n) const {
+    return shop.Link(path + "?n=" + std::to_string(n));
+  }
+
+  void Fill(CTaskList& tasks, int count, const std::string& path) const {
+    for (int i = 0; i < count; ++i) {
+      CTaskValues v;
+      v.url = Link(path, i);
+      v.productName = "Kettle 1.5L";
+      v.productId = std::to_string(100000 + i);
+      v.frequencyHour = "1";
+      v.frequencyMinute = "0";
+      v.status = 1;
+      v.siteName = "Fake";
+      v.siteDomain = shop.Host();
+      v.trackStock = v.trackPrice = v.priceDown = v.priceUp = true;
+      v.currentPrice = "99.00";
+      v.currentStock = 1;
+      tasks.AddTask(std::make_shared<CTask>(v));
+    }
+  }
+};
+
+Shop& Shared() {
+  static Shop shop;
+  return shop;
+}
+
+// The baseline: what any pass must do, fetch the page and run the steps.
+void BM_FetchAndExtract(benchmark::State& state) {
+  Shop& s = Shared();
+  SiteRef site = s.sites.GetSiteAt(0);
+  const std::string url = s.Link("/item.html", 0);
+  for (auto _ : state) {
+    CSpider spider;
+    const std::string page = FetchProductPage(spider, *site, url);
+    benchmark::DoNotOptimize(ExtractProduct(spider, page, *site, url));
+  }
+}
+BENCHMARK(BM_FetchAndExtract)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
+
+// A whole pass that finds a change each time, in a list of range(0) tasks:
+// the history point and file, the events and tasks.xml.
+void BM_TrackingPass(benchmark::State& state) {
+  Shop& s = Shared();
+  CTaskList tasks;
+  s.Fill(tasks, static_cast<int>(state.range(0)), "/item.html");
+  CountingSink sink;
+  CTracker tracker(s.sites, tasks, sink, {0, 1});
+  tracker.SetPriceRecorder(RecordTrackedPrice);
+  int i = 0;
+  for (auto _ : state) tracker.TrackingPass(tasks.TaskAt(i++ % 50));
+}
+BENCHMARK(BM_TrackingPass)
+    ->Arg(200)
+    ->Arg(2000)
+    ->Unit(benchmark::kMicrosecond)
+    ->MeasureProcessCPUTime();
+
+void BM_SaveTasks(benchmark::State& state) {
+  Shop& s = Shared();
+  CTaskList tasks;
+  s.Fill(tasks, static_cast<int>(state.range(0)), "/item.html");
+  const std::string path = s.home.File("tasks.xml");
+  for (auto _ : state) benchmark::DoNotOptimize(tasks.SaveTasks(path));
+}
+BENCHMARK(BM_SaveTasks)->Arg(200)->Arg(2000)->Unit(benchmark::kMicrosecond);
+
+double ProcessCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return t.tv_sec + t.tv_nsec / 1e9;
+}
+
+// Kilobytes of a /proc/self/status field (VmRSS, VmHWM, Threads as a count).
+long StatusValue(const std::string& field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.compare(0, field.size() + 1, field + ":") == 0)
+      return std::stol(line.substr(field.size() + 1));
+  return -1;
+}
+
+struct Round {
+  double seconds = 0;
+  double cpuSeconds = 0;
+  size_t queueThreads = 0;
+  long processThreads = 0;
+  long peakRss = 0;  // KB, sampled while the round runs
+};
+
+// Every task scheduled at once (SleepTime 0) on the system clock, until each
+// has had its pass.
+Round RunRound(Shop& s, CTaskList& tasks, int count) {
+  CountingSink sink;
+  Round round;
+  CTracker tracker(s.sites, tasks, sink, {0, 1});
+  tracker.SetPriceRecorder(RecordTrackedPrice);
+  const auto start = std::chrono::steady_clock::now();
+  const double cpuStart = ProcessCpuSeconds();
+  tracker.ScheduleAllTasks();
+  while (sink.updates < count) {
+    round.processThreads = std::max(round.processThreads, StatusValue("Threads"));
+    round.peakRss = std::max(round.peakRss, StatusValue("VmRSS"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  tracker.Queue().WaitIdle(std::chrono::minutes(5));
+  round.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  round.cpuSeconds = ProcessCpuSeconds() - cpuStart;
+  round.queueThreads = tracker.Queue().ThreadCount();
+  return round;
+}
+
+// Direct fetch and extraction of `count` pages on as many threads as the
+// tracker's pool: the same work without the tracker.
+Round RunDirect(Shop& s, int count) {
+  SiteRef site = s.sites.GetSiteAt(0);
+  std::atomic<int> next{0};
+  Round round;
+  const auto start = std::chrono::steady_clock::now();
+  const double cpuStart = ProcessCpuSeconds();
+  std::vector<std::thread> workers;
+  for (size_t w = 0; w < CTimerQueue::kDefaultWorkers; ++w)
+    workers.emplace_back([&] {
+      for (int i = next++; i < count; i = next++) {
+        const std::string url = s.Link("/fixed.html", i);
+        CSpider spider;
+        const std::string page = FetchProductPage(spider, *site, url);
+        benchmark::DoNotOptimize(ExtractProduct(spider, page, *site, url));
+      }
+    });
+  for (auto& worker : workers) worker.join();
+  round.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  round.cpuSeconds = ProcessCpuSeconds() - cpuStart;
+  return round;
+}
+
+void ReportRound() {
+  Shop& s = Shared();
+  const Round direct = RunDirect(s, kRoundTasks);
+  const long rssBefore = StatusValue("VmRSS");
+  CTaskList tasks;
+  s.Fill(tasks, kRoundTasks, "/fixed.html");
+  const Round round = RunRound(s, tasks, kRoundTasks);
+  const long peak = std::max(round.peakRss, StatusValue("VmRSS"));
+
+  CTaskList small;
+  s.Fill(small, 200, "/fixed.html");
+  const Round smallRound = RunRound(s, small, 200);
+
+  std::printf(
+      "\nOne round of passes (every pass a price drop: history file, events, tasks.xml):\n");
+  std::printf("  %d tasks: %.2f s, %.0f passes/s, %.3f ms CPU per pass\n", kRoundTasks,
+              round.seconds, kRoundTasks / round.seconds, 1000 * round.cpuSeconds / kRoundTasks);
+  std::printf("  200 tasks: %.2f s, %.0f passes/s, %.3f ms CPU per pass\n", smallRound.seconds,
+              200 / smallRound.seconds, 1000 * smallRound.cpuSeconds / 200);
+  std::printf(
+      "  direct fetch + extract of %d pages on %zu threads: %.2f s, %.0f pages/s, %.3f ms "
+      "CPU per page\n",
+      kRoundTasks, CTimerQueue::kDefaultWorkers, direct.seconds, kRoundTasks / direct.seconds,
+      1000 * direct.cpuSeconds / kRoundTasks);
+  std::printf("  CPU per pass / CPU per direct page: %.2f (2,000 tasks), %.2f (200 tasks)\n",
+              (round.cpuSeconds / kRoundTasks) / (direct.cpuSeconds / kRoundTasks),
+              (smallRound.cpuSeconds / 200) / (direct.cpuSeconds / kRoundTasks));
+  std::printf("  passes/s against direct pages/s: %.2f\n",
+              (kRoundTasks / round.seconds) / (kRoundTasks / direct.seconds));
+  std::printf(
+      "  threads: timer queue %zu (scheduler + workers), whole process at most %ld "
+      "(with the fake shop's server)\n",
+      round.queueThreads, round.processThreads);
+  std::printf(
+      "  memory: %.1f KB per task (peak RSS during the round %ld KB, %ld KB before the "
+      "tasks)\n",
+      static_cast<double>(peak - rssBefore) / kRoundTasks, peak, rssBefore);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  // The round first, so that its memory figures start from a quiet process.
+  ReportRound();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

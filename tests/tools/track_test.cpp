@@ -1,0 +1,168 @@
+// vantrelctl track against the fake shop: one round with --once, and the
+// endless run ended by SIGTERM.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "base/files.h"
+#include "base/ini.h"
+#include "engine/site.h"
+#include "engine/tasklist.h"
+#include "services/history.h"
+#include "support/fakeshop.h"
+#include "support/tempdir.h"
+
+namespace {
+
+std::string Program() {
+  const char* dir = std::getenv("VANTREL_PROGRAM_DIR");
+  return std::string(dir ? dir : ".") + "/vantrelctl";
+}
+
+std::string RunCommand(const std::string& command, int& status) {
+  std::string out;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return out;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  int raw = pclose(pipe);
+  status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return out;
+}
+
+std::string Page(const std::string& price) {
+  return "<h1 id=\"name\">Kettle</h1><span id=\"sku\">1001</span><em id=\"price\">" + price +
+         "</em><div id=\"stock\">in stock</div><!--" + std::string(1600, '.') + "-->";
+}
+
+class VantrelctlTrack : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string config = home.File("config.ini");
+    IniWriteString(config, "Base", "SleepTime", "0");
+    // No program servers: loading the tasks must not reach out.
+    IniWriteString(config, "Hosts", "HistoryUrl", "");
+    IniWriteString(config, "Hosts", "ComparisonUrl", "");
+    MakeDirectories(home.File("productprices"));
+    MakeDirectories(home.File("productitems"));
+
+    CSiteList sites;
+    auto site = std::make_shared<CSite>();
+    site->SetName("Fake");
+    site->SetDomain(shop.Host());
+    site->SetEncode("utf-8");
+    site->SetIDRegex("id=\"sku\">(\\d+)<");
+    site->SetPriceRegex("id=\"price\">([0-9.,]+)<");
+    site->SetStockRegex("id=\"stock\">(.*?)<");
+    site->SetOutOfStockFlag("sold out");
+    sites.AddSite(site);
+    ASSERT_TRUE(sites.SaveSites(home.File("sites.xml")));
+
+    CTaskList tasks;
+    for (const char* path : {"/item.html", "/paused.html"}) {
+      CTaskValues v;
+      v.url = shop.Link(path);
+      v.productName = "Kettle";
+      v.productId = "1001";
+      v.frequencyHour = "1";
+      v.frequencyMinute = "0";
+      v.status = std::string(path) == "/item.html" ? 1 : 0;
+      v.siteName = "Fake";
+      v.siteDomain = shop.Host();
+      v.trackStock = v.trackPrice = v.priceDown = true;
+      v.currentPrice = "99.00";
+      v.currentStock = 1;
+      tasks.AddTask(std::make_shared<CTask>(v));
+    }
+    ASSERT_TRUE(tasks.SaveTasks(home.File("tasks.xml")));
+    shop.Page("/item.html", Page("89.00"));
+    shop.Page("/paused.html", Page("9.00"));
+  }
+
+  TempDir home{true};
+  FakeShop shop;
+};
+
+TEST_F(VantrelctlTrack, OnceReportsTheDropAndRecordsIt) {
+  int status = -1;
+  const std::string out = RunCommand(Program() + " track --once 2>&1", status);
+  EXPECT_EQ(status, 0);
+  const std::string link = shop.Link("/item.html");
+  EXPECT_NE(out.find("\tUpdateData\t" + link + "\tdown\tnochange\t89.00\t1\tKettle价格变为89.00\n"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("\tUpdateChangeData\t" + link + "\tdown\t"), std::string::npos) << out;
+  EXPECT_NE(out.find("\tPopup\t" + link + "\t-\t-\t-\t-\tKettle价格变为89.00\n"),
+            std::string::npos);
+  EXPECT_NE(out.find("\tSound\t-\t-\t-\t-\t-\t" + home.File("ding.wav") + "\n"), std::string::npos);
+  // The paused task was left alone.
+  EXPECT_EQ(out.find(shop.Link("/paused.html")), std::string::npos);
+  EXPECT_EQ(shop.Requests("/paused.html"), 0);
+
+  CPriceInfo history;
+  ASSERT_TRUE(history.LoadCache(home.File("productprices/" + shop.Host() + "_1001.xml")));
+  // Loading the task dated its stored price now; the pass added the new one.
+  bool recorded = false;
+  for (const CPriceInfoItem& item : history.Items()) recorded |= item.price == "89.00";
+  EXPECT_TRUE(recorded);
+  EXPECT_EQ(history.GetLowestPrice(), "89.00");
+  EXPECT_NE(home.Read("tasks.xml").find("<CurrentPrice>89.00</CurrentPrice>"), std::string::npos);
+}
+
+TEST_F(VantrelctlTrack, MsgPopLeavesOutThePopup) {
+  IniWriteString(home.File("config.ini"), "Base", "MsgPop", "1");
+  int status = -1;
+  const std::string out = RunCommand(Program() + " track --once", status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(out.find("\tUpdateChangeData\t"), std::string::npos) << out;
+  EXPECT_EQ(out.find("\tPopup\t"), std::string::npos) << out;
+}
+
+TEST_F(VantrelctlTrack, RunsUntilSigterm) {
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);
+  const std::string program = Program();
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    dup2(pipeEnds[1], STDOUT_FILENO);
+    close(pipeEnds[0]);
+    execl(program.c_str(), program.c_str(), "track", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(pipeEnds[1]);
+  // The first pass reports at once (SleepTime 0); then the program waits.
+  std::string out;
+  char buffer[1024];
+  while (out.find("\tSound\t") == std::string::npos) {
+    ssize_t n = read(pipeEnds[0], buffer, sizeof buffer);
+    if (n <= 0) break;
+    out.append(buffer, static_cast<size_t>(n));
+  }
+  EXPECT_NE(out.find("\tUpdateChangeData\t"), std::string::npos) << out;
+  kill(child, SIGTERM);
+  int raw = 0;
+  ASSERT_EQ(waitpid(child, &raw, 0), child);
+  close(pipeEnds[0]);
+  EXPECT_TRUE(WIFEXITED(raw));
+  EXPECT_EQ(WEXITSTATUS(raw), 0);
+}
+
+TEST_F(VantrelctlTrack, UsageAndMissingFiles) {
+  int status = -1;
+  RunCommand(Program() + " track --every 5 2>/dev/null", status);
+  EXPECT_EQ(status, 2);
+  DeleteFile(home.File("sites.xml"));
+  RunCommand(Program() + " track --once 2>/dev/null", status);
+  EXPECT_EQ(status, 1);
+}
+
+}  // namespace
