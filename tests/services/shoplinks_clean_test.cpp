@@ -142,6 +142,21 @@ TEST_F(CleanShopLinkTest, FormerFaults) {
   }
 }
 
+TEST_F(CleanShopLinkTest, HostileLinksOnlyGetShorter) {
+  const char kWithZero[] = "http://item.jd.com/1.html\0?cu=1";
+  std::string garbage;
+  for (int i = 0; i < 2000; ++i)
+    garbage += "id=&ali_trackid=&amp;\xFF\x81#?http://s.click.taobao.com/&l=";
+  for (const std::string& link :
+       {"http://item.taobao.com/item.htm?" + garbage, "http://p.aff.example/?" + garbage,
+        std::string(kWithZero, sizeof(kWithZero) - 1), garbage}) {
+    std::string cleaned = CleanShopLink(link);
+    EXPECT_LE(cleaned.size(), link.size());
+    // Nothing configured to send these links anywhere else.
+    EXPECT_EQ(RewriteShopLink(link, "", ShopLinkKind::kTask), cleaned);
+  }
+}
+
 TEST(CleanShopLinkUnconfigured, RedirectsStayWhenTheirHostsAreNotSet) {
   TempDir home(true);
   EXPECT_EQ(
