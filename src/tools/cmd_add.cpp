@@ -62,16 +62,12 @@ bool ReadChoices(const std::vector<std::string>& args, AddChoices& choices) {
       return false;
     }
   }
-  return true;
+  return !choices.link.empty();
 }
 
-// The add window's checks: a link, and a shop that is known by name or
-// recognised in the link.
+// The add window's check: a shop that is known by name or recognised in the
+// link.
 bool ChooseSite(const CSiteList& sites, AddChoices& choices) {
-  if (choices.link.empty()) {
-    ShowMessage(IDS_ENTER_LINK, kMessageInfo);
-    return false;
-  }
   if (!choices.siteName.empty()) {
     if (sites.FindSiteByName(choices.siteName)) return true;
     std::fprintf(stderr, "vantrelctl: no site named %s in sites.xml\n",

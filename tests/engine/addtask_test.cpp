@@ -322,3 +322,23 @@ TEST(GuessSiteTest, FirstSiteWithAHostInTheLink) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(AcceptProductTest, NeedsNameIdPictureAndAPriceOrOutOfStock) {
+  const struct {
+    const char *name, *id, *image, *price;
+    int stock;
+    bool accepted;
+  } cases[] = {
+      {"n", "1", "p", "9.00", STOCK_IN, true},       {"n", "1", "p", "9.00", STOCK_OUT, true},
+      {"n", "1", "p", "", STOCK_OUT, true},          {"n", "1", "p", "", STOCK_IN, false},
+      {"n", "1", "p", "9.00", STOCK_UNKNOWN, false}, {"", "1", "p", "9.00", STOCK_IN, false},
+      {"n", "", "p", "9.00", STOCK_IN, false},       {"n", "1", "", "", STOCK_OUT, false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(AcceptProduct(c.name, c.id, c.image, c.price, c.stock), c.accepted)
+        << c.name << "|" << c.id << "|" << c.image << "|" << c.price << "|" << c.stock;
+}
+
+}  // namespace
