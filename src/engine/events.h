@@ -44,4 +44,9 @@ class EventSink {
   // task; false when the window is gone, which tells the worker to stop.
   virtual bool SendImportProgress(const CTaskImportStatus& status) = 0;
   virtual bool SendUploadProgress(const CTaskImportStatus& status) = 0;
+
+  // A string-table message the user must see (ShowMessage of base/message.h,
+  // which this forwards to unless a sink shows or records it itself); waits
+  // for the answer.
+  virtual int ShowMessage(unsigned id, int kind);
 };

@@ -3,6 +3,8 @@
 #include <initializer_list>
 
 #include "base/codepage.h"
+#include "base/message.h"
+#include "base/stringtable.h"
 #include "base/timetext.h"
 #include "engine/task.h"
 #include "engine/tracking.h"
@@ -72,6 +74,11 @@ bool CPrintingEventSink::SendUploadProgress(const CTaskImportStatus& status) {
   Print(
       Line({FormatNowText(), "UpdateDataTaskUploadDlg", "", "", "", "", "", ProgressText(status)}));
   return true;
+}
+
+int CPrintingEventSink::ShowMessage(unsigned id, int kind) {
+  Print(Line({FormatNowText(), "Message", "", "", "", "", "", LoadString(id)}));
+  return kind == kMessageQuestion ? IDNO : IDOK;
 }
 
 void CPrintingEventSink::PrintTask(const char* event, const std::shared_ptr<CTask>& task) {

@@ -11,9 +11,9 @@
 // columns in UTF-8:
 //   local time, event, link, price state, stock state, price, stock, text
 // where the event is "UpdateData", "UpdateChangeData", "Popup", "Sound",
-// "UpdateDataTaskImportDlg" or "UpdateDataTaskUploadDlg"; the text is the
-// task's change text (task events), the pop-up's change text, the sound file,
-// or "total/completed/present/failed" (progress). An empty column is "-";
+// "UpdateDataTaskImportDlg", "UpdateDataTaskUploadDlg" or "Message"; the
+// text is the task's change text (task events), the pop-up's change text, the
+// sound file, "total/completed/present/failed" (progress) or the message. An empty column is "-";
 // tabs and line breaks inside a value are printed as blanks.
 class CPrintingEventSink : public EventSink {
  public:
@@ -27,6 +27,9 @@ class CPrintingEventSink : public EventSink {
   void PlaySound(const std::string& path) override;
   bool SendImportProgress(const CTaskImportStatus& status) override;
   bool SendUploadProgress(const CTaskImportStatus& status) override;
+  // Printed as "Message" with the message text; answers as nobody is there
+  // to ask: IDOK, or IDNO to a question.
+  int ShowMessage(unsigned id, int kind) override;
 
   // The line for a task event, without the line break (for tests).
   static std::string TaskLine(const std::string& time, const std::string& event, const CTask& task);

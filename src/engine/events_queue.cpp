@@ -64,6 +64,12 @@ bool CEventDispatcher::SendUploadProgress(const CTaskImportStatus& status) {
   return answer;
 }
 
+int CEventDispatcher::ShowMessage(unsigned id, int kind) {
+  int answer = 0;
+  Send([&] { answer = m_target.ShowMessage(id, kind); });
+  return answer;
+}
+
 void CEventDispatcher::Flush() {
   if (std::this_thread::get_id() == m_thread.get_id()) return;
   std::unique_lock lock(m_lock);

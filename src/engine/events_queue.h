@@ -34,6 +34,7 @@ class CEventDispatcher : public EventSink {
   void PlaySound(const std::string& path) override;
   bool SendImportProgress(const CTaskImportStatus& status) override;
   bool SendUploadProgress(const CTaskImportStatus& status) override;
+  int ShowMessage(unsigned id, int kind) override;
 
   // Returns when every event queued before the call has been handled.
   void Flush();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/message.h"
 #include "engine/task.h"
 
 RecordedEvent DescribeEvent(std::string name, bool sent, const std::shared_ptr<CTask>& task) {
@@ -67,6 +68,13 @@ bool CRecordingEventSink::SendUploadProgress(const CTaskImportStatus& status) {
   Record(std::move(event));
   std::lock_guard lock(m_lock);
   return m_progressAnswer;
+}
+
+int CRecordingEventSink::ShowMessage(unsigned id, int) {
+  RecordedEvent event = DescribeEvent("Message", true, nullptr);
+  event.text = std::to_string(id);
+  Record(std::move(event));
+  return IDOK;
 }
 
 void CRecordingEventSink::SetProgressAnswer(bool answer) {

@@ -13,7 +13,7 @@
 // (a later pass may change the task before anyone looks).
 struct RecordedEvent {
   // "UpdateData", "UpdateChangeData", "Popup", "Sound",
-  // "UpdateDataTaskImportDlg" or "UpdateDataTaskUploadDlg".
+  // "UpdateDataTaskImportDlg", "UpdateDataTaskUploadDlg" or "Message".
   std::string name;
   bool sent = false;  // sent (waited for) rather than posted
   std::shared_ptr<CTask> task;
@@ -23,7 +23,8 @@ struct RecordedEvent {
   std::string stockState;
   std::string currentPrice;
   int currentStock = 0;
-  std::string text;     // picture path, pop-up change text or sound file
+  // Picture path, pop-up change text, sound file or message id.
+  std::string text;
   std::string gotoUrl;  // the pop-up's shop link
   CTaskImportStatus status;
 };
@@ -43,6 +44,8 @@ class CRecordingEventSink : public EventSink {
   void PlaySound(const std::string& path) override;
   bool SendImportProgress(const CTaskImportStatus& status) override;
   bool SendUploadProgress(const CTaskImportStatus& status) override;
+  // Recorded as "Message" with the id as text; answers IDOK.
+  int ShowMessage(unsigned id, int kind) override;
 
   // What the progress events answer (true: the window is still there).
   void SetProgressAnswer(bool answer);

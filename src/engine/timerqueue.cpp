@@ -130,7 +130,10 @@ void CTimerQueue::RunScheduler() {
         m_workReady.notify_one();
       }
       if (timer.period.count() == 0) {
-        it = m_timers.erase(it);
+        // Kept until a worker takes the firing, so that it can still be
+        // deleted while it waits.
+        timer.due = TimerClock::TimePoint::max();
+        ++it;
         continue;
       }
       // After a long stall the timer goes on from now rather than firing
@@ -158,7 +161,10 @@ void CTimerQueue::RunWorker() {
     Work work = std::move(m_work.front());
     m_work.pop_front();
     auto timer = m_timers.find(work.id);
-    if (timer != m_timers.end()) timer->second.waiting = false;
+    if (timer != m_timers.end()) {
+      timer->second.waiting = false;
+      if (timer->second.period.count() == 0) m_timers.erase(timer);
+    }
     ++m_running;
     lock.unlock();
     try {

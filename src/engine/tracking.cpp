@@ -253,5 +253,5 @@ void CTracker::Report(const TaskPtr& task, bool tell, const std::string& changeT
 
 void CTracker::SaveTaskFile() {
   if (!m_tasks.SaveTasks(ProgramFile("tasks.xml")))
-    ShowMessage(IDS_SAVE_TASKS_FAILED, kMessageInfo);
+    m_events.ShowMessage(IDS_SAVE_TASKS_FAILED, kMessageInfo);
 }

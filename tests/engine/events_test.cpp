@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/codepage.h"
+#include "base/message.h"
 #include "engine/events_print.h"
 #include "engine/events_queue.h"
 #include "engine/events_record.h"
@@ -196,17 +197,28 @@ TEST(PrintingSinkTest, PrintsOneLinePerEvent) {
   sink.ShowChangePopup(Utf8ToLocal("降价\n了"), "http://a", "");
   sink.PlaySound("/p/ding.wav");
   EXPECT_TRUE(sink.SendUploadProgress({5, 2, 1, 0}));
+  EXPECT_EQ(sink.ShowMessage(57692, kMessageInfo), IDOK);
+  EXPECT_EQ(sink.ShowMessage(57692, kMessageQuestion), IDNO);
   std::rewind(out);
   std::vector<std::string> lines;
   char buffer[512];
   while (std::fgets(buffer, sizeof buffer, out)) lines.push_back(buffer);
   std::fclose(out);
-  ASSERT_EQ(lines.size(), 4u);
+  ASSERT_EQ(lines.size(), 6u);
   EXPECT_NE(lines[0].find("\tUpdateData\thttp://a\t-\t-\t89.00\t1\t-\n"), std::string::npos);
   EXPECT_NE(lines[1].find("\tPopup\thttp://a\t-\t-\t-\t-\t降价 了\n"), std::string::npos);
   EXPECT_NE(lines[2].find("\tSound\t-\t-\t-\t-\t-\t/p/ding.wav\n"), std::string::npos);
   EXPECT_NE(lines[3].find("\tUpdateDataTaskUploadDlg\t-\t-\t-\t-\t-\t5/2/1/0\n"),
             std::string::npos);
+  EXPECT_NE(lines[4].find("\tMessage\t-\t-\t-\t-\t-\t保存任务文件失败！\n"), std::string::npos);
+}
+
+TEST(EventDispatcherTest, MessagesWaitForTheAnswer) {
+  CRecordingEventSink target;
+  CEventDispatcher dispatcher(target);
+  EXPECT_EQ(dispatcher.ShowMessage(57721, kMessageInfo), IDOK);
+  ASSERT_EQ(target.Count("Message"), 1u);
+  EXPECT_EQ(target.Named("Message")[0].text, "57721");
 }
 
 }  // namespace

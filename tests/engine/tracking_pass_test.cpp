@@ -247,14 +247,9 @@ TEST_F(TrackingPassTest, FailedSaveIsShownAndTheTaskKeepsItsValues) {
   TaskPtr task = AddTask(Values());
   // A folder where tasks.xml should be can't be replaced by a file.
   MakeDirectories(home.File("tasks.xml"));
-  std::vector<unsigned> shown;
-  SetMessageHandler([&](unsigned id, int, const std::string&) {
-    shown.push_back(id);
-    return IDOK;
-  });
   MakeTracker()->TrackingPass(task);
-  SetMessageHandler({});
-  EXPECT_EQ(shown, std::vector<unsigned>{57692});
+  ASSERT_EQ(events.Count("Message"), 1u);
+  EXPECT_EQ(events.Named("Message")[0].text, "57692");
   EXPECT_EQ(task->GetCurrentPrice(), "89.00");
   EXPECT_EQ(events.Count("UpdateChangeData"), 1u);
 }

@@ -1,0 +1,5 @@
+#include "engine/events.h"
+
+#include "base/message.h"
+
+int EventSink::ShowMessage(unsigned id, int kind) { return ::ShowMessage(id, kind); }
