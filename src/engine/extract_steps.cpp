@@ -29,13 +29,6 @@ std::string ProductId(const std::string& page, const CSite& site) {
   return pattern.empty() ? std::string() : RegexGroup1(page, pattern);
 }
 
-// The product ID is looked for only when the template asks for it: no value
-// put in before it can bring "$goodsid" into a link, as parameters are
-// URL-encoded and the stamp and prices are digits.
-std::string GoodsIdFor(const std::string& tpl, const ExtractContext& context, const CSite& site) {
-  return tpl.find(kGoodsId) == std::string::npos ? std::string() : ProductId(context.page, site);
-}
-
 std::string ParamName(int n) { return "$param" + std::to_string(n); }
 
 // Price, promotional and stock steps: "$goodsid", "$param1" ... "$param7",
@@ -48,15 +41,16 @@ std::vector<Placeholder> ValuePlaceholders(const std::string& goodsId, const Ext
   return placeholders;
 }
 
-// The body a value step reads: its reply, or the page when it has no template.
+// The body a value step reads: its reply, or the page when it has no
+// template. `after` are the step's own placeholders, filled in last.
 std::string ValueSource(const ExtractContext& context, const CSite& site, const std::string& tpl,
                         const ExtractParams& params, unsigned extras,
-                        const std::string& memberPrice = {}, bool withMemberPrice = false) {
+                        const std::vector<Placeholder>& after = {}) {
   if (tpl.empty()) return context.page;
   std::string stamp = NowStamp();
   std::vector<Placeholder> placeholders =
-      ValuePlaceholders(GoodsIdFor(tpl, context, site), params, stamp);
-  if (withMemberPrice) placeholders.emplace_back("$memberprice", memberPrice);
+      ValuePlaceholders(ProductId(context.page, site), params, stamp);
+  placeholders.insert(placeholders.end(), after.begin(), after.end());
   StepRequest request = BuildRequest(tpl, placeholders, stamp);
   return StepBody(context, site, request, CacheRule::kReadFirst, extras);
 }
@@ -159,7 +153,7 @@ std::string ExtractParam(const ExtractContext& context, const CSite& site, int n
     std::vector<Placeholder> placeholders;
     for (int k = 1; k < n; ++k) placeholders.emplace_back(ParamName(k), params[k - 1]);
     placeholders.emplace_back("$nowtime", stamp);
-    placeholders.emplace_back(kGoodsId, GoodsIdFor(tpl, context, site));
+    placeholders.emplace_back(kGoodsId, ProductId(context.page, site));
     StepRequest request = BuildRequest(tpl, placeholders, stamp);
     body = StepBody(context, site, request, n == 1 ? CacheRule::kAlwaysSend : CacheRule::kReadFirst,
                     kNoExtras);
@@ -183,7 +177,8 @@ std::string ExtractPrice(const ExtractContext& context, const CSite& site,
 std::string ExtractPromPrice(const ExtractContext& context, const CSite& site,
                              const ExtractParams& params, const std::string& price) {
   const std::string tpl = site.GetPromPriceUrl();
-  std::string body = ValueSource(context, site, tpl, params, kGomeRegion, price, true);
+  std::string body =
+      ValueSource(context, site, tpl, params, kGomeRegion, {{"$memberprice", price}});
   std::string text = !tpl.empty() && IsTmallShop(site.GetDomain())
                          ? LowestTmallPromotion(body)
                          : RegexGroup1(body, site.GetPromPriceRegex());
