@@ -10,9 +10,11 @@
 #include "base/codepage.h"
 #include "base/files.h"
 #include "base/programdir.h"
+#include "engine/addtask.h"
 #include "engine/extract.h"
 #include "engine/site.h"
 #include "engine/spider.h"
+#include "tools/arguments.h"
 #include "tools/command.h"
 
 namespace {
@@ -65,23 +67,6 @@ bool ParseOptions(const std::vector<std::string>& args, ExtractOptions& options)
   return true;
 }
 
-// The add window's guess: the first shop one of whose host names ("|"
-// between them) occurs in the link.
-SiteRef GuessSiteByLink(const CSiteList& sites, const std::string& link) {
-  for (const SiteRef& site : sites.Snapshot()) {
-    std::string domains = site->GetDomain();
-    size_t start = 0;
-    while (start <= domains.size()) {
-      size_t bar = domains.find('|', start);
-      std::string host = domains.substr(start, bar == std::string::npos ? bar : bar - start);
-      if (!host.empty() && link.find(host) != std::string::npos) return site;
-      if (bar == std::string::npos) break;
-      start = bar + 1;
-    }
-  }
-  return nullptr;
-}
-
 // The product page as the add pipeline sees it; `site` may be found on the
 // way. Empty (with a message) when there is none.
 std::string LoadPage(const ExtractOptions& options, const std::string& url, const CSiteList& sites,
@@ -128,9 +113,9 @@ int RunExtract(const std::vector<std::string>& args) {
     std::fprintf(stderr, "vantrelctl extract: cannot load %s\n", sitesFile.c_str());
     return 1;
   }
-  const std::string url = Utf8ToLocal(options.url);
-  SiteRef site = options.siteName.empty() ? GuessSiteByLink(sites, url)
-                                          : sites.FindSiteByName(Utf8ToLocal(options.siteName));
+  const std::string url = ArgumentToLocal(options.url);
+  SiteRef site = options.siteName.empty() ? GuessSiteFromLink(sites, url)
+                                          : sites.FindSiteByName(ArgumentToLocal(options.siteName));
   if (!options.siteName.empty() && !site) {
     std::fprintf(stderr, "vantrelctl extract: no shop named %s\n", options.siteName.c_str());
     return 1;
@@ -172,11 +157,11 @@ VANTREL_COMMAND(extract, "extract",
                 "Runs what adding a task runs before the task is accepted: the shop's\n"
                 "preparation requests, the product page, the shop recognised by its Flag\n"
                 "in the page, every extraction step and the product details. The shop\n"
-                "rules come from FILE (default: sites.xml of the program directory); the\n"
-                "shop is NAME, else the first whose Domain (host names separated by \"|\")\n"
-                "occurs in URL, else the page is fetched once to find the shop by its\n"
-                "Flag and then again as that shop; a shop whose Flag is in the page\n"
-                "always wins.\n"
+                "rules come from FILE (default: sites.xml of the program directory).\n"
+                "The shop is NAME, else the one the add window picks for URL (the first\n"
+                "whose Domain holds a host name that occurs in URL), else the page is\n"
+                "fetched once to find the shop by its Flag and then again as that shop;\n"
+                "a shop whose Flag is in the page always wins.\n"
                 "--page reads a saved page instead of fetching URL; it is taken to be in\n"
                 "the Encode of the shop used. URL is then only the referer of the\n"
                 "requests.\n"
