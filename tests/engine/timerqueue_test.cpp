@@ -100,8 +100,8 @@ TEST_F(TimerQueueTest, RefusesWhatItCannotSchedule) {
 }
 
 TEST_F(TimerQueueTest, DeletedBeforeItsTurnNeverRuns) {
+  Gate gate;  // outlives the queue, which waits for callbacks inside it
   CTimerQueue queue(clock, 1);
-  Gate gate;
   std::atomic<int> blocker{0}, waiting{0};
   queue.CreateTimer(
       [&] {
@@ -122,8 +122,8 @@ TEST_F(TimerQueueTest, DeletedBeforeItsTurnNeverRuns) {
 }
 
 TEST_F(TimerQueueTest, DeletingDoesNotWaitForARunningCallback) {
+  Gate gate;  // outlives the queue, which waits for callbacks inside it
   CTimerQueue queue(clock, 2);
-  Gate gate;
   TimerId id = queue.CreateTimer([&] { gate.Pass(); }, 0, 1000);
   ASSERT_TRUE(gate.WaitForWaiting(1));
   EXPECT_TRUE(queue.DeleteTimer(id));  // returns while the callback hangs
@@ -136,8 +136,8 @@ TEST_F(TimerQueueTest, DeletingDoesNotWaitForARunningCallback) {
 TEST_F(TimerQueueTest, SlowCallbacksOverlapButFiringsDoNotPileUp) {
   // Two workers: the second firing of a hanging timer runs beside the first.
   {
+    Gate gate;  // outlives the queue, which waits for callbacks inside it
     CTimerQueue queue(clock, 2);
-    Gate gate;
     std::atomic<int> started{0};
     queue.CreateTimer(
         [&] {
@@ -152,8 +152,8 @@ TEST_F(TimerQueueTest, SlowCallbacksOverlapButFiringsDoNotPileUp) {
     gate.Open();
   }
   // One worker: while it hangs, many periods leave one firing waiting.
+  Gate gate;  // outlives the queue, which waits for callbacks inside it
   CTimerQueue queue(clock, 1);
-  Gate gate;
   std::atomic<int> started{0};
   queue.CreateTimer(
       [&] {
