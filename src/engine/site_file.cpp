@@ -46,13 +46,7 @@ std::shared_ptr<CSite> ReadSite(XmlDocument& doc) {
 // Texts written in the local code page instead would not survive being read
 // back as UTF-8 once they held anything but ASCII.
 void AppendElement(std::string& xml, const char* name, const std::string& text) {
-  xml += '<';
-  xml += name;
-  xml += '>';
-  xml += AnsiToUtf8(XmlEscape(text));
-  xml += "</";
-  xml += name;
-  xml += '>';
+  AppendXmlElement(xml, name, AnsiToUtf8(XmlEscape(text)));
 }
 
 template <size_t N>

@@ -56,16 +56,6 @@ std::string ConfiguredSiteName(const CSiteList* sites, const std::string& url) {
   return name;
 }
 
-void AppendElement(std::string& xml, const char* tag, const std::string& value) {
-  xml += '<';
-  xml += tag;
-  xml += '>';
-  xml += value;
-  xml += "</";
-  xml += tag;
-  xml += '>';
-}
-
 }  // namespace
 
 std::string DecodeServerEscapes(const std::string& text) {
@@ -154,16 +144,16 @@ void CETaoInfo::FetchFromServer(const std::string& productName, const std::strin
 std::string CETaoInfo::ToCacheText() const {
   std::lock_guard<std::mutex> lock(m_lock);
   std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n<PItems>";
-  AppendElement(xml, "Date", m_date);
-  AppendElement(xml, "ItemID", m_itemId);
+  AppendXmlElement(xml, "Date", m_date);
+  AppendXmlElement(xml, "ItemID", m_itemId);
   xml += "<PItemList>";
   for (const CETaoInfoItem& item : m_items) {
     xml += "<PItem>";
-    AppendElement(xml, "Name", AnsiToUtf8(XmlEscape(item.name)));
-    AppendElement(xml, "Price", XmlEscape(item.price));
-    AppendElement(xml, "Url", XmlEscape(item.url));
-    AppendElement(xml, "GotoUrl", XmlEscape(item.gotoUrl));
-    AppendElement(xml, "Site", AnsiToUtf8(XmlEscape(item.site)));
+    AppendXmlElement(xml, "Name", AnsiToUtf8(XmlEscape(item.name)));
+    AppendXmlElement(xml, "Price", XmlEscape(item.price));
+    AppendXmlElement(xml, "Url", XmlEscape(item.url));
+    AppendXmlElement(xml, "GotoUrl", XmlEscape(item.gotoUrl));
+    AppendXmlElement(xml, "Site", AnsiToUtf8(XmlEscape(item.site)));
     xml += "</PItem>";
   }
   xml += "</PItemList></PItems>";

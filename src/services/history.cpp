@@ -28,16 +28,6 @@ std::string FormatPrice(double price) {
   return text;
 }
 
-void AppendElement(std::string& xml, const char* tag, const std::string& value) {
-  xml += '<';
-  xml += tag;
-  xml += '>';
-  xml += value;
-  xml += "</";
-  xml += tag;
-  xml += '>';
-}
-
 }  // namespace
 
 void CPriceInfo::TakeIntoSummary(const CPriceInfoItem& item) {
@@ -128,15 +118,15 @@ std::string CPriceInfo::ToCacheText() const {
   std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n<HPrices>";
   // The summary is escaped as well: a price text holding "<" or "&" must not
   // make the whole file unreadable.
-  AppendElement(xml, "LPDate", XmlEscape(m_lowestDate));
-  AppendElement(xml, "LowestPrice", XmlEscape(m_lowestPrice));
-  AppendElement(xml, "HPDate", XmlEscape(m_highestDate));
-  AppendElement(xml, "HighestPrice", XmlEscape(m_highestPrice));
+  AppendXmlElement(xml, "LPDate", XmlEscape(m_lowestDate));
+  AppendXmlElement(xml, "LowestPrice", XmlEscape(m_lowestPrice));
+  AppendXmlElement(xml, "HPDate", XmlEscape(m_highestDate));
+  AppendXmlElement(xml, "HighestPrice", XmlEscape(m_highestPrice));
   xml += "<HPriceList>";
   for (const Point& point : m_items) {
     xml += "<HPrice>";
-    AppendElement(xml, "Date", AnsiToUtf8(XmlEscape(point.item.date)));
-    AppendElement(xml, "Price", XmlEscape(point.item.price));
+    AppendXmlElement(xml, "Date", AnsiToUtf8(XmlEscape(point.item.date)));
+    AppendXmlElement(xml, "Price", XmlEscape(point.item.price));
     xml += "</HPrice>";
   }
   xml += "</HPriceList></HPrices>";

@@ -112,3 +112,5 @@ std::string XmlEscape(std::string_view text);
 std::string XmlUnescape(std::string_view text);
 // Local code page to UTF-8.
 std::string AnsiToUtf8(const std::string& ansi);
+// Appends "<tag>value</tag>"; the value is written as given (escape it first).
+void AppendXmlElement(std::string& xml, const char* tag, const std::string& value);

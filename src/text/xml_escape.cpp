@@ -119,3 +119,13 @@ std::string XmlUnescape(std::string_view text) {
 }
 
 std::string AnsiToUtf8(const std::string& ansi) { return LocalToUtf8(ansi); }
+
+void AppendXmlElement(std::string& xml, const char* tag, const std::string& value) {
+  xml += '<';
+  xml += tag;
+  xml += '>';
+  xml += value;
+  xml += "</";
+  xml += tag;
+  xml += '>';
+}
