@@ -115,8 +115,14 @@ std::string DownloadProductPicture(const std::string& link, const std::string& p
   if (link.empty()) return BlankPicturePath();
   CSpider spider;
   spider.DownloadFile(link, path);
+  if (!FileExists(path)) return BlankPicturePath();
   CImage picture;
-  if (!FileExists(path) || !picture.Load(path)) return BlankPicturePath();
+  if (!picture.Load(path)) {
+    // Rows are later filled from this file whenever it exists; one that can't
+    // be shown must not stand in for the blank picture.
+    DeleteFile(path);
+    return BlankPicturePath();
+  }
   // A picture that can't be scaled or written back would be shown at the
   // wrong size; the blank one is the honest fallback.
   if (!picture.Resample(kListPictureSide, kListPictureSide) || !picture.Save(path))

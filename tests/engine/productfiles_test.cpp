@@ -88,6 +88,8 @@ TEST_F(ProductFilesTest, BlankPictureStandsInForAMissingOrBrokenOne) {
     TaskPtr task = ListedTask(shop.Host(), "b" + std::to_string(++n), c.link);
     ASSERT_TRUE(PrepareProductFiles(Environment(), task));
     EXPECT_EQ(SentPicture(task), BlankPicturePath());
+    // Nothing undecodable is left where the window looks for the picture.
+    EXPECT_FALSE(FileExists(ProductPicturePath(*task)));
     EXPECT_TRUE(tracker->IsScheduled(task->GetUrl()));
   }
   EXPECT_TRUE(FileExists(BlankPicturePath()));
