@@ -24,3 +24,17 @@ TEST(Hosts, KeysAreUnique) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Hosts, AChangedConfigIniIsReadAgain) {
+  TempDir home(true);
+  home.Write("config.ini", "[Hosts]\r\nNeweggDomain=a.example\r\n");
+  EXPECT_EQ(HostValue(kHostNewegg), "a.example");
+  home.Write("config.ini", "[Hosts]\r\nNeweggDomain=bb.example\r\n");
+  EXPECT_EQ(HostValue(kHostNewegg), "bb.example");
+  TempDir other(true);
+  EXPECT_EQ(HostValue(kHostNewegg), "www.newegg.com.cn");
+}
+
+}  // namespace
