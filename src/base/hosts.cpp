@@ -1,11 +1,9 @@
 #include "base/hosts.h"
 
-#include <sys/stat.h>
-
 #include <map>
 #include <mutex>
-#include <tuple>
 
+#include "base/files.h"
 #include "base/ini.h"
 #include "base/programdir.h"
 
@@ -25,21 +23,17 @@ constexpr HostEntry kHosts[] = {
 static_assert(sizeof(kHosts) / sizeof(kHosts[0]) == kHostCount);
 
 // Shop-link rewriting asks for a hundred values per click, so values are kept
-// until config.ini changes (another path, size or modification time).
+// until config.ini changes. The bytes are compared rather than the file's
+// time, which does not change between two writes within a few milliseconds.
 struct CachedHosts {
   std::string path;
-  std::tuple<long, long, long> stamp{-1, -1, -1};
+  std::string bytes;
+  bool exists = false;
   std::map<int, std::string> values;
 };
 
 std::mutex g_cacheLock;
 CachedHosts g_cache;
-
-std::tuple<long, long, long> FileStamp(const std::string& path) {
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0) return {-1, -1, -1};
-  return {static_cast<long>(st.st_size), static_cast<long>(st.st_mtim.tv_sec), st.st_mtim.tv_nsec};
-}
 
 }  // namespace
 
@@ -48,11 +42,13 @@ const char* HostDefault(HostId id) { return kHosts[id].value; }
 
 std::string HostValue(HostId id) {
   std::string path = ProgramFile("config.ini");
-  auto stamp = FileStamp(path);
+  std::string bytes;
+  bool exists = ReadWholeFile(path, bytes);
   std::lock_guard lock(g_cacheLock);
-  if (path != g_cache.path || stamp != g_cache.stamp) {
+  if (path != g_cache.path || exists != g_cache.exists || bytes != g_cache.bytes) {
     g_cache.path = path;
-    g_cache.stamp = stamp;
+    g_cache.exists = exists;
+    g_cache.bytes = std::move(bytes);
     g_cache.values.clear();
   }
   auto it = g_cache.values.find(id);
