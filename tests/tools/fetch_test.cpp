@@ -7,27 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include "support/command_line.h"
 #include "support/http_server.h"
 #include "support/tempdir.h"
 
 namespace {
-
-std::string RunCommand(const std::string& command, int& status) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  int raw = pclose(pipe);
-  status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return out;
-}
-
-std::string Program() {
-  const char* dir = std::getenv("VANTREL_PROGRAM_DIR");
-  return std::string(dir ? dir : ".") + "/vantrelctl";
-}
 
 // "价格：￥199 😀" in UTF-8; the last character has no GBK form.
 const std::string kPage =
@@ -52,11 +36,11 @@ class VantrelctlFetch : public ::testing::Test {
 TEST_F(VantrelctlFetch, GzipUtf8PageBecomesGbkText) {
   int status = -1;
   // Through GBK and back: the character GBK lacks became "?".
-  EXPECT_EQ(RunCommand(Program() + " fetch '" + m_server.Url("/item") + "'", status),
+  EXPECT_EQ(RunShell(VantrelctlPath() + " fetch '" + m_server.Url("/item") + "'", status),
             "<p>\xe4\xbb\xb7\xe6\xa0\xbc\xef\xbc\x9a\xef\xbf\xa5"
             "199 ?</p>");
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(RunCommand(Program() + " fetch --local '" + m_server.Url("/item") + "'", status),
+  EXPECT_EQ(RunShell(VantrelctlPath() + " fetch --local '" + m_server.Url("/item") + "'", status),
             "<p>\xbc\xdb\xb8\xf1\xa3\xba\xa3\xa4"
             "199 ?</p>");
   EXPECT_EQ(status, 0);
@@ -64,16 +48,16 @@ TEST_F(VantrelctlFetch, GzipUtf8PageBecomesGbkText) {
 
 TEST_F(VantrelctlFetch, SendsOptionsAndFailsOnEmptyPages) {
   int status = -1;
-  RunCommand(Program() + " fetch --charset utf-8 --referer http://shop/ --header 'X-A: 1' " +
-                 m_server.Url("/item"),
-             status);
+  RunShell(VantrelctlPath() + " fetch --charset utf-8 --referer http://shop/ --header 'X-A: 1' " +
+               m_server.Url("/item"),
+           status);
   EXPECT_EQ(status, 0);
   httplib::Headers headers = m_server.LastHeaders("/item");
   EXPECT_EQ(headers.find("Referer")->second, "http://shop/");
   EXPECT_EQ(headers.find("X-A")->second, "1");
-  EXPECT_EQ(RunCommand(Program() + " fetch " + m_server.Url("/gone"), status), "");
+  EXPECT_EQ(RunShell(VantrelctlPath() + " fetch " + m_server.Url("/gone"), status), "");
   EXPECT_EQ(status, 1);
-  RunCommand(Program() + " fetch --charset", status);
+  RunShell(VantrelctlPath() + " fetch --charset", status);
   EXPECT_EQ(status, 2);
 }
 
@@ -84,21 +68,22 @@ TEST_F(VantrelctlFetch, DownloadPostAndCookies) {
   });
   int status = -1;
   std::string file = m_home.File("page.html");
-  RunCommand(Program() + " download " + m_server.Url("/item") + " " + file, status);
+  RunShell(VantrelctlPath() + " download " + m_server.Url("/item") + " " + file, status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(m_home.Read("page.html"), kPage);
 
-  EXPECT_EQ(RunCommand(Program() + " post " + m_server.Url("/form") + " 'a=1&b=2'", status),
+  EXPECT_EQ(RunShell(VantrelctlPath() + " post " + m_server.Url("/form") + " 'a=1&b=2'", status),
             "got a=1&b=2ok");
   EXPECT_EQ(status, 0);
   // The reply's cookie went into cookies.txt, where the next run finds it.
-  EXPECT_EQ(RunCommand(Program() + " cookies " + m_server.Url("/"), status), "token=t1\n");
+  EXPECT_EQ(RunShell(VantrelctlPath() + " cookies " + m_server.Url("/"), status), "token=t1\n");
   EXPECT_EQ(
-      RunCommand(Program() + " cookies --set region=5 --name region " + m_server.Url("/"), status),
+      RunShell(VantrelctlPath() + " cookies --set region=5 --name region " + m_server.Url("/"),
+               status),
       "region=5\n");
   EXPECT_EQ(status, 0);
   std::string https = "https://127.0.0.1:" + std::to_string(m_server.Port()) + "/form";
-  EXPECT_EQ(RunCommand(Program() + " post " + https + " a=1", status), "");
+  EXPECT_EQ(RunShell(VantrelctlPath() + " post " + https + " a=1", status), "");
   EXPECT_EQ(status, 1);
 }
 

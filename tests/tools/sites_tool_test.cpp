@@ -6,26 +6,10 @@
 #include <string>
 
 #include "base/files.h"
+#include "support/command_line.h"
 #include "support/tempdir.h"
 
 namespace {
-
-std::string RunCommand(const std::string& command, int& status) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  int raw = pclose(pipe);
-  status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return out;
-}
-
-std::string Program() {
-  const char* dir = std::getenv("VANTREL_PROGRAM_DIR");
-  return std::string(dir ? dir : ".") + "/vantrelctl";
-}
 
 std::string SitesFile(const std::string& version, const std::string& sites) {
   return "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n<Sites>" + version + "<SiteList>" + sites +
@@ -44,15 +28,15 @@ TEST(VantrelctlSites, MergesPrintsAndSaves) {
                                       "<Site><Name>JD2</Name><Domain>item.jd.com</Domain></Site>"
                                       "<Site><Name>C &amp; D</Name><Domain>c.com</Domain></Site>"));
   int status = -1;
-  EXPECT_EQ(RunCommand(Program() + " sites " + dir.File("sites.xml"), status),
+  EXPECT_EQ(RunShell(VantrelctlPath() + " sites " + dir.File("sites.xml"), status),
             "Version: 4\n" + jd + "\tjd.com\nB\tb.com\n");
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(RunCommand(Program() + " sites " + dir.File("sites.xml") + " " +
-                           dir.File("sites_rt.xml") + " --save " + dir.File("out.xml"),
-                       status),
+  EXPECT_EQ(RunShell(VantrelctlPath() + " sites " + dir.File("sites.xml") + " " +
+                         dir.File("sites_rt.xml") + " --save " + dir.File("out.xml"),
+                     status),
             "Version: 5\nJD2\titem.jd.com\nB\tb.com\nC & D\tc.com\n");
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(RunCommand(Program() + " sites " + dir.File("out.xml"), status),
+  EXPECT_EQ(RunShell(VantrelctlPath() + " sites " + dir.File("out.xml"), status),
             "Version: 5\nJD2\titem.jd.com\nB\tb.com\nC & D\tc.com\n");
   EXPECT_NE(dir.Read("out.xml").find("<Name>C &amp; D</Name>"), std::string::npos);
 }
@@ -62,22 +46,23 @@ TEST(VantrelctlSites, FailuresAndUsage) {
   dir.Write("bad.xml", "<Sites><SiteList>");
   dir.Write("good.xml", SitesFile("", "<Site><Name>A</Name><Domain>a</Domain></Site>"));
   int status = -1;
-  EXPECT_EQ(RunCommand(Program() + " sites " + dir.File("bad.xml") + " " + dir.File("good.xml") +
-                           " 2>/dev/null",
-                       status),
+  EXPECT_EQ(RunShell(VantrelctlPath() + " sites " + dir.File("bad.xml") + " " +
+                         dir.File("good.xml") + " 2>/dev/null",
+                     status),
             "Version: 99999\nA\ta\n");
   EXPECT_EQ(status, 1);
-  EXPECT_EQ(RunCommand(Program() + " sites 2>/dev/null", status), "");
+  EXPECT_EQ(RunShell(VantrelctlPath() + " sites 2>/dev/null", status), "");
   EXPECT_EQ(status, 2);
   EXPECT_EQ(
-      RunCommand(Program() + " sites " + dir.File("good.xml") + " --save 2>/dev/null", status), "");
+      RunShell(VantrelctlPath() + " sites " + dir.File("good.xml") + " --save 2>/dev/null", status),
+      "");
   EXPECT_EQ(status, 2);
   // An unreadable file in the way of --save is kept aside.
   dir.Write("out.xml", "not xml");
-  EXPECT_EQ(
-      RunCommand(Program() + " sites " + dir.File("good.xml") + " --save " + dir.File("out.xml"),
-                 status),
-      "Version: 99999\nA\ta\n");
+  EXPECT_EQ(RunShell(VantrelctlPath() + " sites " + dir.File("good.xml") + " --save " +
+                         dir.File("out.xml"),
+                     status),
+            "Version: 99999\nA\ta\n");
   EXPECT_EQ(dir.Read("out.xml.bad"), "not xml");
   EXPECT_TRUE(FileExists(dir.File("out.xml")));
 }

@@ -16,27 +16,11 @@
 #include "engine/site.h"
 #include "engine/tasklist.h"
 #include "services/history.h"
+#include "support/command_line.h"
 #include "support/fakeshop.h"
 #include "support/tempdir.h"
 
 namespace {
-
-std::string Program() {
-  const char* dir = std::getenv("VANTREL_PROGRAM_DIR");
-  return std::string(dir ? dir : ".") + "/vantrelctl";
-}
-
-std::string RunCommand(const std::string& command, int& status) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  int raw = pclose(pipe);
-  status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return out;
-}
 
 std::string Page(const std::string& price) {
   return "<h1 id=\"name\">Kettle</h1><span id=\"sku\">1001</span><em id=\"price\">" + price +
@@ -93,7 +77,7 @@ class VantrelctlTrack : public ::testing::Test {
 
 TEST_F(VantrelctlTrack, OnceReportsTheDropAndRecordsIt) {
   int status = -1;
-  const std::string out = RunCommand(Program() + " track --once 2>&1", status);
+  const std::string out = RunShell(VantrelctlPath() + " track --once 2>&1", status);
   EXPECT_EQ(status, 0);
   const std::string link = shop.Link("/item.html");
   EXPECT_NE(out.find("\tUpdateData\t" + link + "\tdown\tnochange\t89.00\t1\tKettle价格变为89.00\n"),
@@ -120,7 +104,7 @@ TEST_F(VantrelctlTrack, OnceReportsTheDropAndRecordsIt) {
 TEST_F(VantrelctlTrack, MsgPopLeavesOutThePopup) {
   IniWriteString(home.File("config.ini"), "Base", "MsgPop", "1");
   int status = -1;
-  const std::string out = RunCommand(Program() + " track --once", status);
+  const std::string out = RunShell(VantrelctlPath() + " track --once", status);
   EXPECT_EQ(status, 0);
   EXPECT_NE(out.find("\tUpdateChangeData\t"), std::string::npos) << out;
   EXPECT_EQ(out.find("\tPopup\t"), std::string::npos) << out;
@@ -129,7 +113,7 @@ TEST_F(VantrelctlTrack, MsgPopLeavesOutThePopup) {
 TEST_F(VantrelctlTrack, RunsUntilSigterm) {
   int pipeEnds[2];
   ASSERT_EQ(pipe(pipeEnds), 0);
-  const std::string program = Program();
+  const std::string program = VantrelctlPath();
   pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
@@ -158,10 +142,10 @@ TEST_F(VantrelctlTrack, RunsUntilSigterm) {
 
 TEST_F(VantrelctlTrack, UsageAndMissingFiles) {
   int status = -1;
-  RunCommand(Program() + " track --every 5 2>/dev/null", status);
+  RunShell(VantrelctlPath() + " track --every 5 2>/dev/null", status);
   EXPECT_EQ(status, 2);
   DeleteFile(home.File("sites.xml"));
-  RunCommand(Program() + " track --once 2>/dev/null", status);
+  RunShell(VantrelctlPath() + " track --once 2>/dev/null", status);
   EXPECT_EQ(status, 1);
 }
 

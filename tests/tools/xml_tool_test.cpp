@@ -5,26 +5,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "support/command_line.h"
 #include "support/tempdir.h"
 
 namespace {
-
-std::string RunCommand(const std::string& command, int& status) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  int raw = pclose(pipe);
-  status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return out;
-}
-
-std::string Program() {
-  const char* dir = std::getenv("VANTREL_PROGRAM_DIR");
-  return std::string(dir ? dir : ".") + "/vantrelctl";
-}
 
 TEST(VantrelctlXml, PrintsTheOutline) {
   TempDir dir(true);
@@ -33,7 +17,7 @@ TEST(VantrelctlXml, PrintsTheOutline) {
             "<?xml version=\"1.0\" encoding=\"gbk\"?>\n<r a=\"1\">\n <v>\xBC\xDB &amp; &#x41;</v>"
             "<e/><g><h><![CDATA[c]]></h></g></r>");
   int status = -1;
-  EXPECT_EQ(RunCommand(Program() + " xml " + dir.File("doc.xml"), status),
+  EXPECT_EQ(RunShell(VantrelctlPath() + " xml " + dir.File("doc.xml"), status),
             "wellformed: yes\nr\n  v = \xE4\xBB\xB7 & A\n  e\n  g\n    h = c\n");
   EXPECT_EQ(status, 0);
 }
@@ -43,15 +27,16 @@ TEST(VantrelctlXml, IllFormedAndUnreadable) {
   dir.Write("bad.xml", "<a><b>x</a><c/>");
   int status = -1;
   // "b" never ends: the text after it moves up into "a".
-  EXPECT_EQ(RunCommand(Program() + " xml " + dir.File("bad.xml"), status),
+  EXPECT_EQ(RunShell(VantrelctlPath() + " xml " + dir.File("bad.xml"), status),
             "wellformed: no\na\n  b\nc\n");
   EXPECT_EQ(status, 1);
-  EXPECT_EQ(RunCommand("printf '<a>1</a>' | " + Program() + " xml --log -", status),
+  EXPECT_EQ(RunShell("printf '<a>1</a>' | " + VantrelctlPath() + " xml --log -", status),
             "wellformed: yes\na = 1\nlog: <converted_to encoding=\"CP936\"/>\n");
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(RunCommand(Program() + " xml " + dir.File("missing.xml") + " 2>/dev/null", status), "");
+  EXPECT_EQ(RunShell(VantrelctlPath() + " xml " + dir.File("missing.xml") + " 2>/dev/null", status),
+            "");
   EXPECT_EQ(status, 1);
-  EXPECT_EQ(RunCommand(Program() + " xml 2>/dev/null", status), "");
+  EXPECT_EQ(RunShell(VantrelctlPath() + " xml 2>/dev/null", status), "");
   EXPECT_EQ(status, 2);
 }
 

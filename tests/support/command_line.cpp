@@ -1,0 +1,24 @@
+#include "support/command_line.h"
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+std::string VantrelctlPath() {
+  const char* dir = std::getenv("VANTREL_PROGRAM_DIR");
+  return std::string(dir ? dir : ".") + "/vantrelctl";
+}
+
+std::string RunShell(const std::string& command, int& status) {
+  std::string out;
+  status = -1;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return out;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  int raw = pclose(pipe);
+  status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return out;
+}
