@@ -10,6 +10,7 @@
 
 #include "engine/inflate.h"
 #include "support/http_server.h"
+#include "best_seconds.h"
 
 namespace {
 
@@ -60,18 +61,6 @@ void BM_PlainZlib(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(Page().size()));
 }
 BENCHMARK(BM_PlainZlib)->Unit(benchmark::kMillisecond);
-
-template <typename F>
-double BestSeconds(int runs, F&& run) {
-  double best = 1e9;
-  for (int i = 0; i < runs; ++i) {
-    auto start = std::chrono::steady_clock::now();
-    run();
-    best = std::min(
-        best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
-  return best;
-}
 
 void PrintRatio() {
   std::string out(Page().size() + 1, '\0');

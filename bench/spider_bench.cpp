@@ -13,6 +13,7 @@
 #include "engine/spider.h"
 #include "support/http_server.h"
 #include "support/tempdir.h"
+#include "best_seconds.h"
 
 namespace {
 
@@ -108,18 +109,6 @@ void BM_CurlDecoding(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(CurlDecoding(f.url));
 }
 BENCHMARK(BM_CurlDecoding)->Unit(benchmark::kMicrosecond);
-
-template <typename F>
-double BestSeconds(int runs, F&& run) {
-  double best = 1e9;
-  for (int i = 0; i < runs; ++i) {
-    auto start = std::chrono::steady_clock::now();
-    run();
-    best = std::min(
-        best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
-  return best;
-}
 
 void PrintRatio() {
   Fixture& f = Shared();

@@ -16,6 +16,7 @@
 #include "services/history.h"
 #include "services/productcache.h"
 #include "support/tempdir.h"
+#include "best_seconds.h"
 
 namespace {
 
@@ -118,18 +119,6 @@ void BM_LoadTasksWithCaches(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kTasks);
 }
 BENCHMARK(BM_LoadTasksWithCaches)->Unit(benchmark::kMillisecond);
-
-template <typename F>
-double BestSeconds(int runs, F&& run) {
-  double best = 1e9;
-  for (int i = 0; i < runs; ++i) {
-    auto start = std::chrono::steady_clock::now();
-    run();
-    best = std::min(
-        best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  }
-  return best;
-}
 
 // The figures the targets are stated in, measured in the same process.
 void PrintRatios() {
