@@ -1,0 +1,44 @@
+#pragma once
+
+#include <memory>
+
+#include <QString>
+#include <QWidget>
+
+class CETaoInfo;
+class QLabel;
+class QTableWidget;
+
+// The compare-prices panel: a product's offers in other shops, cheapest
+// first, each with a "去看看" cell that opens the offer's shop link.
+class CCompPriceDlg : public QWidget {
+  Q_OBJECT
+
+ public:
+  enum Column { kSite, kPrice, kBuy, kUrl, kGotoUrl, kFiller, kColumnCount };
+
+  explicit CCompPriceDlg(QWidget* parent = nullptr);
+
+  // Shows one product's offers (null shows "暂无数据"); the comparison
+  // already shown is not built again.
+  void ShowComparison(const std::shared_ptr<CETaoInfo>& comparison);
+  // A click on a cell; column kBuy opens the offer.
+  void ClickCell(int row, int column);
+
+  QTableWidget* List() const { return m_list; }
+  QLabel* CountLabel() const { return m_count; }
+  QLabel* NoDataLabel() const { return m_noData; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  void ShowEmpty(bool empty);
+
+  std::shared_ptr<CETaoInfo> m_shown;
+  bool m_hasShown = false;
+  QTableWidget* m_list;
+  QLabel* m_count;
+  QLabel* m_noData;
+};

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include <QString>
+#include <QWidget>
+
+#include "services/shoplinks.h"
+
+class QLabel;
+class QPushButton;
+class QTimer;
+
+// Milliseconds from a monotonic clock; tests drive their own.
+using PopMsgClock = std::function<std::int64_t()>;
+
+// The life of a change pop-up, one 100 ms tick at a time: fade in by 85 per
+// tick, stay fully visible for 5 seconds (longer while hovered, for good when
+// "PopMsgAutoClose" is 1 at the end of the period), fade out by 85 per tick,
+// closed.
+class CPopMsgFade {
+ public:
+  enum class Phase { kFadingIn, kVisible, kHeld, kFadingOut, kClosed };
+  static constexpr int kTickMs = 100;
+  static constexpr int kAlphaStep = 85;
+  static constexpr std::int64_t kVisibleMs = 5000;
+
+  // `autoClose` reads the current "PopMsgAutoClose" (0 closes by itself).
+  CPopMsgFade(PopMsgClock clock, std::function<int()> autoClose);
+
+  void Tick();
+  void MouseEnter();
+  void MouseLeave();
+  void Close() { m_phase = Phase::kClosed; }
+
+  Phase GetPhase() const { return m_phase; }
+  int Alpha() const { return m_alpha; }
+  bool Hovered() const { return m_hovered; }
+
+ private:
+  PopMsgClock m_clock;
+  std::function<int()> m_autoClose;
+  Phase m_phase = Phase::kFadingIn;
+  int m_alpha = 0;
+  std::int64_t m_visibleSince = 0;
+  bool m_hovered = false;
+};
+
+// Lines the text box needs: each "\n"-separated piece is one line, plus
+// (7 x its length in bytes) / width more when 7 x length exceeds the width.
+int PopMsgTextLines(const std::string& localText, int textBoxWidth);
+
+// The window's height for that many text lines: 17 per line plus the frame,
+// caption, button and a 44-pixel margin, at least 155.
+int PopMsgWindowHeight(int lines, int frameHeight, int captionHeight, int buttonHeight);
+
+// What a pop-up needs besides its texts.
+struct CPopMsgContext {
+  std::function<int()> popMsgAutoClose;  // current "PopMsgAutoClose"; empty reads 0
+  ShopLinkTaskStore linkStore;           // for the "去看看" link
+  PopMsgClock clock;                     // empty: a monotonic clock
+  bool startTimer = true;                // false: tests call Tick() themselves
+};
+
+// The frameless, topmost pop-up at the tray's corner of the screen with the
+// change text, "去看看" (opens the product's shop link) and "确定".
+class CPopMsgDlg : public QWidget {
+  Q_OBJECT
+
+ public:
+  // `link` is the rewritten shop link (may be empty: "去看看" opens nothing).
+  CPopMsgDlg(const std::string& localText, const std::string& link, const CPopMsgContext& context);
+  ~CPopMsgDlg() override;
+
+  // One 100 ms step of the fade; closes the window at the end.
+  void Tick();
+  const CPopMsgFade& Fade() const { return m_fade; }
+  QString Text() const;
+  std::string Link() const { return m_link; }
+  void ClickGoTo();
+
+ signals:
+  void finished();
+
+ protected:
+  void enterEvent(QEnterEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+
+ private:
+  void PlaceAtTrayCorner(const std::string& localText);
+  void Finish();
+
+  CPopMsgFade m_fade;
+  std::string m_link;
+  QLabel* m_text;
+  QPushButton* m_goTo;
+  QPushButton* m_ok;
+  QTimer* m_timer = nullptr;
+  bool m_finished = false;
+};
+
+// Opens a pop-up for a change (GUI thread): rewrites the product's link
+// (kind task), shows the window and lets it run; it deletes itself when
+// closed. Several may be open at once.
+CPopMsgDlg* ShowPopMsg(const std::string& localText, const std::string& url,
+                       const std::string& gotoUrl, const CPopMsgContext& context);
