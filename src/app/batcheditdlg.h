@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+
+#include <QDialog>
+
+class CSpinEdit;
+
+// The window that sets the frequency of several tasks at once. "编辑"
+// refuses a frequency below one minute with message 57745 and stays open;
+// otherwise exec() gives kEditButton (0 when cancelled).
+//
+// Widgets by object name: "hourEdit", "minuteEdit" (CSpinEdit),
+// "editButton", "cancelButton".
+class CBatchEditDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  static constexpr int kEditButton = 1087;
+
+  // The boxes start with the given texts (local code page).
+  explicit CBatchEditDlg(QWidget* parent = nullptr, const std::string& hour = {},
+                         const std::string& minute = {});
+
+  // The texts to give every selected task; an empty box reads "0".
+  std::string GetFrequencyHour() const;
+  std::string GetFrequencyMinute() const;
+
+ private:
+  void OnEdit();
+
+  CSpinEdit* m_hour;
+  CSpinEdit* m_minute;
+};
