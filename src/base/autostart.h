@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Starting the program at log-on, through the desktop's XDG autostart file
 // $XDG_CONFIG_HOME/autostart/Vantrel.desktop (~/.config/autostart when the
@@ -13,6 +14,13 @@ std::string AutoStartFilePath();
 
 // The full path of the running program (what the autostart file starts).
 std::string RunningProgramPath();
+
+// The Exec value written for a program: the path quoted by the desktop-entry
+// rules, then " hidewnd", escaped as a desktop-file string.
+std::string AutoStartExec(const std::string& programPath);
+// The arguments of an Exec value as the desktop reads them (escapes, quotes
+// and "%%" undone).
+std::vector<std::string> ParseExec(const std::string& execValue);
 
 // True when the autostart file exists, is not marked Hidden, and its Exec
 // line contains the running program's full path.

@@ -1,0 +1,67 @@
+#include "services/startup.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "base/files.h"
+#include "base/ini.h"
+#include "base/programdir.h"
+#include "base/stringtable.h"
+#include "engine/tracking.h"
+#include "services/productcache.h"
+
+// A demonstration account handed out with early test builds; whoever still
+// has it stored is logged out at start.
+const char* const kDemoUsername = "demo@vantrel.invalid";
+const char* const kDemoPassword = "ZGVtbw==";
+
+namespace {
+
+constexpr char kBase[] = "Base";
+constexpr char kUser[] = "User";
+
+void ForgetDemoAccount(AppSettings& settings, const std::string& config) {
+  if (settings.username != kDemoUsername || settings.password != kDemoPassword) return;
+  settings.username.clear();
+  settings.password.clear();
+  settings.nickname.clear();
+  for (const char* key : {"Username", "Password", "Nickname"})
+    IniWriteString(config, kUser, key, std::string());
+}
+
+}  // namespace
+
+AppSettings ReadAppSettings() {
+  const std::string config = ProgramFile("config.ini");
+  AppSettings settings;
+  // One reading of SleepTime and MsgPop for the window and the tracker alike.
+  const TrackingSettings tracking = ReadTrackingSettings();
+  settings.sleepTimeMs = static_cast<int>(std::min<std::int64_t>(tracking.sleepTimeMs, INT_MAX));
+  settings.msgPop = tracking.msgPop;
+  settings.shareIconSize = IniGetInt(config, kBase, "ShareIconSize", 0);
+  settings.listTextSize = IniGetInt(config, kBase, "ListTextSize", 16);
+  settings.popMsgAutoClose = IniGetInt(config, kBase, "PopMsgAutoClose", 0);
+  settings.username = IniGetString(config, kUser, "Username", std::string());
+  settings.password = IniGetString(config, kUser, "Password", std::string());
+  settings.nickname = IniGetString(config, kUser, "Nickname", std::string());
+  ForgetDemoAccount(settings, config);
+  return settings;
+}
+
+bool LoadProgramTasks(CTaskList& tasks, const CSiteList& sites) {
+  const std::string path = ProgramFile("tasks.xml");
+  if (!FileExists(path)) return true;
+  return tasks.LoadTasks(path, ProgramFile("productitems/"), ProgramFile("productprices/"),
+                         ProductCacheAttacher(&sites));
+}
+
+void LoadAppData(AppData& data) {
+  data.title = LoadString(IDS_APP_TITLE);
+  data.version = LoadString(IDS_VERSION);
+  PrepareRuntimeFiles();
+  const std::string sitesPath = ProgramFile("sites.xml");
+  if (!FileExists(sitesPath)) RefreshSiteRules(data.sites);
+  data.sites.LoadSites(sitesPath);
+  data.tasksLoaded = LoadProgramTasks(data.tasks, data.sites);
+  data.settings = ReadAppSettings();
+}

@@ -1,0 +1,145 @@
+// The run-time files start-up makes sure of, and the shop-rule refresh.
+#include "services/startup.h"
+
+#include <ctime>
+
+#include <sys/stat.h>
+
+#include "base/files.h"
+#include "base/hosts.h"
+#include "base/programdir.h"
+#include "base/timetext.h"
+#include "engine/spider.h"
+
+namespace {
+
+// Interface files fetched when missing, named as the update folder serves them.
+constexpr const char* kRuntimeFiles[] = {
+    "ding.wav",
+    "imgs/Del.png",
+    "imgs/CompBtn.png",
+    "imgs/HisBtn.png",
+    "imgs/GoTo.png",
+    "imgs/Search.png",
+    "imgs/NavBtnBkg.png",
+    "imgs/NavBtnHotBkg.png",
+    "imgs/SinaWeiboBtn.png",
+    "imgs/SohuWeiboBtn.png",
+    "imgs/QQWeiboBtn.png",
+    "imgs/163WeiboBtn.png",
+    "imgs/KaixinSnsBtn.png",
+    "imgs/RenrenSnsBtn.png",
+    "imgs/DoubanSnsBtn.png",
+    "imgs/QQKongJianBtn.png",
+    "imgs/BaiDuKongJianBtn.png",
+    "imgs/ShareNormal.png",
+    "imgs/ShareFocus.png",
+    "imgs/HScrollBarLeftArrow.png",
+    "imgs/HScrollBarRightArrow.png",
+    "imgs/HScrollBarSpan.png",
+    "imgs/HScrollBarThumb.png",
+    "imgs/VScrollBarDownArrow.png",
+    "imgs/VScrollBarUpArrow.png",
+    "imgs/VScrollBarSpan.png",
+    "imgs/VScrollBarThumb.png",
+    "imgs/SpinUp.png",
+    "imgs/SpinUpHot.png",
+    "imgs/SpinDown.png",
+    "imgs/SpinDownHot.png",
+};
+
+// A sites.xml shorter than this is a truncated or placeholder file.
+constexpr int64_t kMinimumSitesSize = 60900;
+constexpr int64_t kMinimumBlankSize = 1266;
+
+// Midnight (or the given hour) of a day, local time.
+std::time_t LocalTime(int year, int month, int day, int hour) {
+  std::tm when{};
+  when.tm_year = year - 1900;
+  when.tm_mon = month - 1;
+  when.tm_mday = day;
+  when.tm_hour = hour;
+  when.tm_isdst = -1;
+  return std::mktime(&when);
+}
+
+// True when the file exists and was last written at least `margin` seconds
+// before `limit`.
+bool WrittenBefore(const std::string& path, std::time_t limit, std::time_t margin) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return false;
+  return limit - st.st_mtime >= margin;
+}
+
+// A failed download leaves the file as it was; the folder is made first
+// because the interface files live in sub-folders.
+void Download(const std::string& folderUrl, const std::string& name) {
+  if (folderUrl.empty()) return;
+  const std::string path = ProgramFile(name);
+  MakeDirectories(path.substr(0, path.rfind('/') + 1));
+  CSpider().DownloadFile(folderUrl + name, path);
+}
+
+void DownloadIfMissing(const std::string& folderUrl, const std::string& name) {
+  if (!FileExists(ProgramFile(name))) Download(folderUrl, name);
+}
+
+// Updaters written before the cut-off day cannot read the current update
+// folder; they are replaced, and the rules with them.
+void RefreshOldUpdater(const std::string& folderUrl) {
+  const std::string updater = ProgramFile("update");
+  if (!WrittenBefore(updater, LocalTime(2014, 11, 23, 0), 24 * 60 * 60)) return;
+  DeleteFile(updater);
+  Download(folderUrl, "update");
+  if (FileExists(updater)) chmod(updater.c_str(), 0755);
+  DeleteFile(ProgramFile("sites.xml"));
+}
+
+void DropOutdatedSiteRules() {
+  const std::string sites = ProgramFile("sites.xml");
+  if (FileSize(sites) < kMinimumSitesSize) DeleteFile(sites);
+  if (WrittenBefore(sites, LocalTime(2012, 9, 3, 1), 60)) DeleteFile(sites);
+}
+
+}  // namespace
+
+std::string UpdateFolderUrl() {
+  std::string url = HostValue(kHostUpdateInfo);
+  const std::string name = "update.ini";
+  for (size_t at = url.find(name); at != std::string::npos; at = url.find(name, at))
+    url.erase(at, name.size());
+  return url;
+}
+
+void PrepareRuntimeFiles() {
+  const std::string folder = UpdateFolderUrl();
+  RefreshOldUpdater(folder);
+  DropOutdatedSiteRules();
+  for (const char* name : kRuntimeFiles) DownloadIfMissing(folder, name);
+
+  MakeDirectories(ProgramFile("temp/"));
+  MakeDirectories(ProgramFile("productimgs/"));
+  if (FileSize(ProgramFile("productimgs/blank.jpg")) < kMinimumBlankSize)
+    Download(folder, "productimgs/blank.jpg");
+  for (const char* name : {"productitems/", "productprices/", "priceimg/", "priceimg/newegg/"})
+    MakeDirectories(ProgramFile(name));
+
+  for (char digit = '0'; digit <= '9'; ++digit)
+    DownloadIfMissing(folder, std::string("priceimg/newegg/") + digit + ".gif");
+  DownloadIfMissing(folder, "priceimg/newegg/pot.gif");
+}
+
+bool RefreshSiteRules(CSiteList& sites) {
+  const std::string url = HostValue(kHostSiteRules);
+  if (url.empty()) return false;
+  const std::string fetched = ProgramFile("sites_rt.xml");
+  // A file left by an earlier run must not pass for this fetch.
+  DeleteFile(fetched);
+  CSpider().DownloadFile(url + (url.find('?') == std::string::npos ? "?t=" : "&t=") + NowStamp(),
+                         fetched);
+  // Only a fetched file that merged is written out: saving the list after a
+  // failed fetch could replace good rules with an empty list.
+  const bool merged = FileExists(fetched) && sites.LoadSites(fetched);
+  DeleteFile(fetched);
+  return merged && sites.SaveSites(ProgramFile("sites.xml"));
+}
