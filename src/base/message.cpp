@@ -18,15 +18,16 @@ int DefaultHandler(unsigned, int kind, const std::string& localText) {
 
 }  // namespace
 
-int ShowMessage(unsigned id, int kind) {
+int ShowMessage(unsigned id, int kind) { return ShowMessageText(id, kind, LoadString(id)); }
+
+int ShowMessageText(unsigned id, int kind, const std::string& localText) {
   if (kind != kMessageInfo && kind != kMessageQuestion) return 0;
   MessageHandler handler;
   {
     std::lock_guard lock(g_handlerLock);
     handler = g_handler;
   }
-  std::string text = LoadString(id);
-  return handler ? handler(id, kind, text) : DefaultHandler(id, kind, text);
+  return handler ? handler(id, kind, localText) : DefaultHandler(id, kind, localText);
 }
 
 void SetMessageHandler(MessageHandler handler) {

@@ -19,6 +19,10 @@ inline constexpr int kMessageQuestion = 2;
 // that worker.
 int ShowMessage(unsigned id, int kind);
 
+// The same for a message whose text is built around the string (a name put
+// before it, a path inside it): the handler gets `id` and `localText`.
+int ShowMessageText(unsigned id, int kind, const std::string& localText);
+
 // The handler that shows kinds 1 and 2: the windows install theirs; the
 // default writes the text (UTF-8) to stderr and answers IDOK or IDNO.
 using MessageHandler = std::function<int(unsigned id, int kind, const std::string& localText)>;

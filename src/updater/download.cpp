@@ -1,0 +1,130 @@
+#include "updater/download.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include <curl/curl.h>
+
+#include "engine/cookies.h"
+#include "engine/spider.h"
+
+namespace {
+
+struct EasyDeleter {
+  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+};
+struct ListDeleter {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+
+struct Exchange {
+  const HttpGetRequest* request;
+  HttpGetResult* result;
+  CURL* curl;
+  bool skippedBody = false;  // a reply other than 200: its body is not wanted
+  bool receiverStopped = false;
+};
+
+size_t OnHeader(char* data, size_t, size_t size, void* user) {
+  auto* exchange = static_cast<Exchange*>(user);
+  HttpGetResult& result = *exchange->result;
+  if (size >= 5 && strncasecmp(data, "HTTP/", 5) == 0) {
+    // A new reply (after a redirect or an interim 100): only the last counts.
+    result.rawHeaders.clear();
+    const char* space = static_cast<const char*>(std::memchr(data, ' ', size));
+    result.status = space ? std::strtol(space + 1, nullptr, 10) : 0;
+  }
+  result.rawHeaders.append(data, size);
+  return size;
+}
+
+size_t OnBody(char* data, size_t, size_t size, void* user) {
+  auto* exchange = static_cast<Exchange*>(user);
+  if (exchange->result->status != 200) {
+    exchange->skippedBody = true;
+    return 0;
+  }
+  curl_off_t length = -1;
+  if (curl_easy_getinfo(exchange->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK)
+    length = -1;
+  for (size_t done = 0; done < size; done += kDownloadBlockBytes) {
+    size_t block = std::min(kDownloadBlockBytes, size - done);
+    if (exchange->request->onBody &&
+        !exchange->request->onBody(data + done, block, static_cast<int64_t>(length))) {
+      exchange->receiverStopped = true;
+      return 0;
+    }
+  }
+  return size;
+}
+
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  auto* exchange = static_cast<Exchange*>(user);
+  const std::atomic<bool>* cancel = exchange->request->cancel;
+  return cancel && cancel->load() ? 1 : 0;
+}
+
+curl_slist* HeaderList(const std::string& headers) {
+  curl_slist* list = nullptr;
+  size_t start = 0;
+  while (start <= headers.size()) {
+    size_t end = headers.find('\n', start);
+    if (end == std::string::npos) end = headers.size();
+    std::string line = headers.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) list = curl_slist_append(list, line.c_str());
+    start = end + 1;
+  }
+  return list;
+}
+
+}  // namespace
+
+HttpGetResult HttpGet(const HttpGetRequest& request) {
+  HttpGetResult result;
+  InitCurlOnce();
+  std::unique_ptr<CURL, EasyDeleter> curl(curl_easy_init());
+  if (!curl) {
+    result.error = "curl_easy_init failed";
+    return result;
+  }
+  std::unique_ptr<curl_slist, ListDeleter> headers(HeaderList(request.headers));
+  Exchange exchange{&request, &result, curl.get()};
+  char errorText[CURL_ERROR_SIZE] = {};
+  CURL* c = curl.get();
+  curl_easy_setopt(c, CURLOPT_URL, request.url.c_str());
+  curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http");
+  curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http");
+  curl_easy_setopt(c, CURLOPT_USERAGENT, kBrowserAgent);
+  curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
+  curl_easy_setopt(c, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+  curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, request.followRedirects ? 1L : 0L);
+  curl_easy_setopt(c, CURLOPT_MAXREDIRS, 10L);
+  curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(c, CURLOPT_BUFFERSIZE, static_cast<long>(kDownloadBlockBytes));
+  curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, request.connectMilliseconds);
+  curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, request.lowSpeedSeconds);
+  curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorText);
+  curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &OnHeader);
+  curl_easy_setopt(c, CURLOPT_HEADERDATA, &exchange);
+  curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &OnBody);
+  curl_easy_setopt(c, CURLOPT_WRITEDATA, &exchange);
+  curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+  curl_easy_setopt(c, CURLOPT_XFERINFODATA, &exchange);
+  CURLcode code = curl_easy_perform(c);
+  bool skipped = code == CURLE_WRITE_ERROR && exchange.skippedBody;
+  result.completed = code == CURLE_OK || skipped;
+  if (!result.completed) {
+    if (exchange.receiverStopped)
+      result.error = "the received data could not be stored";
+    else
+      result.error = errorText[0] ? errorText : curl_easy_strerror(code);
+  }
+  return result;
+}
