@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-class CSpinEdit;
+#include "app/taskform.h"
 
 // The window that sets the frequency of several tasks at once. "编辑"
 // refuses a frequency below one minute with message 57745 and stays open;
@@ -29,6 +29,5 @@ class CBatchEditDlg : public QDialog {
  private:
   void OnEdit();
 
-  CSpinEdit* m_hour;
-  CSpinEdit* m_minute;
+  FrequencyFields m_frequency;
 };

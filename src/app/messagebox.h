@@ -3,9 +3,6 @@
 #include <QDialog>
 #include <QString>
 
-class QLabel;
-class CButtonST;
-
 // The two boxes through which the program talks to the user. exec() gives
 // IDOK for CMsgDlg and IDYES, IDNO or IDCANCEL for CWhetherMsgDlg (closing
 // the box counts as cancel). Buttons are named "okButton", "yesButton",
@@ -16,6 +13,7 @@ class CMsgDlg : public QDialog {
 
  public:
   explicit CMsgDlg(const QString& text, QWidget* parent = nullptr);
+  void reject() override;
 };
 
 class CWhetherMsgDlg : public QDialog {
@@ -23,6 +21,7 @@ class CWhetherMsgDlg : public QDialog {
 
  public:
   explicit CWhetherMsgDlg(const QString& text, QWidget* parent = nullptr);
+  void reject() override;
 };
 
 // Shows the box of `kind` (1 information, 2 question) modally on the calling
@@ -36,3 +35,8 @@ int RunMessageBox(int kind, const QString& text);
 // the answer. Once the application is quitting (or gone) no box opens and the
 // caller gets IDOK for information and IDCANCEL for a question.
 void InstallMessageBoxes();
+
+// What quitting does to the boxes: every worker waiting for an answer gets
+// the unanswered result at once, and no box opens until InstallMessageBoxes
+// is called again.
+void AbandonMessageBoxes();

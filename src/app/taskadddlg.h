@@ -1,14 +1,15 @@
 #pragma once
 
+#include <vector>
+
 #include <QDialog>
 
+#include "app/taskform.h"
 #include "engine/addtask.h"
 #include "engine/site.h"
 
-class QCheckBox;
 class QComboBox;
 class QLineEdit;
-class CSpinEdit;
 
 // The add window: a product link, its shop and the tracking choices. exec()
 // gives kAddButton when "添加" was accepted, 0 when cancelled.
@@ -31,17 +32,12 @@ class CTaskAddDlg : public QDialog {
 
  private:
   void OnLinkChanged(const QString& text);
-  void OnTrackPriceToggled(bool on);
   void OnAdd();
 
-  CSiteList& m_sites;
+  const CSiteList& m_siteList;
+  std::vector<SiteRef> m_sites;  // in the order of the drop-down
   QLineEdit* m_link;
   QComboBox* m_site;
-  CSpinEdit* m_hour;
-  CSpinEdit* m_minute;
-  QCheckBox* m_trackPrice;
-  QCheckBox* m_trackStock;
-  QCheckBox* m_priceDown;
-  QCheckBox* m_priceUp;
-  QLineEdit* m_targetPrice;
+  FrequencyFields m_frequency;
+  TrackingFields m_tracking;
 };

@@ -1,14 +1,16 @@
 #pragma once
 
+#include <vector>
+
 #include <QDialog>
 
+#include "app/taskform.h"
 #include "engine/site.h"
 #include "engine/task.h"
 
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
-class CSpinEdit;
 
 // The edit window of one task: every saved value the user may change.
 // exec() gives kEditButton when "编辑" was pressed, 0 when cancelled.
@@ -34,23 +36,16 @@ class CTaskEditDlg : public QDialog {
   CTaskValues GetValues() const;
 
  private:
-  void OnTrackPriceToggled(bool on);
-
   CTaskValues m_original;
-  const CSiteList& m_sites;
+  std::vector<SiteRef> m_sites;  // in the order of the drop-down
   QComboBox* m_site;
-  CSpinEdit* m_hour;
-  CSpinEdit* m_minute;
+  FrequencyFields m_frequency;
   QLineEdit* m_link;
   QLineEdit* m_name;
   QLineEdit* m_productId;
   QLineEdit* m_image;
   QLineEdit* m_price;
   QCheckBox* m_inStock;
-  QCheckBox* m_trackPrice;
-  QCheckBox* m_trackStock;
   QCheckBox* m_tracked;
-  QCheckBox* m_priceDown;
-  QCheckBox* m_priceUp;
-  QLineEdit* m_targetPrice;
+  TrackingFields m_tracking;
 };

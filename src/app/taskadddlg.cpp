@@ -1,0 +1,98 @@
+#include "app/taskadddlg.h"
+
+#include <algorithm>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include "base/message.h"
+#include "base/stringtable.h"
+#include "controls/qtext.h"
+#include "controls/skinbutton.h"
+#include "controls/spinedit.h"
+
+CTaskAddDlg::CTaskAddDlg(CSiteList& sites, QWidget* parent)
+    : QDialog(parent),
+      m_siteList(sites),
+      m_sites(sites.Snapshot()),
+      m_link(new QLineEdit(this)),
+      m_site(MakeSiteCombo(m_sites, this)),
+      m_frequency(MakeFrequencyFields(this)),
+      m_tracking(MakeTrackingFields(this)) {
+  setObjectName(QStringLiteral("CTaskAddDlg"));
+  StyleTaskDialog(this, LoadQString(IDS_NEW_TASK_MENU));
+  m_link->setObjectName(QStringLiteral("linkEdit"));
+  m_link->setMinimumWidth(380);
+  m_link->setPlaceholderText(QStringLiteral("http://"));
+  m_frequency.hour->setText(QStringLiteral("1"));
+  m_frequency.minute->setText(QStringLiteral("0"));
+
+  auto* form = new QFormLayout;
+  form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  form->setHorizontalSpacing(12);
+  form->setVerticalSpacing(10);
+  form->addRow(QStringLiteral("商品链接"), m_link);
+  form->addRow(QStringLiteral("跟踪网站"), m_site);
+  form->addRow(QStringLiteral("频率"), m_frequency.row);
+  auto* tracking = new QGridLayout;
+  tracking->addWidget(m_tracking.trackPrice, 0, 0);
+  tracking->addWidget(m_tracking.trackStock, 0, 1);
+  tracking->addWidget(m_tracking.priceDown, 1, 0);
+  tracking->addWidget(m_tracking.priceUp, 1, 1);
+  form->addRow(QString(), tracking);
+  form->addRow(QStringLiteral("目标价："), m_tracking.targetPrice);
+  form->addRow(QString(), m_tracking.note);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(24, 20, 24, 16);
+  layout->setSpacing(16);
+  layout->addLayout(form);
+  CButtonST* add = AddDialogButtons(this, layout, QStringLiteral("添加"), "addButton");
+
+  connect(m_link, &QLineEdit::textChanged, this, &CTaskAddDlg::OnLinkChanged);
+  connect(add, &QPushButton::clicked, this, &CTaskAddDlg::OnAdd);
+}
+
+void CTaskAddDlg::OnLinkChanged(const QString& text) {
+  // Only a guess for a link that looks complete, and never over the user's
+  // own choice.
+  if (m_site->currentIndex() >= 0) return;
+  SiteRef guess = GuessSiteFromLink(m_siteList, ToLocal(text));
+  if (!guess) return;
+  auto found = std::find(m_sites.begin(), m_sites.end(), guess);
+  if (found != m_sites.end()) m_site->setCurrentIndex(static_cast<int>(found - m_sites.begin()));
+}
+
+void CTaskAddDlg::OnAdd() {
+  AddChoices choices = GetChoices();
+  if (choices.link.empty()) {
+    ShowMessage(IDS_ENTER_LINK, kMessageInfo);
+    return;
+  }
+  if (choices.siteName.empty()) {
+    ShowMessage(IDS_LINK_NOT_SUPPORTED, kMessageInfo);
+    return;
+  }
+  done(kAddButton);
+}
+
+AddChoices CTaskAddDlg::GetChoices() const {
+  AddChoices choices;
+  // A pasted link often brings blanks along; they are never part of it.
+  choices.link = ToLocal(m_link->text().trimmed());
+  int site = m_site->currentIndex();
+  if (site >= 0 && site < static_cast<int>(m_sites.size()))
+    choices.siteName = m_sites[static_cast<size_t>(site)]->GetName();
+  choices.frequencyHour = ToLocal(m_frequency.hour->text());
+  choices.frequencyMinute = ToLocal(m_frequency.minute->text());
+  choices.trackPrice = m_tracking.trackPrice->isChecked();
+  choices.trackStock = m_tracking.trackStock->isChecked();
+  choices.priceDown = m_tracking.priceDown->isChecked();
+  choices.priceUp = m_tracking.priceUp->isChecked();
+  choices.targetPrice = ToLocal(m_tracking.targetPrice->text().trimmed());
+  return choices;
+}
