@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/files.h"
 #include "base/programdir.h"
 #include "engine/events_print.h"
 #include "engine/events_queue.h"
@@ -15,7 +16,7 @@
 #include "engine/tasklist.h"
 #include "engine/tracking.h"
 #include "services/pricerecord.h"
-#include "services/productcache.h"
+#include "services/startup.h"
 #include "tools/command.h"
 
 namespace {
@@ -65,8 +66,9 @@ int RunTrack(const std::vector<std::string>& args) {
   }
   CTaskList tasks;
   const std::string tasksPath = ProgramFile("tasks.xml");
-  if (!tasks.LoadTasks(tasksPath, ProgramFile("productitems/"), ProgramFile("productprices/"),
-                       ProductCacheAttacher(&sites))) {
+  // The same loading as the program's start-up, except that a missing file
+  // is an error here: there would be nothing to track.
+  if (!FileExists(tasksPath) || !LoadProgramTasks(tasks, sites)) {
     std::fprintf(stderr, "vantrelctl: %s can't be read\n", tasksPath.c_str());
     return 1;
   }
