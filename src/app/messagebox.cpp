@@ -80,6 +80,7 @@ bool g_quitting = false;
 
 struct PendingAnswer {
   bool done = false;
+  bool abandoned = false;  // the worker went on without an answer
   int answer = 0;
 };
 
@@ -98,7 +99,12 @@ int ShowFromWorker(int kind, const QString& text) {
   bool posted = QMetaObject::invokeMethod(
       app,
       [pending, kind, text] {
-        int answer = IsQuitting() ? UnansweredResult(kind) : RunMessageBox(kind, text);
+        bool wanted;
+        {
+          std::lock_guard check(g_lock);
+          wanted = !pending->abandoned && !g_quitting;
+        }
+        int answer = wanted ? RunMessageBox(kind, text) : UnansweredResult(kind);
         {
           std::lock_guard answered(g_lock);
           pending->done = true;
@@ -109,7 +115,9 @@ int ShowFromWorker(int kind, const QString& text) {
       Qt::QueuedConnection);
   if (!posted) return UnansweredResult(kind);
   g_answered.wait(lock, [&] { return pending->done || g_quitting; });
-  return pending->done ? pending->answer : UnansweredResult(kind);
+  if (pending->done) return pending->answer;
+  pending->abandoned = true;
+  return UnansweredResult(kind);
 }
 
 int ShowFromAnyThread(int kind, const QString& text) {

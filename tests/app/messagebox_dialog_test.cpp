@@ -1,0 +1,149 @@
+#include <atomic>
+#include <thread>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include "app/messagebox.h"
+#include "base/stringtable.h"
+#include "controls/qtext.h"
+#include "dialog_helpers.h"
+
+namespace {
+
+// Runs the GUI thread's events until `done` or ten seconds have passed.
+template <typename Done>
+bool ProcessEventsUntil(Done done) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done() && clock.elapsed() < 10000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  return done();
+}
+
+class MessageBoxTest : public ::testing::Test {
+ protected:
+  MessageBoxTest() {
+    TestApplication();
+    InstallMessageBoxes();
+  }
+  ~MessageBoxTest() override { SetMessageHandler(nullptr); }
+};
+
+TEST_F(MessageBoxTest, EachButtonGivesItsResult) {
+  struct Case {
+    int kind;
+    const char* box;
+    const char* button;
+    int result;
+  };
+  const Case cases[] = {
+      {kMessageInfo, "CMsgDlg", "okButton", IDOK},
+      {kMessageQuestion, "CWhetherMsgDlg", "yesButton", IDYES},
+      {kMessageQuestion, "CWhetherMsgDlg", "noButton", IDNO},
+      {kMessageQuestion, "CWhetherMsgDlg", "cancelButton", IDCANCEL},
+  };
+  for (const Case& c : cases) {
+    const char* button = c.button;
+    WhenShown(c.box, [button](QWidget* box) { Click(box, button); });
+    EXPECT_EQ(RunMessageBox(c.kind, QStringLiteral("问题")), c.result) << c.button;
+  }
+}
+
+TEST_F(MessageBoxTest, ClosingTheBoxCountsAsCancel) {
+  WhenShown("CWhetherMsgDlg", [](QWidget* box) { box->close(); });
+  EXPECT_EQ(RunMessageBox(kMessageQuestion, QStringLiteral("x")), IDCANCEL);
+  WhenShown("CMsgDlg", [](QWidget* box) { box->close(); });
+  EXPECT_EQ(RunMessageBox(kMessageInfo, QStringLiteral("x")), IDOK);
+}
+
+TEST_F(MessageBoxTest, CaptionsAndTextComeFromTheStringTable) {
+  QString caption;
+  QString text;
+  WhenShown("CWhetherMsgDlg", [&](QWidget* box) {
+    caption = box->windowTitle();
+    text = Child<QLabel>(box, "messageText")->text();
+    Click(box, "yesButton");
+  });
+  EXPECT_EQ(ShowMessage(IDS_FREQUENCY_TOO_LOW, kMessageQuestion), IDYES);
+  EXPECT_EQ(caption, LoadQString(IDS_QUESTION_CAPTION));
+  EXPECT_EQ(text, QStringLiteral("频率要大于等于1分钟！"));
+
+  WhenShown("CMsgDlg", [&](QWidget* box) {
+    caption = box->windowTitle();
+    Click(box, "okButton");
+  });
+  EXPECT_EQ(ShowMessage(IDS_ENTER_LINK, kMessageInfo), IDOK);
+  EXPECT_EQ(caption, LoadQString(IDS_MESSAGE_CAPTION));
+}
+
+TEST_F(MessageBoxTest, OtherKindsShowNothing) {
+  EXPECT_EQ(RunMessageBox(3, QStringLiteral("x")), 0);
+  EXPECT_EQ(ShowMessage(IDS_ENTER_LINK, 3), 0);
+  EXPECT_EQ(VisibleWindow("CMsgDlg"), nullptr);
+}
+
+TEST_F(MessageBoxTest, AWorkerWaitsForTheBoxOnTheGuiThread) {
+  std::atomic<int> answer{-1};
+  QThread* boxThread = nullptr;
+  QString text;
+  WhenShown("CWhetherMsgDlg", [&](QWidget* box) {
+    boxThread = box->thread();
+    text = Child<QLabel>(box, "messageText")->text();
+    Click(box, "noButton");
+  });
+  std::thread worker([&] { answer = ShowMessage(IDS_ADD_DUPLICATE, kMessageQuestion); });
+  EXPECT_TRUE(ProcessEventsUntil([&] { return answer != -1; }));
+  worker.join();
+  EXPECT_EQ(answer, IDNO);
+  EXPECT_EQ(boxThread, QCoreApplication::instance()->thread());
+  EXPECT_EQ(text, LoadQString(IDS_ADD_DUPLICATE));
+}
+
+TEST_F(MessageBoxTest, SeveralWorkersEachGetTheirOwnAnswer) {
+  std::atomic<int> first{-1};
+  std::atomic<int> second{-1};
+  // Answer yes to one box and cancel to the other, whichever opens first.
+  std::atomic<int> boxes{0};
+  std::function<void(QWidget*)> answer = [&](QWidget* box) {
+    Click(box, boxes++ == 0 ? "yesButton" : "cancelButton");
+    if (boxes < 2) WhenShown("CWhetherMsgDlg", answer);
+  };
+  WhenShown("CWhetherMsgDlg", answer);
+  std::thread a([&] { first = ShowMessage(IDS_ADD_DUPLICATE, kMessageQuestion); });
+  std::thread b([&] { second = ShowMessage(IDS_ADD_FETCH_FAILED, kMessageQuestion); });
+  EXPECT_TRUE(ProcessEventsUntil([&] { return first != -1 && second != -1; }));
+  a.join();
+  b.join();
+  EXPECT_EQ(first + second, IDYES + IDCANCEL);
+  EXPECT_NE(first, second);
+}
+
+TEST_F(MessageBoxTest, QuittingReleasesWaitingWorkersWithoutABox) {
+  std::atomic<int> question{-1};
+  std::atomic<int> info{-1};
+  std::thread worker([&] {
+    question = ShowMessage(IDS_ADD_DUPLICATE, kMessageQuestion);
+    info = ShowMessage(IDS_ENTER_LINK, kMessageInfo);
+  });
+  // The GUI thread never runs its events here, as when it is busy ending
+  // the program and waits for its threads.
+  AbandonMessageBoxes();
+  worker.join();
+  EXPECT_EQ(question, IDCANCEL);
+  EXPECT_EQ(info, IDOK);
+  // A box the worker asked for before the release never opens afterwards.
+  QCoreApplication::processEvents();
+  EXPECT_EQ(VisibleWindow("CWhetherMsgDlg"), nullptr);
+  EXPECT_EQ(ShowMessage(IDS_ENTER_LINK, kMessageQuestion), IDCANCEL);
+
+  InstallMessageBoxes();
+  WhenShown("CMsgDlg", [](QWidget* box) { Click(box, "okButton"); });
+  EXPECT_EQ(ShowMessage(IDS_ENTER_LINK, kMessageInfo), IDOK);
+}
+
+}  // namespace
