@@ -71,26 +71,38 @@ bool WrittenBefore(const std::string& path, std::time_t limit, std::time_t margi
   return limit - st.st_mtime >= margin;
 }
 
-// A failed download leaves the file as it was; the folder is made first
-// because the interface files live in sub-folders.
-void Download(const std::string& folderUrl, const std::string& name) {
-  if (folderUrl.empty()) return;
-  const std::string path = ProgramFile(name);
-  MakeDirectories(path.substr(0, path.rfind('/') + 1));
-  CSpider().DownloadFile(folderUrl + name, path);
-}
+// The update folder as one start-up uses it. A failed download leaves the
+// file as it was. After the first failed exchange the folder is not asked
+// again: a server that does not answer would otherwise hold start-up for a
+// time-out per file.
+class CStartupDownloads {
+ public:
+  explicit CStartupDownloads(std::string folderUrl) : m_folderUrl(std::move(folderUrl)) {}
 
-void DownloadIfMissing(const std::string& folderUrl, const std::string& name) {
-  if (!FileExists(ProgramFile(name))) Download(folderUrl, name);
-}
+  void Download(const std::string& name) {
+    if (m_folderUrl.empty() || m_failed) return;
+    const std::string path = ProgramFile(name);
+    // The interface files live in sub-folders that may not exist yet.
+    MakeDirectories(path.substr(0, path.rfind('/') + 1));
+    if (!CSpider().DownloadFile(m_folderUrl + name, path)) m_failed = true;
+  }
+
+  void DownloadIfMissing(const std::string& name) {
+    if (!FileExists(ProgramFile(name))) Download(name);
+  }
+
+ private:
+  std::string m_folderUrl;
+  bool m_failed = false;
+};
 
 // Updaters written before the cut-off day cannot read the current update
 // folder; they are replaced, and the rules with them.
-void RefreshOldUpdater(const std::string& folderUrl) {
+void RefreshOldUpdater(CStartupDownloads& downloads) {
   const std::string updater = ProgramFile("update");
   if (!WrittenBefore(updater, LocalTime(2014, 11, 23, 0), 24 * 60 * 60)) return;
   DeleteFile(updater);
-  Download(folderUrl, "update");
+  downloads.Download("update");
   if (FileExists(updater)) chmod(updater.c_str(), 0755);
   DeleteFile(ProgramFile("sites.xml"));
 }
@@ -112,21 +124,21 @@ std::string UpdateFolderUrl() {
 }
 
 void PrepareRuntimeFiles() {
-  const std::string folder = UpdateFolderUrl();
-  RefreshOldUpdater(folder);
+  CStartupDownloads downloads(UpdateFolderUrl());
+  RefreshOldUpdater(downloads);
   DropOutdatedSiteRules();
-  for (const char* name : kRuntimeFiles) DownloadIfMissing(folder, name);
+  for (const char* name : kRuntimeFiles) downloads.DownloadIfMissing(name);
 
   MakeDirectories(ProgramFile("temp/"));
   MakeDirectories(ProgramFile("productimgs/"));
   if (FileSize(ProgramFile("productimgs/blank.jpg")) < kMinimumBlankSize)
-    Download(folder, "productimgs/blank.jpg");
+    downloads.Download("productimgs/blank.jpg");
   for (const char* name : {"productitems/", "productprices/", "priceimg/", "priceimg/newegg/"})
     MakeDirectories(ProgramFile(name));
 
   for (char digit = '0'; digit <= '9'; ++digit)
-    DownloadIfMissing(folder, std::string("priceimg/newegg/") + digit + ".gif");
-  DownloadIfMissing(folder, "priceimg/newegg/pot.gif");
+    downloads.DownloadIfMissing(std::string("priceimg/newegg/") + digit + ".gif");
+  downloads.DownloadIfMissing("priceimg/newegg/pot.gif");
 }
 
 bool RefreshSiteRules(CSiteList& sites) {

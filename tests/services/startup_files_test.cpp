@@ -11,6 +11,7 @@
 #include "base/files.h"
 #include "base/ini.h"
 #include "engine/site.h"
+#include "engine/spider.h"
 #include "services/startup.h"
 #include "support/tempdir.h"
 #include "update_folder.h"
@@ -149,6 +150,20 @@ TEST_F(StartupFiles, UnreachableFolderLeavesFilesMissingAndGoesOn) {
   PrepareRuntimeFiles();
   EXPECT_FALSE(FileExists(home.File("ding.wav")));
   EXPECT_EQ(home.Read("productimgs/blank.jpg"), "short");
+  EXPECT_TRUE(std::filesystem::is_directory(home.File("priceimg/newegg")));
+}
+
+TEST_F(StartupFiles, SilentFolderIsAskedOnceNotOncePerFile) {
+  RawHttpServer silent;  // accepts and never answers
+  IniWriteString(ProgramFile("config.ini"), "Hosts", "UpdateInfoUrl",
+                 silent.Url("/update/update.ini"));
+  const SpiderTimeouts saved = GetSpiderTimeouts();
+  SetSpiderTimeouts({1000, 1});
+  PrepareRuntimeFiles();
+  SetSpiderTimeouts(saved);
+  EXPECT_EQ(silent.Requests("/update/ding.wav"), 1);
+  EXPECT_EQ(silent.Requests("/update/imgs/Del.png"), 0);
+  EXPECT_EQ(silent.Requests("/update/priceimg/newegg/pot.gif"), 0);
   EXPECT_TRUE(std::filesystem::is_directory(home.File("priceimg/newegg")));
 }
 
