@@ -2,6 +2,7 @@
 
 #include "base/codepage.h"
 #include "base/hosts.h"
+#include "base/openlink.h"
 #include "base/stringtable.h"
 #include "engine/task.h"
 #include "engine/urlencode.h"
@@ -140,18 +141,15 @@ std::string ShareProgramUrl(int site) { return ShareUrl(site, ProgramShareValues
 
 namespace {
 
-std::string Opened(std::string url, const LinkOpener& open) {
-  if (!url.empty() && open) open(url);
+std::string Opened(std::string url) {
+  if (!url.empty()) OpenLink(url);
   return url;
 }
 
 }  // namespace
 
-std::string ShareProduct(int site, const CTask& task, const LinkOpener& open,
-                         const ShopLinkTaskStore& store) {
-  return Opened(ShareProductUrl(site, task, store), open);
+std::string ShareProduct(int site, const CTask& task, const ShopLinkTaskStore& store) {
+  return Opened(ShareProductUrl(site, task, store));
 }
 
-std::string ShareProgram(int site, const LinkOpener& open) {
-  return Opened(ShareProgramUrl(site), open);
-}
+std::string ShareProgram(int site) { return Opened(ShareProgramUrl(site)); }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "services/shoplinks.h"
@@ -63,10 +62,7 @@ std::string ShareUrl(int site, const ShareValues& values, bool program);
 std::string ShareProductUrl(int site, const CTask& task, const ShopLinkTaskStore& store = {});
 std::string ShareProgramUrl(int site);
 
-// Opens a link in the user's browser.
-using LinkOpener = std::function<void(const std::string& url)>;
-
-// Builds the address and, when it is not empty, opens it; returns it.
-std::string ShareProduct(int site, const CTask& task, const LinkOpener& open,
-                         const ShopLinkTaskStore& store = {});
-std::string ShareProgram(int site, const LinkOpener& open);
+// Builds the address and, when it is not empty, opens it in the user's
+// browser (OpenLink); returns it.
+std::string ShareProduct(int site, const CTask& task, const ShopLinkTaskStore& store = {});
+std::string ShareProgram(int site);

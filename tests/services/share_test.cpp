@@ -7,6 +7,7 @@
 
 #include "base/codepage.h"
 #include "base/ini.h"
+#include "base/openlink.h"
 #include "base/programdir.h"
 #include "engine/task.h"
 #include "engine/urlencode.h"
@@ -50,7 +51,9 @@ class ShareTest : public ::testing::Test {
     v.imageLink = kPicture;
     v.status = 1;
     m_task = std::make_shared<CTask>(v);
+    SetLinkOpener([this](const std::string& utf8) { m_opened.push_back(utf8); });
   }
+  void TearDown() override { SetLinkOpener({}); }
 
   static std::string Endpoint(int site) {
     const char* key[] = {
@@ -63,6 +66,7 @@ class ShareTest : public ::testing::Test {
 
   TempDir m_home{true};
   std::shared_ptr<CTask> m_task;
+  std::vector<std::string> m_opened;
 };
 
 TEST_F(ShareTest, ProductAddressOfEverySite) {
@@ -83,11 +87,10 @@ TEST_F(ShareTest, ProductAddressOfEverySite) {
           "&images=" + kPictureEsc + "&togImg=true",
   };
   for (int site = 0; site < kShareSiteCount; ++site) {
-    std::vector<std::string> opened;
-    std::string url =
-        ShareProduct(site, *m_task, [&opened](const std::string& u) { opened.push_back(u); });
+    m_opened.clear();
+    std::string url = ShareProduct(site, *m_task);
     EXPECT_EQ(url, Endpoint(site) + expected[site]) << "site " << site;
-    EXPECT_EQ(opened, std::vector<std::string>{url}) << "site " << site;
+    EXPECT_EQ(m_opened, std::vector<std::string>{url}) << "site " << site;
   }
 }
 
@@ -98,7 +101,7 @@ TEST_F(ShareTest, ProgramAddressOfEverySite) {
   const std::string home = "http%3A%2F%2Fhome%2Eexample%2F";
   const std::string logo = "http%3A%2F%2Fhome%2Eexample%2Flogo%2Epng";
   const std::string title = Esc(kTitle);
-  std::string sina = ShareProgram(kShareSina, {});
+  std::string sina = ShareProgram(kShareSina);
   EXPECT_EQ(sina, Endpoint(1) + home + "&title=" + s + "&pic=" + logo + "&appkey=1234");
   EXPECT_EQ(ShareProgramUrl(kShareQzone), Endpoint(0) + home + "&title=" + title +
                                               "&summary=&desc=" + s + "&site=" + title +
@@ -130,21 +133,19 @@ TEST_F(ShareTest, AffiliateLinksAreForwardedForSinaOnly) {
 }
 
 TEST_F(ShareTest, NothingIsSharedWhileFetchingWithoutEndpointOrForABadIndex) {
-  int opened = 0;
-  LinkOpener open = [&opened](const std::string&) { ++opened; };
   m_task->SetStatus(FETCHING_MARK);
-  EXPECT_EQ(ShareProduct(kShareQzone, *m_task, open), "");
+  EXPECT_EQ(ShareProduct(kShareQzone, *m_task), "");
   m_task->SetStatus(0);  // a paused task can be shared
-  EXPECT_NE(ShareProduct(kShareQzone, *m_task, open), "");
+  EXPECT_NE(ShareProduct(kShareQzone, *m_task), "");
   for (int bad : {-1, int(kShareSiteCount)}) {
-    EXPECT_EQ(ShareProduct(bad, *m_task, open), "");
-    EXPECT_EQ(ShareProgram(bad, open), "");
+    EXPECT_EQ(ShareProduct(bad, *m_task), "");
+    EXPECT_EQ(ShareProgram(bad), "");
     EXPECT_EQ(ShareProductCommand(bad), 0u);
   }
   Host("ShareBaiduUrl", "");
-  EXPECT_EQ(ShareProduct(kShareBaidu, *m_task, open), "");
-  EXPECT_EQ(ShareProgram(kShareBaidu, open), "");
-  EXPECT_EQ(opened, 1);
+  EXPECT_EQ(ShareProduct(kShareBaidu, *m_task), "");
+  EXPECT_EQ(ShareProgram(kShareBaidu), "");
+  EXPECT_EQ(m_opened.size(), 1u);
 }
 
 TEST_F(ShareTest, PictureCannotAddQueryKeys) {
