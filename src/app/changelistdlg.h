@@ -13,8 +13,9 @@ class QLabel;
 class QPushButton;
 class QTableWidget;
 
-// The word the change list and the task list show for a stock state.
-std::string StockWord(int stock);
+// The word the change list and the task list show for a stock state:
+// -1 "不确定", 2 "抓取中", 1 "有货", anything else "无货" (local code page).
+std::string ListStockWord(int stock);
 
 // The change column of a row: "old -> new" for the price and/or the stock
 // words, local code page, trailing blanks trimmed.
@@ -81,7 +82,7 @@ class CChangeListDlg : public QWidget {
   void rowCountChanged();
 
  private:
-  void OpenLink(int row);
+  void OpenShopLink(int row);
 
   QLabel* m_summary;
   QPushButton* m_close;

@@ -28,8 +28,8 @@ struct CConfigContext {
   std::function<void(int)> popMsgAutoCloseChanged;
   std::function<void(int)> msgPopChanged;
   // "手动更新网站设置": refreshes the shop rules now (RefreshSiteRules with the
-  // program's site list); may be empty.
-  std::function<void()> refreshSiteRules;
+  // program's site list) and tells whether that worked; may be empty.
+  std::function<bool()> refreshSiteRules;
 };
 
 // The colour of a result line: red-violet for a failure, green for a

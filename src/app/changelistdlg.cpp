@@ -1,0 +1,221 @@
+#include "app/changelistdlg.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "base/codepage.h"
+#include "base/message.h"
+#include "base/openlink.h"
+#include "base/programdir.h"
+#include "base/stringtable.h"
+#include "controls/qtext.h"
+#include "engine/task.h"
+
+namespace {
+
+bool SameTextNoCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]);
+    unsigned char y = static_cast<unsigned char>(b[i]);
+    if (x < 0x80 && y < 0x80 ? std::tolower(x) != std::tolower(y) : x != y) return false;
+  }
+  return true;
+}
+
+void TrimTrailingBlanks(std::string& text) {
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.pop_back();
+}
+
+QString InitialSummary() { return QStringLiteral("0个变动，0个价格变动，0个库存变动"); }
+
+QIcon SkinIcon(const char* name) {
+  QPixmap picture(FromLocal(ProgramFile(name)));
+  return picture.isNull() ? QIcon() : QIcon(picture);
+}
+
+}  // namespace
+
+std::string ListStockWord(int stock) {
+  switch (stock) {
+    case -1:
+      return Utf8ToLocal("不确定");
+    case 2:
+      return Utf8ToLocal("抓取中");
+    case 1:
+      return Utf8ToLocal("有货");
+    default:
+      return Utf8ToLocal("无货");
+  }
+}
+
+std::string ChangeRowText(const CTask& task) {
+  std::string text;
+  const std::string previousPrice = task.GetPreviousPrice();
+  const std::string currentPrice = task.GetCurrentPrice();
+  if (!SameTextNoCase(previousPrice, currentPrice))
+    text = previousPrice + " -> " + currentPrice + "  ";
+  const int previousStock = task.GetPreviousStock();
+  const int currentStock = task.GetCurrentStock();
+  if (previousStock != currentStock)
+    text += ListStockWord(previousStock) + " -> " + ListStockWord(currentStock);
+  TrimTrailingBlanks(text);
+  return text;
+}
+
+void CChangeCounts::Count(const CTask& task) {
+  ++changes;
+  const std::string priceState = task.GetPriceState();
+  const bool priceMoved =
+      (SameTextNoCase(priceState, "up") || SameTextNoCase(priceState, "down")) &&
+      std::atof(task.GetCurrentPrice().c_str()) > 0;
+  const bool stockMoved = task.GetStockState() == "change";
+  if (priceMoved && stockMoved) {
+    ++priceChanges;
+    ++stockChanges;
+  } else if (priceMoved) {
+    ++priceChanges;
+  } else if (stockMoved && task.GetCurrentStock() != -1) {
+    ++stockChanges;
+  }
+}
+
+QString CChangeCounts::Summary() const {
+  return QStringLiteral("变动提示，%1个变动，%2个价格变动，%3个库存变动")
+      .arg(changes)
+      .arg(priceChanges)
+      .arg(stockChanges);
+}
+
+CChangeListDlg::CChangeListDlg(QWidget* parent) : QWidget(parent) {
+  m_summary = new QLabel(InitialSummary(), this);
+  m_close = new QPushButton(QStringLiteral("清空列表并关闭"), this);
+  m_list = new QTableWidget(0, kColumnCount, this);
+
+  const QStringList headers = {LoadQString(IDS_COLUMN_NAME),
+                               LoadQString(IDS_COLUMN_CHANGE),
+                               LoadQString(IDS_COLUMN_SITE),
+                               LoadQString(IDS_COLUMN_BUY),
+                               QString(),
+                               QString(),
+                               QString(),
+                               QString()};
+  m_list->setHorizontalHeaderLabels(headers);
+  const int widths[kColumnCount] = {325, 235, 110, 55, 28, 0, 0, 1000};
+  for (int column = 0; column < kColumnCount; ++column)
+    m_list->setColumnWidth(column, widths[column]);
+  m_list->setColumnHidden(kUrl, true);
+  m_list->setColumnHidden(kGotoUrl, true);
+  m_list->verticalHeader()->hide();
+  m_list->verticalHeader()->setDefaultSectionSize(24);
+  m_list->setShowGrid(false);
+  m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+  m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+  m_list->setTextElideMode(Qt::ElideRight);
+  m_list->setWordWrap(false);
+  m_list->setIconSize(QSize(48, 20));
+  const QString selected = FromLocal(ProgramFile("imgs/ListSelBkg.png"));
+  m_list->setStyleSheet(
+      QStringLiteral("QTableWidget { background: rgb(244,244,244); color: black; }"
+                     "QTableWidget::item { border-bottom: 1px solid rgb(224,224,224); }"
+                     "QTableWidget::item:selected { color: black; "
+                     "border-image: url(%1) 0 0 0 0 stretch stretch; }")
+          .arg(selected));
+
+  auto* top = new QHBoxLayout;
+  top->setContentsMargins(4, 0, 4, 0);
+  top->addWidget(m_summary, 1);
+  top->addWidget(m_close);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addLayout(top);
+  layout->addWidget(m_list, 1);
+
+  connect(m_close, &QPushButton::clicked, this, &CChangeListDlg::CloseChange);
+  connect(m_list, &QTableWidget::cellClicked, this, &CChangeListDlg::ClickCell);
+  hide();
+}
+
+void CChangeListDlg::AddChange(const std::shared_ptr<CTask>& task) {
+  if (!task) return;
+  const QString cells[kColumnCount] = {FromLocal(task->GetProductName()),
+                                       FromLocal(ChangeRowText(*task)),
+                                       FromLocal(task->GetSiteName()),
+                                       QString(),
+                                       QString(),
+                                       FromLocal(task->GetUrl()),
+                                       FromLocal(task->GetGotoUrl()),
+                                       QString()};
+  m_list->insertRow(0);
+  for (int column = 0; column < kColumnCount; ++column)
+    m_list->setItem(0, column, new QTableWidgetItem(cells[column]));
+  m_list->item(0, kBuy)->setIcon(SkinIcon("imgs/GoTo.png"));
+  m_list->item(0, kDelete)->setIcon(SkinIcon("imgs/Del.png"));
+
+  m_counts.Count(*task);
+  m_summary->setText(m_counts.Summary());
+  show();
+  emit countChanged(m_counts.changes);
+  emit rowCountChanged();
+}
+
+void CChangeListDlg::DeleteChange(int row) {
+  if (row < 0 || row >= m_list->rowCount()) return;
+  m_list->removeRow(row);
+  if (m_list->rowCount() == 0) {
+    CloseChange();
+    return;
+  }
+  // Only the change count follows a deletion; the summary keeps what it said.
+  --m_counts.changes;
+  emit countChanged(m_counts.changes);
+  emit rowCountChanged();
+}
+
+void CChangeListDlg::CloseChange() {
+  m_list->setRowCount(0);
+  m_counts = CChangeCounts();
+  m_summary->setText(InitialSummary());
+  hide();
+  emit countChanged(0);
+  emit rowCountChanged();
+  emit closed();
+}
+
+void CChangeListDlg::ClickCell(int row, int column) {
+  if (row < 0 || row >= m_list->rowCount()) return;
+  if (column == kDelete) {
+    DeleteChange(row);
+    return;
+  }
+  emit taskClicked(CellText(row, kUrl));
+  if (column == kBuy) OpenShopLink(row);
+}
+
+void CChangeListDlg::OpenShopLink(int row) {
+  const std::string link =
+      RewriteShopLink(ToLocal(CellText(row, kUrl)), ToLocal(CellText(row, kGotoUrl)),
+                      ShopLinkKind::kTask, m_linkStore);
+  if (link.empty()) {
+    ShowMessage(IDS_LINK_INVALID, kMessageInfo);
+    return;
+  }
+  ::OpenLink(link);
+}
+
+int CChangeListDlg::RowCount() const { return m_list->rowCount(); }
+
+QString CChangeListDlg::SummaryText() const { return m_summary->text(); }
+
+QString CChangeListDlg::CellText(int row, int column) const {
+  const QTableWidgetItem* item = m_list->item(row, column);
+  return item ? item->text() : QString();
+}
+
+int CChangeListDlg::PreferredHeight() const { return 25 + 24 * m_list->rowCount(); }

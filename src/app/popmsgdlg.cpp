@@ -1,0 +1,206 @@
+#include "app/popmsgdlg.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include <QEnterEvent>
+#include <QFont>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include "base/openlink.h"
+#include "base/stringtable.h"
+#include "controls/qtext.h"
+
+namespace {
+
+constexpr int kWindowWidth = 260;
+constexpr int kTextMargin = 10;
+constexpr int kTextBoxWidth = kWindowWidth - 2 * kTextMargin;
+constexpr int kFrameHeight = 2;
+constexpr int kCaptionHeight = 24;
+constexpr int kButtonHeight = 24;
+constexpr int kButtonWidth = 70;
+constexpr int kMinimumHeight = 155;
+
+std::int64_t SteadyMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+CPopMsgFade::CPopMsgFade(PopMsgClock clock, std::function<int()> autoClose)
+    : m_clock(clock ? std::move(clock) : PopMsgClock(SteadyMs)),
+      m_autoClose(std::move(autoClose)) {}
+
+void CPopMsgFade::Tick() {
+  switch (m_phase) {
+    case Phase::kFadingIn:
+      m_alpha = std::min(255, m_alpha + kAlphaStep);
+      if (m_alpha == 255) {
+        m_phase = Phase::kVisible;
+        m_visibleSince = m_clock();
+      }
+      break;
+    case Phase::kVisible:
+      // The period does not run out under the mouse; leaving starts it again.
+      if (m_hovered || m_clock() - m_visibleSince < kVisibleMs) break;
+      // Read now, not at creation: a change made in the settings meanwhile
+      // applies to pop-ups already open.
+      m_phase = (m_autoClose ? m_autoClose() : 0) == 0 ? Phase::kFadingOut : Phase::kHeld;
+      break;
+    case Phase::kFadingOut:
+      m_alpha -= kAlphaStep;
+      if (m_alpha <= 0) {
+        m_alpha = 0;
+        m_phase = Phase::kClosed;
+      }
+      break;
+    case Phase::kHeld:
+    case Phase::kClosed:
+      break;
+  }
+}
+
+void CPopMsgFade::MouseEnter() {
+  m_hovered = true;
+  if (m_phase == Phase::kVisible || m_phase == Phase::kFadingOut || m_phase == Phase::kHeld) {
+    m_phase = Phase::kVisible;
+    m_alpha = 255;
+  }
+}
+
+void CPopMsgFade::MouseLeave() {
+  m_hovered = false;
+  if (m_phase == Phase::kVisible || m_phase == Phase::kHeld) {
+    m_phase = Phase::kVisible;
+    m_visibleSince = m_clock();
+  }
+}
+
+int PopMsgTextLines(const std::string& localText, int textBoxWidth) {
+  int lines = 0;
+  size_t start = 0;
+  while (true) {
+    const size_t end = localText.find('\n', start);
+    const size_t length = (end == std::string::npos ? localText.size() : end) - start;
+    const long long drawn = 7LL * static_cast<long long>(length);
+    ++lines;
+    if (textBoxWidth > 0 && drawn > textBoxWidth)
+      lines += static_cast<int>(std::min<long long>(drawn / textBoxWidth, 100000));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return lines;
+}
+
+int PopMsgWindowHeight(int lines, int frameHeight, int captionHeight, int buttonHeight) {
+  return std::max(kMinimumHeight, 17 * lines + frameHeight + captionHeight + buttonHeight + 44);
+}
+
+CPopMsgDlg::CPopMsgDlg(const std::string& localText, const std::string& link,
+                       const CPopMsgContext& context)
+    : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool),
+      m_fade(context.clock, context.popMsgAutoClose),
+      m_link(link) {
+  setWindowTitle(QStringLiteral("洛纳万特尔提示您"));
+  setStyleSheet(
+      QStringLiteral("CPopMsgDlg { background: white; border: 1px solid rgb(160,180,200); }"));
+  setAttribute(Qt::WA_StyledBackground);
+
+  auto* caption = new QLabel(windowTitle(), this);
+  caption->setGeometry(0, 0, kWindowWidth, kCaptionHeight);
+  caption->setIndent(8);
+  caption->setStyleSheet(QStringLiteral("background: rgb(43,178,224); color: white;"));
+
+  m_text = new QLabel(FromLocal(localText), this);
+  m_text->setWordWrap(true);
+  m_text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  m_text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  QFont font(LoadQString(IDS_UI_FONT));
+  font.setPixelSize(12);
+  font.setWeight(QFont::Bold);
+  m_text->setFont(font);
+
+  m_goTo = new QPushButton(QStringLiteral("去看看"), this);
+  m_goTo->setStyleSheet(QStringLiteral("color: rgb(18,106,163);"));
+  m_ok = new QPushButton(QStringLiteral("确定"), this);
+  connect(m_goTo, &QPushButton::clicked, this, &CPopMsgDlg::ClickGoTo);
+  connect(m_ok, &QPushButton::clicked, this, &CPopMsgDlg::Finish);
+
+  setWindowOpacity(0.0);
+  PlaceAtTrayCorner(localText);
+
+  if (context.startTimer) {
+    m_timer = new QTimer(this);
+    m_timer->setInterval(CPopMsgFade::kTickMs);
+    connect(m_timer, &QTimer::timeout, this, &CPopMsgDlg::Tick);
+    m_timer->start();
+  }
+}
+
+CPopMsgDlg::~CPopMsgDlg() = default;
+
+void CPopMsgDlg::PlaceAtTrayCorner(const std::string& localText) {
+  const int lines = PopMsgTextLines(localText, kTextBoxWidth);
+  const int textHeight = 17 * lines;
+  const int height = PopMsgWindowHeight(lines, kFrameHeight, kCaptionHeight, kButtonHeight);
+  QRect work(0, 0, 1024, 768);
+  if (QScreen* screen = QGuiApplication::primaryScreen()) work = screen->availableGeometry();
+  // Bottom-right corner on the work area's, wherever the height ends.
+  setGeometry(work.right() - kWindowWidth + 1, work.bottom() - height + 1, kWindowWidth, height);
+  m_text->setGeometry(kTextMargin, kCaptionHeight + 10, kTextBoxWidth,
+                      std::min(textHeight, height - kCaptionHeight - kButtonHeight - 20));
+  const int buttonsTop = height - 6 - kButtonHeight;
+  m_goTo->setGeometry(kWindowWidth / 2 - kButtonWidth - 5, buttonsTop, kButtonWidth, kButtonHeight);
+  m_ok->setGeometry(kWindowWidth / 2 + 5, buttonsTop, kButtonWidth, kButtonHeight);
+}
+
+void CPopMsgDlg::Tick() {
+  if (m_finished) return;
+  m_fade.Tick();
+  setWindowOpacity(m_fade.Alpha() / 255.0);
+  if (m_fade.GetPhase() == CPopMsgFade::Phase::kClosed) Finish();
+}
+
+QString CPopMsgDlg::Text() const { return m_text->text(); }
+
+void CPopMsgDlg::ClickGoTo() {
+  // An empty link opens nothing; the pop-up stays either way.
+  if (!m_link.empty()) OpenLink(m_link);
+}
+
+void CPopMsgDlg::enterEvent(QEnterEvent* event) {
+  m_fade.MouseEnter();
+  if (!m_finished) setWindowOpacity(m_fade.Alpha() / 255.0);
+  QWidget::enterEvent(event);
+}
+
+void CPopMsgDlg::leaveEvent(QEvent* event) {
+  m_fade.MouseLeave();
+  QWidget::leaveEvent(event);
+}
+
+void CPopMsgDlg::Finish() {
+  if (m_finished) return;
+  m_finished = true;
+  m_fade.Close();
+  if (m_timer) m_timer->stop();
+  hide();
+  emit finished();
+  close();
+}
+
+CPopMsgDlg* ShowPopMsg(const std::string& localText, const std::string& url,
+                       const std::string& gotoUrl, const CPopMsgContext& context) {
+  const std::string link = RewriteShopLink(url, gotoUrl, ShopLinkKind::kTask, context.linkStore);
+  auto* popup = new CPopMsgDlg(localText, link, context);
+  popup->setAttribute(Qt::WA_DeleteOnClose);
+  popup->show();
+  return popup;
+}
