@@ -100,37 +100,32 @@ void CUpdateWorker::Run() {
   const std::string infoFile = ProgramFile(kInfoFile);
   StatusId(IDS_UPD_FETCHING_INFO);
   FetchToFile(m_arguments.infoUrl, infoFile);
-  // A failure stays the last word of the status line rather than being
-  // covered by "finished".
-  bool failed = false;
+  m_failure.clear();
   if (!FileExists(infoFile)) {
-    StatusId(IDS_UPD_INFO_FAILED);
-    failed = true;
+    Failure(LoadString(IDS_UPD_INFO_FAILED));
   } else {
     StatusId(IDS_UPD_CHECKING_RULES);
     std::string rulesVersion = InfoValue("SITE_CONFIG_VERSION", "1.0", kVersionBuffer);
     if (DecimalValue(m_arguments.siteVersion) < DecimalValue(rulesVersion)) {
       StatusId(IDS_UPD_UPDATING);
-      if (UpdateSiteRules())
-        StatusId(IDS_UPD_DONE);
-      else
-        failed = true;
+      if (UpdateSiteRules()) StatusId(IDS_UPD_DONE);
     }
     StatusId(IDS_UPD_CHECKING_PROGRAM);
     std::string programVersion = InfoValue("VERSION", "1.0", kVersionBuffer);
     if (DecimalValue(m_arguments.version) < DecimalValue(programVersion)) {
       StatusId(IDS_UPD_UPDATING);
-      if (UpdateProgramFiles())
-        StatusId(IDS_UPD_DONE);
-      else
-        failed = true;
+      if (UpdateProgramFiles()) StatusId(IDS_UPD_DONE);
     } else {
       StatusId(IDS_UPD_NO_NEW_VERSION);
     }
   }
   m_sink.WorkFinished();
   DeleteFile(infoFile);
-  if (!failed) StatusId(IDS_UPD_DONE);
+  // A failure is the last word of the status line rather than "finished".
+  if (m_failure.empty())
+    StatusId(IDS_UPD_DONE);
+  else if (m_lastStatus != m_failure)
+    Status(m_failure);
   m_finished = true;
 }
 
@@ -176,7 +171,7 @@ bool CUpdateWorker::UpdateSiteRules() {
   bool saved = merged && sites.SaveSites(rulesFile);
   m_sink.ReportProgress(100);
   DeleteFile(serverRules);
-  if (!saved) Status(kRulesFile + LoadString(IDS_UPD_DOWNLOAD_FAILED));
+  if (!saved) Failure(kRulesFile + LoadString(IDS_UPD_DOWNLOAD_FAILED));
   return saved;
 }
 
@@ -202,7 +197,10 @@ bool CUpdateWorker::DownloadAndReplace(const std::string& path) {
   // update.ini comes from the network: a path must not reach outside the
   // program directory.
   bool ok = IsSafeUpdatePath(path) && ReplaceFromServer(path, ProgramFile(path));
-  Status(path + LoadString(ok ? IDS_UPD_DOWNLOAD_DONE : IDS_UPD_DOWNLOAD_FAILED));
+  if (ok)
+    Status(path + LoadString(IDS_UPD_DOWNLOAD_DONE));
+  else
+    Failure(path + LoadString(IDS_UPD_DOWNLOAD_FAILED));
   return ok;
 }
 
@@ -240,9 +238,17 @@ bool CUpdateWorker::ReplaceFromServer(const std::string& path, const std::string
   return true;
 }
 
-void CUpdateWorker::Status(const std::string& localText) { m_sink.ReportStatus(localText); }
+void CUpdateWorker::Status(const std::string& localText) {
+  m_lastStatus = localText;
+  m_sink.ReportStatus(localText);
+}
 
 void CUpdateWorker::StatusId(unsigned id) { Status(LoadString(id)); }
+
+void CUpdateWorker::Failure(const std::string& localText) {
+  if (m_failure.empty()) m_failure = localText;
+  Status(localText);
+}
 
 std::string CUpdateWorker::InfoValue(const std::string& key, const std::string& defaultValue,
                                      size_t bufferBytes) const {

@@ -62,6 +62,8 @@ class CUpdateWorker {
  private:
   void Status(const std::string& localText);
   void StatusId(unsigned id);
+  // Shows a failure; the first one of a run is also the run's last status.
+  void Failure(const std::string& localText);
   std::string InfoValue(const std::string& key, const std::string& defaultValue,
                         size_t bufferBytes) const;
   std::string FileUrl(const std::string& relative) const;
@@ -70,6 +72,8 @@ class CUpdateWorker {
 
   UpdaterArguments m_arguments;
   UpdateSink& m_sink;
+  std::string m_failure;
+  std::string m_lastStatus;
   std::atomic<bool> m_cancel{false};
   std::atomic<bool> m_finished{false};
   std::thread m_thread;
