@@ -1,0 +1,100 @@
+#include "server/account_api.h"
+
+namespace {
+
+constexpr const char* kTaskListHead = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n<TaskList>";
+
+// One task record as the program writes it: a single Task element.
+bool IsTaskRecord(const std::string& record) {
+  if (!IsCleanText(record, kMaxRecordBytes)) return false;
+  const std::string open = "<Task>";
+  const std::string close = "</Task>";
+  return record.rfind(open, 0) == 0 && record.size() >= open.size() + close.size() &&
+         record.compare(record.size() - close.size(), close.size(), close) == 0 &&
+         record.find(open, open.size()) == std::string::npos &&
+         record.find(close) == record.size() - close.size();
+}
+
+}  // namespace
+
+std::string NormalisedEmail(const std::string& email) {
+  std::string out = email;
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+CAccountApi::CAccountApi(CServerStore& store, CPasswordHasher& hasher,
+                         std::function<void(const std::string&)> taskAdded)
+    : m_store(store), m_hasher(hasher), m_taskAdded(std::move(taskAdded)) {}
+
+std::string CAccountApi::FailingReply(const std::string& script) {
+  if (script == "login") return kLoginFailed;
+  if (script == "task") return kBadRequest;
+  return kNumberFailed;
+}
+
+bool CAccountApi::Authorised(const FormValues& values, std::string& email) {
+  email = NormalisedEmail(FormValue(values, "u"));
+  const std::string password = FormValue(values, "p");
+  if (!IsEmailAddress(email) || !IsEncodedPassword(password)) return false;
+  std::optional<StoredAccount> account = m_store.FindAccount(email);
+  return account && m_hasher.Verify(email, password, account->passwordHash);
+}
+
+std::string CAccountApi::Login(const FormValues& values) {
+  std::string email;
+  if (!Authorised(values, email)) return kLoginFailed;
+  std::optional<StoredAccount> account = m_store.FindAccount(email);
+  return account ? "1|" + account->nickname : kLoginFailed;
+}
+
+std::string CAccountApi::Check(const FormValues& values) {
+  const std::string email = NormalisedEmail(FormValue(values, "u"));
+  if (FormValue(values, "t") != "email_used" || !IsEmailAddress(email)) return kNumberFailed;
+  return m_store.FindAccount(email) ? "1" : "0";
+}
+
+std::string CAccountApi::Register(bool post, const FormValues& values) {
+  const std::string email = NormalisedEmail(FormValue(values, "u"));
+  const std::string password = FormValue(values, "p");
+  const std::string nickname = FormValue(values, "n");
+  if (!post || !IsEmailAddress(email) || !IsEncodedPassword(password) ||
+      !IsCleanText(nickname, kMaxNicknameBytes))
+    return kNumberFailed;
+  // A taken address is refused before the slow hash is paid for.
+  if (m_store.FindAccount(email)) return kNumberFailed;
+  const std::string hash = m_hasher.Hash(password);
+  if (hash.empty()) return kNumberFailed;
+  return m_store.CreateAccount({email, hash, nickname}) ? "1" : kNumberFailed;
+}
+
+std::string CAccountApi::Task(bool post, const FormValues& values) {
+  const std::string act = FormValue(values, "act");
+  const bool known = act == "get" || (post && (act == "add" || act == "del"));
+  if (!known) return kBadRequest;
+  std::string email;
+  if (!Authorised(values, email)) return kNotAuthorised;
+
+  if (act == "get") {
+    std::string xml = kTaskListHead;
+    for (const std::string& record : m_store.TaskRecords(email)) xml += record;
+    return xml + "</TaskList>";
+  }
+  const std::string url = FormValue(values, "url");
+  if (!IsProductLink(url)) return kBadRequest;
+  if (act == "del") return m_store.DeleteTask(email, url) ? "1" : "0";
+
+  const std::string name = FormValue(values, "name");
+  const std::string record = FormValue(values, "tx");
+  if (!IsCleanText(name, kMaxNameBytes, true) || !IsTaskRecord(record)) return kBadRequest;
+  switch (m_store.AddTask(email, url, name, record)) {
+    case TaskAddOutcome::kAdded:
+      if (m_taskAdded) m_taskAdded(url);
+      return kTaskAdded;
+    case TaskAddOutcome::kAlreadyThere:
+      return kTaskAlreadyThere;
+    default:
+      return kBadRequest;
+  }
+}

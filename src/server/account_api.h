@@ -1,0 +1,51 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "server/form.h"
+#include "server/passwords.h"
+#include "server/store.h"
+
+// The account scripts under api/, answered in the forms the program reads.
+// Every refusal (unknown account, wrong password, a value that is missing,
+// too long or not clean UTF-8, a database failure) gets the script's failing
+// reply; nothing here is an error of the server.
+class CAccountApi {
+ public:
+  // The failing replies.
+  static constexpr const char* kLoginFailed = "0";  // no "|"
+  static constexpr const char* kNumberFailed = "0";
+  static constexpr const char* kTaskAdded = "00000";
+  static constexpr const char* kTaskAlreadyThere = "23000";
+  static constexpr const char* kNotAuthorised = "10001";
+  static constexpr const char* kBadRequest = "10002";
+
+  // `taskAdded` (may be empty) hears of every link newly added to an account.
+  CAccountApi(CServerStore& store, CPasswordHasher& hasher,
+              std::function<void(const std::string& url)> taskAdded = {});
+
+  // "1|" + nickname, or "0".
+  std::string Login(const FormValues& values);
+  // "1" when t=email_used and the address has an account, else "0".
+  std::string Check(const FormValues& values);
+  // "1" when the account was made, else "0". POST only.
+  std::string Register(bool post, const FormValues& values);
+  // act=add (POST): "00000" or "23000"; act=del (POST): "1" or "0"; act=get:
+  // the account's task records in a TaskList document.
+  std::string Task(bool post, const FormValues& values);
+
+  // The failing reply of a script ("login", "check", "register", "task").
+  static std::string FailingReply(const std::string& script);
+
+ private:
+  // The account's address when u and p name an account and its password.
+  bool Authorised(const FormValues& values, std::string& email);
+
+  CServerStore& m_store;
+  CPasswordHasher& m_hasher;
+  std::function<void(const std::string&)> m_taskAdded;
+};
+
+// Addresses compare without regard to ASCII case.
+std::string NormalisedEmail(const std::string& email);

@@ -1,0 +1,129 @@
+#include "server/options.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "base/ini.h"
+#include "base/programdir.h"
+
+namespace {
+
+bool ReadInt(const std::string& text, int low, int high, int& value) {
+  char* end = nullptr;
+  const long number = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || number < low || number > high) return false;
+  value = static_cast<int>(number);
+  return true;
+}
+
+// One option's value into the options; false for an unknown name or bad value.
+bool Apply(const std::string& name, const std::string& value, ServerOptions& options,
+           std::string& error) {
+  bool good = true;
+  if (name == "host")
+    options.host = value;
+  else if (name == "port")
+    good = ReadInt(value, 0, 65535, options.port);
+  else if (name == "data")
+    options.dataFolder = value;
+  else if (name == "database")
+    options.database = value;
+  else if (name == "update-folder")
+    options.updateFolder = value;
+  else if (name == "track-minutes")
+    good = ReadInt(value, 0, 100000, options.trackMinutes);
+  else if (name == "threads")
+    good = ReadInt(value, 1, 1024, options.threads);
+  else if (name == "demo-port")
+    good = ReadInt(value, 1, 65534, options.demoPort);
+  else if (name == "password-cost")
+    good = CPasswordHasher::ParseCost(value, options.passwordCost);
+  else {
+    error = "unknown option --" + name;
+    return false;
+  }
+  if (!good) error = "bad value for --" + name + ": " + value;
+  return good;
+}
+
+void ApplyConfigFile(ServerOptions& options) {
+  const std::string& file = options.configFile;
+  if (!std::filesystem::exists(file)) return;
+  for (const char* name : {"host", "port", "data", "database", "update-folder", "track-minutes",
+                           "threads", "demo-port", "password-cost"}) {
+    const std::string value = IniGetString(file, "Server", name, "");
+    std::string ignored;
+    if (!value.empty()) Apply(name, value, options, ignored);
+  }
+  for (const char* key : {"taobao", "jd", "yhd"}) {
+    const std::string value = IniGetString(file, "Commission", key, "");
+    if (!value.empty()) options.commission[key] = value;
+  }
+}
+
+}  // namespace
+
+bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& options, bool& help,
+                        std::string& error) {
+  help = false;
+  std::vector<std::pair<std::string, std::string>> given;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      help = true;
+      return true;
+    }
+    if (arg == "--demo") {
+      options.demo = true;
+      continue;
+    }
+    if (arg.rfind("--", 0) != 0) {
+      error = "unexpected argument " + arg;
+      return false;
+    }
+    std::string name = arg.substr(2);
+    std::string value;
+    const size_t equals = name.find('=');
+    if (equals != std::string::npos) {
+      value = name.substr(equals + 1);
+      name.resize(equals);
+    } else if (i + 1 < args.size()) {
+      value = args[++i];
+    } else {
+      error = "--" + name + " needs a value";
+      return false;
+    }
+    if (name == "config")
+      options.configFile = value;
+    else
+      given.emplace_back(name, value);
+  }
+  if (options.configFile.empty()) options.configFile = ProgramFile("vantrel-server.ini");
+  ApplyConfigFile(options);
+  for (const auto& [name, value] : given)
+    if (!Apply(name, value, options, error)) return false;
+  if (options.dataFolder.empty()) options.dataFolder = ProgramFile("server/");
+  if (options.dataFolder.back() != '/') options.dataFolder += '/';
+  if (options.database.empty()) options.database = options.dataFolder + "vantrel.db";
+  return true;
+}
+
+const char* ServerUsage() {
+  return "usage: vantrel-server [options]\n"
+         "  --host ADDRESS         listen address (127.0.0.1)\n"
+         "  --port N               listen port (8765)\n"
+         "  --data FOLDER          the server's files (program directory + server/)\n"
+         "  --database WHERE       a SQLite file (data folder + vantrel.db) or\n"
+         "                         postgresql://user@host:port/name\n"
+         "  --update-folder DIR    publish this folder under /update/ (default: one built\n"
+         "                         from the program directory in the data folder)\n"
+         "  --track-minutes N      visit every product accounts hold every N minutes (60);\n"
+         "                         0 tracks nothing (for further servers on one database)\n"
+         "  --password-cost C      minimum, interactive (default) or moderate\n"
+         "  --threads N            request threads (32)\n"
+         "  --config FILE          INI file: section Server (these options), section\n"
+         "                         Commission (taobao, jd, yhd = link template, {url} is\n"
+         "                         replaced by the encoded product link)\n"
+         "  --demo                 also run two demo shops on 127.0.0.1 (--demo-port, 8766\n"
+         "                         and the next port) and publish their rules\n";
+}

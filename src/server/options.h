@@ -1,0 +1,33 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "server/passwords.h"
+
+// What vantrel-server is told by its command line and its configuration
+// file (INI: section "Server" with the option names as keys, section
+// "Commission" with one template per shop key). The command line wins.
+struct ServerOptions {
+  std::string host = "127.0.0.1";
+  int port = 8765;
+  std::string dataFolder;    // default: program directory + "server/"
+  std::string database;      // default: data folder + "vantrel.db"
+  std::string updateFolder;  // default: built from the program directory
+  std::string configFile;    // default: program directory + "vantrel-server.ini"
+  int trackMinutes = 60;     // 0: the server tracks nothing
+  CPasswordHasher::Cost passwordCost = CPasswordHasher::Cost::kInteractive;
+  int threads = 32;
+  bool demo = false;
+  int demoPort = 8766;  // the demo's shops listen here and on the next port
+  std::map<std::string, std::string> commission;
+};
+
+// False, with `error` set, for an unknown option or a bad value; `help`
+// becomes true for --help.
+bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& options, bool& help,
+                        std::string& error);
+
+// The usage text of --help.
+const char* ServerUsage();

@@ -1,0 +1,87 @@
+#include "server/run.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "base/files.h"
+#include "base/programdir.h"
+#include "base/stringtable.h"
+#include "engine/site.h"
+#include "server/server.h"
+#include "server/tracker.h"
+#include "server/updatefolder.h"
+
+namespace {
+
+bool Fail(const std::string& message) {
+  std::fprintf(stderr, "vantrel-server: %s\n", message.c_str());
+  return false;
+}
+
+// The rules the server tracks with and publishes: the update folder's own
+// when one is given; otherwise the program directory's sites.xml, with the
+// demo shops' rules added, written into a folder built from the program
+// directory.
+bool PrepareRules(const ServerOptions& options, CSiteList& sites, std::string& updateFolder) {
+  if (!options.updateFolder.empty()) {
+    updateFolder = options.updateFolder;
+    const std::string path = updateFolder + "/sites.xml";
+    if (std::filesystem::exists(path) && !sites.LoadSites(path))
+      return Fail(path + " can't be read");
+    return true;
+  }
+  updateFolder = options.dataFolder + "update/";
+  const std::string own = ProgramFile("sites.xml");
+  if (std::filesystem::exists(own) && !sites.LoadSites(own)) return Fail(own + " can't be read");
+  std::string sitesXml;
+  if (sites.GetCount() > 0) {
+    const std::string built = options.dataFolder + "sites.built.xml";
+    if (!sites.SaveSites(built) || !ReadWholeFile(built, sitesXml))
+      return Fail(built + " can't be written");
+  }
+  std::string error;
+  if (!BuildUpdateFolder(ProgramDirectory(), updateFolder, sitesXml, LoadString(IDS_VERSION),
+                         sites.GetVersion(), error))
+    return Fail(error);
+  return true;
+}
+
+}  // namespace
+
+int RunServer(const ServerOptions& options, const std::function<void()>& waitForStop) {
+  std::error_code code;
+  std::filesystem::create_directories(options.dataFolder, code);
+  if (code) return Fail(options.dataFolder + ": " + code.message()), 1;
+
+  std::string error;
+  std::unique_ptr<CServerStore> store = OpenServerStore(options.database, error);
+  if (!store) return Fail("database " + options.database + ": " + error), 1;
+
+  CSiteList sites;
+  std::string updateFolder;
+  if (!PrepareRules(options, sites, updateFolder)) return 1;
+
+  CPasswordHasher hasher(options.passwordCost);
+  CServerTracker tracker(*store, sites);
+
+  ServerSettings settings;
+  settings.host = options.host;
+  settings.port = options.port;
+  settings.updateFolder = updateFolder;
+  settings.commission = options.commission;
+  settings.threads = options.threads;
+  CVantrelServer server(*store, hasher, sites, &tracker, settings);
+  const int port = server.Start();
+  if (port < 0)
+    return Fail("can't listen on " + options.host + ":" + std::to_string(options.port)), 1;
+  tracker.Start(std::chrono::minutes(options.trackMinutes));
+
+  std::printf("vantrel-server: http://%s:%d/ (update folder %s, database %s)\n",
+              options.host.c_str(), port, updateFolder.c_str(), options.database.c_str());
+  std::fflush(stdout);
+  waitForStop();
+  tracker.Stop();
+  server.Stop();
+  return 0;
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "server/account_api.h"
+#include "server/passwords.h"
+#include "server/store.h"
+
+class CSiteList;
+class CServerTracker;
+namespace httplib {
+class Server;
+struct Request;
+struct Response;
+}  // namespace httplib
+
+struct ServerSettings {
+  std::string host = "127.0.0.1";
+  int port = 8765;  // 0: any free port
+  // Published under /update/; empty: no update folder.
+  std::string updateFolder;
+  // Shop key -> commission-link template (see CommissionReply).
+  std::map<std::string, std::string> commission;
+  int threads = 32;
+};
+
+// vantrel-server's HTTP side: the update folder, the history, comparison
+// and commission-link scripts, the account scripts and a few plain pages,
+// all answered from the store. The store, the rules and the tracker (may
+// be null) outlive the server.
+class CVantrelServer {
+ public:
+  CVantrelServer(CServerStore& store, CPasswordHasher& hasher, const CSiteList& sites,
+                 CServerTracker* tracker, ServerSettings settings);
+  ~CVantrelServer();
+  CVantrelServer(const CVantrelServer&) = delete;
+  CVantrelServer& operator=(const CVantrelServer&) = delete;
+
+  // Binds and serves on a thread of its own. The port bound, or -1.
+  int Start();
+  void Stop();
+  int Port() const { return m_port; }
+
+  // The answers, without HTTP (also what the handlers send).
+  std::string HistoryAnswer(const std::string& url);
+  std::string ComparisonAnswer(const std::string& url, const std::string& name);
+
+ private:
+  void Route();
+  void Answer(const std::string& script, const httplib::Request& request,
+              httplib::Response& response);
+
+  CServerStore& m_store;
+  const CSiteList& m_sites;
+  ServerSettings m_settings;
+  CAccountApi m_accounts;
+  std::unique_ptr<httplib::Server> m_http;
+  std::thread m_thread;
+  int m_port = -1;
+};
+
+// A product name from the program: UTF-8 as it is, else read as the local
+// code page (the comparison request sends the name that way).
+std::string NameFromProgram(const std::string& bytes);

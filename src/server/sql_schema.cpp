@@ -1,0 +1,18 @@
+#include "server/sql.h"
+
+std::vector<std::string> SchemaStatements(const std::string& autoKey) {
+  return {
+      "CREATE TABLE IF NOT EXISTS accounts (email TEXT PRIMARY KEY, password_hash TEXT NOT NULL, "
+      "nickname TEXT NOT NULL)",
+      // id keeps the order in which an account added its tasks.
+      "CREATE TABLE IF NOT EXISTS tasks (id " + autoKey +
+          ", email TEXT NOT NULL, url TEXT NOT NULL, name TEXT NOT NULL, record TEXT NOT NULL, "
+          "UNIQUE (email, url))",
+      "CREATE INDEX IF NOT EXISTS tasks_by_url ON tasks (url)",
+      "CREATE TABLE IF NOT EXISTS products (url TEXT PRIMARY KEY, name TEXT NOT NULL, "
+      "site TEXT NOT NULL, price TEXT NOT NULL, stock INTEGER NOT NULL)",
+      "CREATE TABLE IF NOT EXISTS points (url TEXT NOT NULL, time BIGINT NOT NULL, "
+      "price TEXT NOT NULL)",
+      "CREATE INDEX IF NOT EXISTS points_by_url ON points (url, time)",
+  };
+}

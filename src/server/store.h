@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What the server keeps: accounts, the tasks each account holds, the products
+// the server tracks for them and the prices it saw. Texts are UTF-8. Every
+// operation is one statement or one transaction, so several server processes
+// may share one database. Failures are results (false, empty, nullopt).
+
+struct StoredAccount {
+  std::string email;
+  std::string passwordHash;  // crypto_pwhash string of the encoded password
+  std::string nickname;
+};
+
+enum class TaskAddOutcome { kAdded, kAlreadyThere, kFailed };
+
+// A product the server tracks, as its last visit saw it.
+struct StoredProduct {
+  std::string url;
+  std::string name;
+  std::string site;   // the shop's Name in the server's rules
+  std::string price;  // "%.2f", "" before the first visit that read a price
+  int stock = -1;
+};
+
+struct PricePoint {
+  std::int64_t time = 0;  // seconds since 1970
+  std::string price;      // "%.2f"
+};
+
+class CServerStore {
+ public:
+  virtual ~CServerStore() = default;
+
+  // False when the address is taken (or the database failed).
+  virtual bool CreateAccount(const StoredAccount& account) = 0;
+  virtual std::optional<StoredAccount> FindAccount(const std::string& email) = 0;
+
+  virtual TaskAddOutcome AddTask(const std::string& email, const std::string& url,
+                                 const std::string& name, const std::string& record) = 0;
+  // True when a task was removed.
+  virtual bool DeleteTask(const std::string& email, const std::string& url) = 0;
+  // The account's task records in the order they were added.
+  virtual std::vector<std::string> TaskRecords(const std::string& email) = 0;
+  // Every link some account holds, each once.
+  virtual std::vector<std::string> HeldUrls() = 0;
+  // The name an account gave the link when it added it (any account's), or "".
+  virtual std::string HeldName(const std::string& url) = 0;
+
+  // Creates or replaces what is known of a product.
+  virtual bool SaveProduct(const StoredProduct& product) = 0;
+  virtual std::optional<StoredProduct> FindProduct(const std::string& url) = 0;
+  // Every product with a price above 0.
+  virtual std::vector<StoredProduct> PricedProducts() = 0;
+
+  virtual bool AddPricePoint(const std::string& url, const PricePoint& point) = 0;
+  // Oldest first.
+  virtual std::vector<PricePoint> PricePoints(const std::string& url) = 0;
+  // The newest point, if any.
+  virtual std::optional<PricePoint> LastPricePoint(const std::string& url) = 0;
+};
+
+// "postgresql://..." or "postgres://..." opens PostgreSQL; anything else is
+// the path of a SQLite file (created when missing). Null, with `error` set,
+// when the database can't be opened or its tables can't be made.
+std::unique_ptr<CServerStore> OpenServerStore(const std::string& database, std::string& error);

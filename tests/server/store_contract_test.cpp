@@ -1,0 +1,142 @@
+// The same contract for both back ends: what one stores, the other returns.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "server/store.h"
+#include "server_fixture.h"
+
+namespace {
+
+class StoreContract : public testing::TestWithParam<Backend> {
+ protected:
+  void SetUp() override {
+    store = OpenTestStore(GetParam(), dir);
+    ASSERT_TRUE(store);
+  }
+  TempDir dir;
+  std::unique_ptr<CServerStore> store;
+};
+
+TEST_P(StoreContract, AnAddressHoldsOneAccount) {
+  EXPECT_TRUE(store->CreateAccount({"lin@example.com", "hash-1", "林"}));
+  EXPECT_FALSE(store->CreateAccount({"lin@example.com", "hash-2", "other"}));
+  auto account = store->FindAccount("lin@example.com");
+  ASSERT_TRUE(account);
+  EXPECT_EQ(account->passwordHash, "hash-1");
+  EXPECT_EQ(account->nickname, "林");
+  EXPECT_FALSE(store->FindAccount("nobody@example.com"));
+}
+
+TEST_P(StoreContract, TasksKeepTheirOrderAndAreUniquePerAccount) {
+  EXPECT_EQ(store->AddTask("a@x.cn", "http://s/2", "二", "<Task>2</Task>"), TaskAddOutcome::kAdded);
+  EXPECT_EQ(store->AddTask("a@x.cn", "http://s/1", "一", "<Task>1</Task>"), TaskAddOutcome::kAdded);
+  EXPECT_EQ(store->AddTask("a@x.cn", "http://s/2", "x", "<Task>x</Task>"),
+            TaskAddOutcome::kAlreadyThere);
+  EXPECT_EQ(store->AddTask("b@x.cn", "http://s/2", "b", "<Task>b</Task>"), TaskAddOutcome::kAdded);
+  EXPECT_EQ(store->TaskRecords("a@x.cn"),
+            (std::vector<std::string>{"<Task>2</Task>", "<Task>1</Task>"}));
+  EXPECT_EQ(store->HeldUrls(), (std::vector<std::string>{"http://s/1", "http://s/2"}));
+  EXPECT_EQ(store->HeldName("http://s/2"), "二");  // the first account's name
+
+  EXPECT_TRUE(store->DeleteTask("a@x.cn", "http://s/2"));
+  EXPECT_FALSE(store->DeleteTask("a@x.cn", "http://s/2"));
+  EXPECT_EQ(store->TaskRecords("a@x.cn"), (std::vector<std::string>{"<Task>1</Task>"}));
+  EXPECT_EQ(store->TaskRecords("b@x.cn").size(), 1u);  // another account's copy stays
+}
+
+TEST_P(StoreContract, ProductsAreReplacedAndOnlyPricedOnesOffered) {
+  EXPECT_TRUE(store->SaveProduct({"http://s/1", "壶", "甲", "", -1}));
+  EXPECT_TRUE(store->SaveProduct({"http://s/2", "杯", "乙", "12.50", 1}));
+  EXPECT_TRUE(store->SaveProduct({"http://s/1", "电水壶", "甲", "99.00", 0}));
+  auto product = store->FindProduct("http://s/1");
+  ASSERT_TRUE(product);
+  EXPECT_EQ(product->name, "电水壶");
+  EXPECT_EQ(product->price, "99.00");
+  EXPECT_EQ(product->stock, 0);
+  EXPECT_EQ(store->PricedProducts().size(), 2u);
+  EXPECT_TRUE(store->SaveProduct({"http://s/2", "杯", "乙", "0.00", 1}));
+  EXPECT_EQ(store->PricedProducts().size(), 1u);
+}
+
+TEST_P(StoreContract, PointsComeOldestFirst) {
+  EXPECT_FALSE(store->LastPricePoint("http://s/1"));
+  ASSERT_TRUE(store->AddPricePoint("http://s/1", {2000000000, "90.00"}));
+  ASSERT_TRUE(store->AddPricePoint("http://s/1", {1356969600, "99.00"}));
+  ASSERT_TRUE(store->AddPricePoint("http://s/other", {1500000000, "1.00"}));
+  auto points = store->PricePoints("http://s/1");
+  ASSERT_EQ(points.size(), 2u);
+  EXPECT_EQ(points[0].time, 1356969600);
+  EXPECT_EQ(points[0].price, "99.00");
+  EXPECT_EQ(points[1].time, 2000000000);
+  EXPECT_EQ(store->LastPricePoint("http://s/1")->price, "90.00");
+}
+
+// Values are data, never SQL: each of these is stored and read back as it is,
+// and the tables are still there afterwards.
+TEST_P(StoreContract, SqlMetacharactersAreStoredLiterally) {
+  const std::vector<std::string> hostile = {
+      "'; DROP TABLE accounts; --", "\" OR 1=1 --", "$1", "?", "%", "\\", "a'b''c",
+      "); DELETE FROM tasks; --"};
+  for (const std::string& value : hostile) {
+    SCOPED_TRACE(value);
+    const std::string email = value + "@x.cn";
+    ASSERT_TRUE(store->CreateAccount({email, value, value}));
+    EXPECT_EQ(store->FindAccount(email)->nickname, value);
+    ASSERT_EQ(store->AddTask(email, "http://s/" + value, value, "<Task>" + value + "</Task>"),
+              TaskAddOutcome::kAdded);
+    EXPECT_EQ(store->TaskRecords(email), (std::vector<std::string>{"<Task>" + value + "</Task>"}));
+    ASSERT_TRUE(store->SaveProduct({"http://s/" + value, value, value, "1.00", 1}));
+    EXPECT_EQ(store->FindProduct("http://s/" + value)->name, value);
+  }
+  EXPECT_EQ(store->HeldUrls().size(), hostile.size());
+  EXPECT_TRUE(store->FindAccount("'; DROP TABLE accounts; --@x.cn"));
+}
+
+TEST_P(StoreContract, ConcurrentAddsOfOneTaskAddItOnce) {
+  std::atomic<int> added{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 8; ++i)
+    threads.emplace_back([&] {
+      if (store->AddTask("a@x.cn", "http://s/race", "n", "<Task/>") == TaskAddOutcome::kAdded)
+        ++added;
+    });
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(added, 1);
+  EXPECT_EQ(store->TaskRecords("a@x.cn").size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, StoreContract,
+                         testing::Values(Backend::kSqlite, Backend::kPostgres), BackendName);
+
+// Reopening keeps everything: the tables are made only when missing.
+TEST(SqliteStore, ReopeningKeepsTheData) {
+  TempDir dir;
+  std::string error;
+  {
+    auto store = OpenServerStore(dir.File("s.db"), error);
+    ASSERT_TRUE(store) << error;
+    ASSERT_TRUE(store->CreateAccount({"a@x.cn", "h", "n"}));
+  }
+  auto store = OpenServerStore(dir.File("s.db"), error);
+  ASSERT_TRUE(store) << error;
+  EXPECT_TRUE(store->FindAccount("a@x.cn"));
+}
+
+TEST(SqliteStore, AFileThatIsNoDatabaseIsRefused) {
+  TempDir dir;
+  dir.Write("junk.db", std::string(4096, 'x'));
+  std::string error;
+  EXPECT_FALSE(OpenServerStore(dir.File("junk.db"), error));
+  EXPECT_FALSE(error.empty());
+}
+
+TEST(PostgresStore, AnUnreachableServerIsAnError) {
+  std::string error;
+  EXPECT_FALSE(OpenServerStore("postgresql://nobody@127.0.0.1:1/none?connect_timeout=2", error));
+  EXPECT_FALSE(error.empty());
+}
+
+}  // namespace
