@@ -10,17 +10,18 @@
 #include "base/message.h"
 #include "base/stringtable.h"
 #include "controls/qtext.h"
+#include "controls/skinbutton.h"
 #include "updater/skinning.h"
 
 CUpdaterMessageDlg::CUpdaterMessageDlg(const QString& text, QWidget* parent)
-    : QDialog(parent), m_text(new QTextEdit(this)), m_gotIt(new QPushButton(this)) {
+    : QDialog(parent),
+      m_text(new QTextEdit(this)),
+      m_gotIt(NewUpdaterButton(LoadQString(IDS_UPD_GOT_IT), QSize(86, 22), this)) {
   setWindowTitle(LoadQString(IDS_UPD_TITLE));
   m_text->setReadOnly(true);
   m_text->setPlainText(text);
   m_text->setFrameShape(QFrame::NoFrame);
-  m_gotIt->setText(LoadQString(IDS_UPD_GOT_IT));
   m_gotIt->setDefault(true);
-  SkinButton(m_gotIt, QSize(86, 22));
   connect(m_gotIt, &QPushButton::clicked, this, &QDialog::accept);
 
   auto* buttons = new QHBoxLayout;

@@ -1,28 +1,10 @@
 #include "updater/skinning.h"
 
-#include <QFileInfo>
-#include <QPushButton>
+#include "controls/skinbutton.h"
 
-#include "base/programdir.h"
-#include "controls/qtext.h"
-
-namespace {
-
-QString SkinFile(const char* relative) {
-  QString path = FromLocal(ProgramFile(relative));
-  return QFileInfo::exists(path) ? path : QString();
-}
-
-}  // namespace
-
-void SkinButton(QPushButton* button, QSize size) {
+CButtonST* NewUpdaterButton(const QString& text, QSize size, QWidget* parent) {
+  auto* button = new CButtonST(text, parent);
+  button->SetBackground("imgs/Btn1Bkg.png", "imgs/Btn1HotBkg.png");
   button->setFixedSize(size);
-  QString normal = SkinFile("imgs/Btn1Bkg.png");
-  QString hot = SkinFile("imgs/Btn1HotBkg.png");
-  if (normal.isEmpty()) return;
-  if (hot.isEmpty()) hot = normal;
-  button->setStyleSheet(QString("QPushButton { border: none; border-image: url(\"%1\"); }"
-                                "QPushButton:hover, QPushButton:pressed { border-image: "
-                                "url(\"%2\"); }")
-                            .arg(normal, hot));
+  return button;
 }

@@ -1,10 +1,11 @@
 #pragma once
 
 #include <QSize>
+#include <QString>
 
-class QPushButton;
+class CButtonST;
+class QWidget;
 
-// Draws a button of the updater with the skin images "imgs/Btn1Bkg.png"
-// (normal) and "imgs/Btn1HotBkg.png" (hovered or pressed), stretched to
-// `size`. Without the images the button keeps the style's look.
-void SkinButton(QPushButton* button, QSize size);
+// A button of the updater's windows: drawn with "imgs/Btn1Bkg.png" (normal)
+// and "imgs/Btn1HotBkg.png" (hot), stretched to its fixed `size`.
+CButtonST* NewUpdaterButton(const QString& text, QSize size, QWidget* parent);

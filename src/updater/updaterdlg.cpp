@@ -16,6 +16,7 @@
 #include "base/programdir.h"
 #include "base/stringtable.h"
 #include "controls/qtext.h"
+#include "controls/skinbutton.h"
 #include "updater/skinning.h"
 
 namespace {
@@ -31,8 +32,8 @@ CUpdaterDlg::CUpdaterDlg(const UpdaterArguments& arguments, QWidget* parent)
       m_picture(new QLabel(this)),
       m_status(new QLabel(this)),
       m_progress(new QProgressBar(this)),
-      m_close(new QPushButton(this)),
-      m_start(new QPushButton(this)),
+      m_close(NewUpdaterButton(LoadQString(IDS_UPD_CANCEL), QSize(86, 22), this)),
+      m_start(NewUpdaterButton(LoadQString(IDS_UPD_START_PROGRAM), QSize(186, 22), this)),
       m_movie(new QMovie(FromLocal(ProgramFile("imgs/Updating.gif")), QByteArray(), this)),
       m_worker(std::make_unique<CUpdateWorker>(arguments, *this)) {
   setWindowTitle(LoadQString(IDS_UPD_TITLE));
@@ -40,10 +41,6 @@ CUpdaterDlg::CUpdaterDlg(const UpdaterArguments& arguments, QWidget* parent)
   m_status->setWordWrap(true);
   m_progress->setRange(0, 100);
   m_progress->setValue(0);
-  m_close->setText(LoadQString(IDS_UPD_CANCEL));
-  SkinButton(m_close, QSize(86, 22));
-  m_start->setText(LoadQString(IDS_UPD_START_PROGRAM));
-  SkinButton(m_start, QSize(186, 22));
   m_start->hide();
   connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
   connect(m_start, &QPushButton::clicked, this, &CUpdaterDlg::StartProgram);
