@@ -1,0 +1,66 @@
+#include "app/registerdlg.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/accountlink.h"
+#include "controls/qtext.h"
+
+CRegisterDlg::CRegisterDlg(QWidget* parent)
+    : QDialog(parent),
+      m_email(MakeFormField("email", false, this)),
+      m_password(MakeFormField("password", true, this)),
+      m_repeatedPassword(MakeFormField("repeatedPassword", true, this)),
+      m_nickname(MakeFormField("nickname", false, this)),
+      m_autoLogin(new QCheckBox(QStringLiteral("自动登录"), this)),
+      m_emailHint(MakeHintLine("emailHint", this)),
+      m_passwordHint(MakeHintLine("passwordHint", this)),
+      m_repeatedPasswordHint(MakeHintLine("repeatedPasswordHint", this)),
+      m_nicknameHint(MakeHintLine("nicknameHint", this)) {
+  setObjectName(QStringLiteral("registerDialog"));
+  setWindowTitle(QStringLiteral("注册"));
+  m_autoLogin->setObjectName(QStringLiteral("autoLogin"));
+  auto* form = new QFormLayout;
+  form->addRow(QStringLiteral("邮箱地址"), m_email);
+  form->addRow(QString(), m_emailHint);
+  form->addRow(QStringLiteral("密码"), m_password);
+  form->addRow(QString(), m_passwordHint);
+  form->addRow(QStringLiteral("再输入一次密码"), m_repeatedPassword);
+  form->addRow(QString(), m_repeatedPasswordHint);
+  form->addRow(QStringLiteral("昵称"), m_nickname);
+  form->addRow(QString(), m_nicknameHint);
+  form->addRow(QString(), m_autoLogin);
+  auto* ok = new QPushButton(QStringLiteral("注册"), this);
+  ok->setObjectName(QStringLiteral("registerButton"));
+  ok->setDefault(true);
+  auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+  cancel->setObjectName(QStringLiteral("cancelButton"));
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(ok);
+  buttons->addWidget(cancel);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(form);
+  layout->addLayout(buttons);
+  connect(ok, &QPushButton::clicked, this, &CRegisterDlg::OnRegister);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+RegisterForm CRegisterDlg::Form() const {
+  return RegisterForm{ToLocal(m_email->text()), ToLocal(m_password->text()),
+                      ToLocal(m_repeatedPassword->text()), ToLocal(m_nickname->text()),
+                      m_autoLogin->isChecked()};
+}
+
+void CRegisterDlg::OnRegister() {
+  RegisterHints hints = CheckRegisterForm(Form());
+  ShowHint(m_emailHint, hints.email);
+  ShowHint(m_passwordHint, hints.password);
+  ShowHint(m_repeatedPasswordHint, hints.repeatedPassword);
+  ShowHint(m_nicknameHint, hints.nickname);
+  if (hints.Ok()) done(kResultRegister);
+}
