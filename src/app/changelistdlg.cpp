@@ -118,6 +118,8 @@ CChangeListDlg::CChangeListDlg(QWidget* parent) : QWidget(parent) {
   m_list->setSelectionMode(QAbstractItemView::SingleSelection);
   m_list->setTextElideMode(Qt::ElideRight);
   m_list->setWordWrap(false);
+  // The filler column only paints the row to the right edge; no scrolling for it.
+  m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   m_list->setIconSize(QSize(48, 20));
   const QString selected = FromLocal(ProgramFile("imgs/ListSelBkg.png"));
   m_list->setStyleSheet(
