@@ -65,13 +65,15 @@ QImage StatusBar() {
   return image;
 }
 
-QImage LogoTitle() {
-  QImage image = skin::Canvas(180, 36);
+// The mark and the program's name side by side, height h (36 in the window).
+QImage Banner(int h) {
+  const qreal k = h / 36.0;
+  QImage image = skin::Canvas(qRound(180 * k), h);
   Painter p(&image);
-  LogoMark(p, QRectF(2, 3, 30, 30), skin::kBlue);
-  p.setFont(skin::UiFont(20, true));
+  LogoMark(p, QRectF(2 * k, 3 * k, 30 * k, 30 * k), skin::kBlue);
+  p.setFont(skin::UiFont(qRound(20 * k), true));
   p.setPen(skin::kInk);
-  p.drawText(QRectF(40, 0, 140, 36), Qt::AlignLeft | Qt::AlignVCenter,
+  p.drawText(QRectF(40 * k, 0, 140 * k, h), Qt::AlignLeft | Qt::AlignVCenter,
              QStringLiteral("洛纳万特尔"));
   return image;
 }
@@ -117,7 +119,9 @@ QImage NoPicture() {
 void AddWindowImages(std::vector<SkinFile>& files) {
   files.push_back({"imgs/MainDlgBkg.png", skin::Png(MainBackground())});
   files.push_back({"imgs/StatusBarBkg.png", skin::Png(StatusBar())});
-  files.push_back({"imgs/LogoTitle.png", skin::Png(LogoTitle())});
+  files.push_back({"imgs/LogoTitle.png", skin::Png(Banner(36))});
+  // The server's side-panel page shows the same banner, larger.
+  files.push_back({"imgs/logo.png", skin::Png(Banner(72))});
   files.push_back(
       {"imgs/Alert.png", skin::Png(MessagePicture(skin::kOrange, QStringLiteral("!")))});
   files.push_back({"imgs/Ques.png", skin::Png(MessagePicture(skin::kBlue, QStringLiteral("?")))});

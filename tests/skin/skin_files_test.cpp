@@ -52,6 +52,7 @@ const Expected kImages[] = {
     {"imgs/MainDlgBkg.png", 960, 640},
     {"imgs/StatusBarBkg.png", 8, 28},
     {"imgs/LogoTitle.png", 180, 36},
+    {"imgs/logo.png", 360, 72},
     {"imgs/ListSelBkg.png", 8, 32},
     {"imgs/GoTo.png", 48, 20},
     {"imgs/GoToBtnHot.png", 48, 20},
