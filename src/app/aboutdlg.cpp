@@ -44,6 +44,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   name->setFont(UiFont(20, 700));
   name->setAlignment(Qt::AlignCenter);
   layout->addWidget(name);
+  // The logo already carries the name.
+  name->setVisible(logo.isNull());
 
   auto* version = new QLabel(QStringLiteral("目前版本：") + LoadQString(IDS_VERSION), this);
   version->setObjectName(QStringLiteral("versionLabel"));
@@ -55,6 +57,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
       QStringLiteral("跟踪网上商店的商品价格和库存，价格下降或库存变化时及时提醒您。"), this);
   about->setFont(UiFont(13));
   about->setWordWrap(true);
+  about->setMinimumWidth(about->fontMetrics().horizontalAdvance(about->text()) + 8);
   about->setAlignment(Qt::AlignCenter);
   layout->addWidget(about);
 
