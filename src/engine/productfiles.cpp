@@ -58,8 +58,15 @@ bool IsEfeihuShop(const std::string& domain) {
   return !host.empty() && EqualNoCase(domain, host);
 }
 
-// Step "buy link": a service answer of "false" (and for Taobao "nologin")
-// means there is none.
+bool SaveTaskFile(const CTaskList& tasks) {
+  if (tasks.SaveTasks(ProgramFile("tasks.xml"))) return true;
+  ShowMessage(IDS_SAVE_TASKS_FAILED, kMessageInfo);
+  return false;
+}
+
+}  // namespace
+
+// A service answer of "false" (and for Taobao "nologin") means there is none.
 void TakeBuyLink(const TaskEnvironment& environment, CTask& task) {
   const std::string key = BuyLinkShopKey(task.GetSiteDomain());
   if (key.empty() || !environment.services.lookupBuyLink) return;
@@ -68,14 +75,6 @@ void TakeBuyLink(const TaskEnvironment& environment, CTask& task) {
   if (key == "taobao" && EqualNoCase(answer, "nologin")) return;
   task.SetGotoUrl(answer);
 }
-
-bool SaveTaskFile(const CTaskList& tasks) {
-  if (tasks.SaveTasks(ProgramFile("tasks.xml"))) return true;
-  ShowMessage(IDS_SAVE_TASKS_FAILED, kMessageInfo);
-  return false;
-}
-
-}  // namespace
 
 std::string ProductPicturePath(const CTask& task) {
   return ProgramFile("productimgs/" + ProductFileKey(task));

@@ -66,6 +66,10 @@ std::string ProductPictureLink(const CTask& task);
 // nothing after the save happens; false then.
 bool PrepareProductFiles(const TaskEnvironment& environment, const TaskPtr& task);
 
+// Asks the commission-link service for the task's shop link (JD, Taobao and
+// Tmall, Yihaodian) and keeps a useful answer in its GotoUrl.
+void TakeBuyLink(const TaskEnvironment& environment, CTask& task);
+
 // Downloads the product picture to `path`, normalised to 105 x 105 in the
 // format it came in. The path of the picture to show: `path`, or
 // productimgs/blank.jpg when the download failed or did not decode.

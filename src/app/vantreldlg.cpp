@@ -1,0 +1,481 @@
+// The main window: construction, layout, panels, tray icon and shutdown.
+#include "app/vantreldlg.h"
+
+#include <thread>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QShortcut>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+#include "app/changelistdlg.h"
+#include "app/comppricedlg.h"
+#include "app/hispricedlg.h"
+#include "app/searchlistdlg.h"
+#include "app/sitelistdlg.h"
+#include "base/autostart.h"
+#include "base/files.h"
+#include "base/hosts.h"
+#include "base/openlink.h"
+#include "base/programdir.h"
+#include "base/stringtable.h"
+#include "controls/qtext.h"
+#include "controls/skin.h"
+#include "controls/skinbutton.h"
+#include "controls/tasklistctrl.h"
+#include "engine/productfiles.h"
+#include "engine/site.h"
+#include "engine/tracking.h"
+#include "services/pricerecord.h"
+#include "services/productservices.h"
+
+namespace {
+
+constexpr int kToolbarHeight = 72;
+constexpr int kStatusLineHeight = 34;
+constexpr int kBottomLineHeight = 30;
+constexpr int kRightColumnWidth = 242;
+constexpr int kListBorder = 2;
+constexpr int kMargin = 8;
+constexpr int kAccountHeight = 80;
+constexpr int kTabHeight = 28;
+constexpr int kPanelGap = 24;
+constexpr int kBlinkMs = 400;
+
+struct ToolbarButton {
+  unsigned id;
+  const char* caption;
+  const char* image;
+};
+const ToolbarButton kToolbarButtons[] = {
+    {32771, "新建任务", "imgs/TaskAdd.png"},   {32784, "开始任务", "imgs/TaskStart.png"},
+    {32785, "暂停任务", "imgs/TaskPause.png"}, {32786, "删除任务", "imgs/TaskDelete.png"},
+    {32780, "设置", "imgs/AppConfig.png"},     {57665, "退出", "imgs/AppExit.png"}};
+
+}  // namespace
+
+CVantrelDlg::CVantrelDlg(CSiteList& sites, CTaskList& tasks, MainWindowOptions options,
+                         QWidget* parent)
+    : QWidget(parent),
+      m_sites(sites),
+      m_tasks(tasks),
+      m_options(std::move(options)),
+      m_events(new CWindowEventSink(*this, this)) {
+  setObjectName(QStringLiteral("Vantrel"));
+  const QPixmap icon = SkinPixmap(QStringLiteral("imgs/AppIcon.png"));
+  if (!icon.isNull()) setWindowIcon(QIcon(icon));
+  setFont(UiFont(13));
+  setAutoFillBackground(true);
+  QPalette background = palette();
+  background.setColor(QPalette::Window, QColor(246, 248, 251));
+  setPalette(background);
+
+  CreateToolbar();
+  CreateStatusLine();
+  m_list = new CTaskListCtrl(
+      TaskListLook{m_options.settings.listTextSize, m_options.settings.shareIconSize}, this);
+  connect(m_list, &CTaskListCtrl::rowClicked, this,
+          [this](int row, int column, TaskListHitResult hit) {
+            OnRowClicked(row, column, static_cast<int>(hit.hit), hit.shareSite);
+          });
+  connect(m_list, &CTaskListCtrl::contextMenuAt, this, [this](QPoint at) {
+    QMenu* menu = CreateContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(at);
+  });
+  AppendTaskRows();
+  CreateMenus();
+  CreateTray();
+
+  m_tracker = std::make_unique<CTracker>(
+      m_sites, m_tasks, *m_events,
+      TrackingSettings{m_options.settings.sleepTimeMs, m_options.settings.msgPop}, m_options.clock);
+  m_tracker->SetPriceRecorder(RecordTrackedPrice);
+  m_tracker->ScheduleAllTasks();
+  m_addWorkers = std::make_unique<CAddWorkers>(Environment());
+
+  setWindowTitle(FromLocal(m_options.title));
+  if (m_options.offerAutoStart) std::thread(OfferAutoStart).detach();
+
+  m_search = new CSearchListDlg(this);
+  connect(m_search, &CSearchListDlg::closeRequested, this, &CVantrelDlg::OnSearchClosed);
+  connect(m_search, &CSearchListDlg::deleteRequested, this, &CVantrelDlg::OnSearchDeleted);
+  connect(m_search, &CSearchListDlg::taskClicked, this,
+          [this](const QString& url) { SelectTaskByUrl(ToLocal(url)); });
+  connect(m_search, &CSearchListDlg::buyClicked, this,
+          [this](const QString& url, const QString& gotoUrl) {
+            OpenShopLink(ToLocal(url), ToLocal(gotoUrl));
+          });
+  m_changes = new CChangeListDlg(this);
+  m_changes->hide();
+  m_changes->SetShopLinkStore(ShopLinkTaskStore{
+      &m_tasks, ProgramFile("tasks.xml"),
+      [this](const TaskPtr& task) { m_events->PostUpdateData(task, std::string()); }});
+  connect(m_changes, &CChangeListDlg::closed, this, &CVantrelDlg::OnChangesClosed);
+  connect(m_changes, &CChangeListDlg::countChanged, this, [this](int changes) {
+    m_changeCount = changes;
+    UpdateCounters();
+  });
+  connect(m_changes, &CChangeListDlg::taskClicked, this,
+          [this](const QString& url) { SelectTaskByUrl(ToLocal(url)); });
+  connect(m_changes, &CChangeListDlg::rowCountChanged, this, &CVantrelDlg::LayOut);
+  CreateRightColumn();
+  ShowPanel(Panel::kWeb);
+
+  auto* selectAll = new QShortcut(QKeySequence(QStringLiteral("Ctrl+A")), this);
+  connect(selectAll, &QShortcut::activated, this, &CVantrelDlg::SelectAll);
+  auto* newTask = new QShortcut(QKeySequence(QStringLiteral("Ctrl+N")), this);
+  connect(newTask, &QShortcut::activated, this, &CVantrelDlg::NewTask);
+
+  UpdateCounters();
+  UpdateStatusText();
+  resize(1180, 720);
+  setMinimumSize(900, 520);
+  LayOut();
+}
+
+CVantrelDlg::~CVantrelDlg() { Shutdown(); }
+
+void CVantrelDlg::CreateToolbar() {
+  m_logo = new QLabel(this);
+  m_logo->setObjectName(QStringLiteral("logo"));
+  const QPixmap logo = SkinPixmap(QStringLiteral("imgs/LogoTitle.png"));
+  if (!logo.isNull()) m_logo->setPixmap(logo);
+  for (const ToolbarButton& spec : kToolbarButtons) {
+    auto* button = new CButtonST(QString::fromUtf8(spec.caption), this);
+    button->setObjectName(QStringLiteral("cmd%1").arg(spec.id));
+    button->SetPicture(QString::fromUtf8(spec.image), QSize(36, 36),
+                       CButtonST::IconPlacement::kAbove);
+    button->setFixedSize(64, 64);
+    m_toolbar.push_back(button);
+  }
+  connect(m_toolbar[0], &QPushButton::clicked, this, &CVantrelDlg::NewTask);
+  connect(m_toolbar[1], &QPushButton::clicked, this, &CVantrelDlg::StartSelected);
+  connect(m_toolbar[2], &QPushButton::clicked, this, &CVantrelDlg::PauseSelected);
+  connect(m_toolbar[3], &QPushButton::clicked, this, &CVantrelDlg::DeleteSelected);
+  connect(m_toolbar[4], &QPushButton::clicked, this, &CVantrelDlg::ShowSettings);
+  connect(m_toolbar[5], &QPushButton::clicked, this, &CVantrelDlg::Exit);
+
+  m_menuButton = new CButtonST(QString(), this);
+  m_menuButton->setObjectName(QStringLiteral("menuButton"));
+  m_menuButton->SetBackground(QStringLiteral("imgs/MoreNormal.png"),
+                              QStringLiteral("imgs/MoreFocus.png"));
+  m_menuButton->setToolTip(QStringLiteral("菜单"));
+  m_shareButton = new CButtonST(QString(), this);
+  m_shareButton->setObjectName(QStringLiteral("shareButton"));
+  m_shareButton->SetBackground(QStringLiteral("imgs/ShareNormal.png"),
+                               QStringLiteral("imgs/ShareFocus.png"));
+  m_shareButton->setToolTip(QStringLiteral("分享"));
+  for (CButtonST* button : {m_menuButton, m_shareButton}) button->setFixedSize(28, 24);
+}
+
+void CVantrelDlg::CreateStatusLine() {
+  m_counters = new QLabel(this);
+  m_counters->setObjectName(QStringLiteral("counters"));
+  m_viewChanges = new CButtonST(QStringLiteral("查看变动"), this);
+  m_viewChanges->setObjectName(QStringLiteral("viewChangesButton"));
+  m_viewChanges->SetBackground(QStringLiteral("imgs/Btn1Bkg.png"),
+                               QStringLiteral("imgs/Btn1HotBkg.png"));
+  m_viewChanges->setFixedSize(76, 24);
+  m_viewChanges->hide();
+  connect(m_viewChanges, &QPushButton::clicked, this, [this] {
+    m_changes->show();
+    LayOut();
+  });
+  m_searchEdit = new QLineEdit(this);
+  m_searchEdit->setObjectName(QStringLiteral("searchEdit"));
+  m_searchEdit->setPlaceholderText(QStringLiteral("输入关键词，搜索任务"));
+  m_searchEdit->setFixedHeight(26);
+  connect(m_searchEdit, &QLineEdit::returnPressed, this, &CVantrelDlg::Search);
+  m_searchButton = new CButtonST(QStringLiteral("搜索"), this);
+  m_searchButton->setObjectName(QStringLiteral("cmd1192"));
+  m_searchButton->SetPicture(QStringLiteral("imgs/Search.png"), QSize(16, 16));
+  m_searchButton->setFixedSize(64, 26);
+  connect(m_searchButton, &QPushButton::clicked, this, &CVantrelDlg::Search);
+
+  m_statusText = new QLabel(this);
+  m_statusText->setObjectName(QStringLiteral("statusText"));
+  m_updateButton = new CButtonST(QStringLiteral("查找更新"), this);
+  m_updateButton->setObjectName(QStringLiteral("cmd1106"));
+  m_updateButton->SetBackground(QStringLiteral("imgs/Btn1Bkg.png"),
+                                QStringLiteral("imgs/Btn1HotBkg.png"));
+  m_updateButton->setFixedSize(76, 24);
+  connect(m_updateButton, &QPushButton::clicked, this, &CVantrelDlg::CheckForUpdates);
+  m_followLink = new QLabel(this);
+  m_followLink->setObjectName(QStringLiteral("followLink"));
+  m_followLink->setText(
+      QStringLiteral("<a href=\"follow\" style=\"color:#0a66c2\">"
+                     "官网/作者微博一键关注</a>"));
+  connect(m_followLink, &QLabel::linkActivated, this, [] { OpenLink(HostValue(kHostFollow)); });
+}
+
+void CVantrelDlg::CreateRightColumn() {
+  // The account helper's sign-in and signed-in panels take this place; until
+  // they exist the area says how to sign in.
+  m_accountArea = new QLabel(QStringLiteral("账户"), this);
+  m_accountArea->setObjectName(QStringLiteral("accountArea"));
+  static_cast<QLabel*>(m_accountArea)->setAlignment(Qt::AlignCenter);
+  m_accountArea->setStyleSheet(
+      QStringLiteral("background:#ffffff;border:1px solid #dde3ea;border-radius:6px;"));
+
+  const char* captions[] = {"购物网站", "比价格", "价格趋势"};
+  const unsigned ids[] = {1132, 1133, 1134};
+  for (int i = 0; i < 3; ++i) {
+    auto* tab = new CButtonST(QString::fromUtf8(captions[i]), this);
+    tab->setObjectName(QStringLiteral("cmd%1").arg(ids[i]));
+    tab->SetBackground(QStringLiteral("imgs/NavBtnBkg.png"),
+                       QStringLiteral("imgs/NavBtnHotBkg.png"));
+    tab->setCheckable(true);
+    tab->setFont(UiFont(14, 700));
+    m_tabs.push_back(tab);
+  }
+  connect(m_tabs[0], &QPushButton::clicked, this, [this] { ShowPanel(Panel::kWeb); });
+  connect(m_tabs[1], &QPushButton::clicked, this, [this] { ShowPanel(Panel::kComparison); });
+  connect(m_tabs[2], &QPushButton::clicked, this, [this] { ShowPanel(Panel::kHistory); });
+
+  m_webPanel = new CSiteListDlg(this);
+  if (m_options.loadWebPanel) m_webPanel->Navigate(HostValue(kHostSidePanel));
+  m_compPanel = new CCompPriceDlg(this);
+  m_hisPanel = new CHisPriceDlg(this);
+}
+
+void CVantrelDlg::CreateTray() {
+  m_tray = new QSystemTrayIcon(QIcon(SkinPixmap(QStringLiteral("imgs/TrayNormal.png"))), this);
+  m_tray->setToolTip(QStringLiteral("Vantrel"));
+  m_tray->setContextMenu(m_trayMenu);
+  connect(m_tray, &QSystemTrayIcon::activated, this,
+          [this](QSystemTrayIcon::ActivationReason reason) {
+            OnTrayActivated(static_cast<int>(reason));
+          });
+  m_tray->show();
+  m_blinkTimer = new QTimer(this);
+  m_blinkTimer->setInterval(kBlinkMs);
+  connect(m_blinkTimer, &QTimer::timeout, this, &CVantrelDlg::OnBlinkTick);
+}
+
+void CVantrelDlg::AppendTaskRows() {
+  for (const TaskPtr& task : m_tasks.Tasks()) {
+    const std::string picture = ProductPicturePath(*task);
+    // The picture itself is read when the row is first painted.
+    m_list->Model().AppendRow(task, FileExists(picture) ? picture : BlankPicturePath(), true);
+  }
+}
+
+void CVantrelDlg::UpdateCounters() {
+  const CTaskListModel::Counts counts = m_list->Model().CountRows();
+  m_counters->setText(QStringLiteral("当前共有 <b>%1</b> 件商品，其中正在跟踪 <b>%2</b> 件，"
+                                     "暂停 <b>%3</b> 件，变动 <b style=\"color:#d63031\">%4</b> 件")
+                          .arg(counts.total)
+                          .arg(counts.tracking)
+                          .arg(counts.paused)
+                          .arg(m_changeCount));
+}
+
+void CVantrelDlg::UpdateStatusText() {
+  m_statusText->setText(FromLocal(m_options.title) + QStringLiteral("目前版本：") +
+                        FromLocal(m_options.version) + QStringLiteral("   网站设置文件目前版本：") +
+                        FromLocal(m_sites.GetVersion()));
+}
+
+int CVantrelDlg::TotalCount() const { return m_list->Model().CountRows().total; }
+int CVantrelDlg::TrackingCount() const { return m_list->Model().CountRows().tracking; }
+int CVantrelDlg::PausedCount() const { return m_list->Model().CountRows().paused; }
+int CVantrelDlg::ChangeCount() const { return m_changeCount; }
+
+void CVantrelDlg::LayOut() {
+  if (!m_list || !m_search || !m_changes || m_tabs.empty()) return;
+  const int w = width();
+  const int h = height();
+  // Toolbar row.
+  int x = kMargin;
+  if (!m_logo->pixmap().isNull()) {
+    m_logo->setGeometry(x, (kToolbarHeight - m_logo->pixmap().height()) / 2,
+                        m_logo->pixmap().width(), m_logo->pixmap().height());
+    x += m_logo->width() + 16;
+  }
+  for (CButtonST* button : m_toolbar) {
+    button->move(x, (kToolbarHeight - button->height()) / 2);
+    x += button->width() + 6;
+  }
+  m_menuButton->move(w - kMargin - m_menuButton->width() - m_shareButton->width() - 4, 4);
+  m_shareButton->move(w - kMargin - m_shareButton->width(), 4);
+
+  // Status line: counters at the left, the search box at the list's right.
+  const int listRight = w - kMargin - kRightColumnWidth - kListBorder - kMargin;
+  const int statusTop = kToolbarHeight;
+  m_searchButton->move(listRight - m_searchButton->width(),
+                       statusTop + (kStatusLineHeight - m_searchButton->height()) / 2);
+  m_searchEdit->setGeometry(m_searchButton->x() - 4 - 220, m_searchButton->y(), 220,
+                            m_searchEdit->height());
+  m_counters->setGeometry(kMargin, statusTop, m_searchEdit->x() - kMargin - 90, kStatusLineHeight);
+  m_viewChanges->move(m_searchEdit->x() - 84, statusTop + (kStatusLineHeight - 24) / 2);
+
+  // Bottom line.
+  const int bottomTop = h - kBottomLineHeight;
+  m_statusText->setGeometry(kMargin, bottomTop, w / 2, kBottomLineHeight);
+  const QSize followSize = m_followLink->sizeHint();
+  m_followLink->setGeometry(w - kMargin - followSize.width(),
+                            bottomTop + (kBottomLineHeight - followSize.height()) / 2,
+                            followSize.width(), followSize.height());
+  m_updateButton->move(m_followLink->x() - 12 - m_updateButton->width(),
+                       bottomTop + (kBottomLineHeight - m_updateButton->height()) / 2);
+
+  // The list area, with the search results and the change list stacked
+  // above the task list.
+  const int listTop = statusTop + kStatusLineHeight;
+  const int listBottom = bottomTop - kMargin;
+  const int listWidth = listRight - kMargin;
+  const int quarter = (listBottom - listTop) / 4;
+  int top = listTop;
+  if (m_search->isVisible()) {
+    const int height = std::min(quarter, m_search->PreferredHeight());
+    m_search->setGeometry(kMargin, top, listWidth, height);
+    top += height;
+  }
+  if (m_changes->isVisible()) {
+    const int height = std::min(quarter, m_changes->PreferredHeight());
+    m_changes->setGeometry(kMargin, top, listWidth, height);
+    top += height;
+  }
+  m_list->setGeometry(kMargin, top, listWidth, listBottom - top);
+
+  // The right-hand column.
+  const int columnLeft = w - kMargin - kRightColumnWidth;
+  m_accountArea->setGeometry(columnLeft, listTop, kRightColumnWidth, kAccountHeight);
+  const int tabTop = listTop + kAccountHeight + kMargin;
+  const int tabWidth = kRightColumnWidth / 3;
+  for (size_t i = 0; i < m_tabs.size(); ++i)
+    m_tabs[i]->setGeometry(columnLeft + static_cast<int>(i) * tabWidth, tabTop, tabWidth,
+                           kTabHeight);
+  // The panels start a tab's height and a gap below the tabs' top.
+  const int panelTop = tabTop + kPanelGap + 8;
+  for (QWidget* widget : {static_cast<QWidget*>(m_webPanel), static_cast<QWidget*>(m_compPanel),
+                          static_cast<QWidget*>(m_hisPanel)})
+    widget->setGeometry(columnLeft, panelTop, kRightColumnWidth, listBottom - panelTop);
+}
+
+void CVantrelDlg::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  LayOut();
+}
+
+void CVantrelDlg::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  LayOut();
+}
+
+void CVantrelDlg::ShowPanel(Panel panel) {
+  TaskPtr task = m_currentRow >= 0 ? TaskOfRow(m_currentRow) : nullptr;
+  // Comparison and history only for the current row's task while it is tracked.
+  if (panel != Panel::kWeb && (!task || task->GetStatus() != 1)) panel = Panel::kWeb;
+  if (panel == Panel::kComparison) m_compPanel->ShowComparison(task->GetCompareInfo());
+  if (panel == Panel::kHistory) m_hisPanel->ShowHistory(task->GetPriceHistory());
+  m_webPanel->setVisible(panel == Panel::kWeb);
+  m_compPanel->setVisible(panel == Panel::kComparison);
+  m_hisPanel->setVisible(panel == Panel::kHistory);
+  m_tabs[0]->setChecked(panel == Panel::kWeb);
+  m_tabs[1]->setChecked(panel == Panel::kComparison);
+  m_tabs[2]->setChecked(panel == Panel::kHistory);
+}
+
+CVantrelDlg::Panel CVantrelDlg::VisiblePanel() const {
+  if (!m_compPanel->isHidden()) return Panel::kComparison;
+  if (!m_hisPanel->isHidden()) return Panel::kHistory;
+  return Panel::kWeb;
+}
+
+void CVantrelDlg::OnRowClicked(int row, int column, int hit, int shareSite) {
+  m_currentRow = row;
+  const auto where = static_cast<TaskListHit>(hit);
+  if (column == kColumnPrice && where == TaskListHit::kCompare) {
+    ShowPanel(Panel::kComparison);
+    return;
+  }
+  if (column == kColumnPrice && where == TaskListHit::kHistory) {
+    ShowPanel(Panel::kHistory);
+    return;
+  }
+  if (column != kColumnPrice) ShowPanel(Panel::kWeb);
+  if (row < 0) return;
+  if (where == TaskListHit::kShareIcon) {
+    m_list->SelectOnly(row);
+    ShareSelected(shareSite);
+  } else if (where == TaskListHit::kPicture) {
+    m_list->SelectOnly(row);
+    OpenSelectedProduct();
+  }
+}
+
+// ---- tray ----
+
+void CVantrelDlg::OnTrayActivated(int reason) {
+  if (reason != QSystemTrayIcon::Trigger) return;
+  StopBlinking();
+  ShowMainWindow();
+}
+
+void CVantrelDlg::ShowMainWindow() {
+  showNormal();
+  raise();
+  activateWindow();
+}
+
+void CVantrelDlg::StartBlinking() {
+  m_blinking = true;
+  m_blinkPhase = false;
+  m_blinkTimer->start();
+}
+
+void CVantrelDlg::StopBlinking() {
+  m_blinking = false;
+  m_blinkTimer->stop();
+  m_tray->setIcon(QIcon(SkinPixmap(QStringLiteral("imgs/TrayNormal.png"))));
+}
+
+void CVantrelDlg::OnBlinkTick() {
+  if (!m_blinking) {
+    m_blinkTimer->stop();
+    return;
+  }
+  m_blinkPhase = !m_blinkPhase;
+  m_tray->setIcon(QIcon(SkinPixmap(m_blinkPhase ? QStringLiteral("imgs/TrayBlink.png")
+                                                : QStringLiteral("imgs/TrayNormal.png"))));
+}
+
+// ---- closing ----
+
+void CVantrelDlg::closeEvent(QCloseEvent* event) {
+  if (!m_exiting) {
+    // The close box only hides the window; tracking goes on in the tray.
+    event->ignore();
+    hide();
+    return;
+  }
+  Shutdown();
+  event->accept();
+  emit exitRequested();
+}
+
+void CVantrelDlg::Exit() {
+  m_exiting = true;
+  close();
+}
+
+void CVantrelDlg::Shutdown() {
+  if (m_shutDown) return;
+  m_shutDown = true;
+  if (m_tray) m_tray->hide();
+  if (m_blinkTimer) m_blinkTimer->stop();
+  // Workers that report from now on are not waited for by the window.
+  m_events->Close();
+  if (m_tracker) m_tracker->UnscheduleAll();
+  m_tracker.reset();
+  m_addWorkers.reset();
+  if (m_deleteWorker.joinable()) m_deleteWorker.join();
+  m_tasks.SaveTasks(ProgramFile("tasks.xml"));
+}
