@@ -456,7 +456,7 @@ void CVantrelDlg::closeEvent(QCloseEvent* event) {
     hide();
     return;
   }
-  Shutdown();
+  StopTracking();
   event->accept();
   emit exitRequested();
 }
@@ -466,14 +466,20 @@ void CVantrelDlg::Exit() {
   close();
 }
 
+void CVantrelDlg::StopTracking() {
+  if (m_tray) m_tray->hide();
+  if (m_blinkTimer) m_blinkTimer->stop();
+  if (m_tracker) m_tracker->UnscheduleAll();
+  m_tasks.SaveTasks(ProgramFile("tasks.xml"));
+}
+
 void CVantrelDlg::Shutdown() {
   if (m_shutDown) return;
   m_shutDown = true;
-  if (m_tray) m_tray->hide();
-  if (m_blinkTimer) m_blinkTimer->stop();
-  // Workers that report from now on are not waited for by the window.
+  StopTracking();
+  // From here on a worker that reports is not waited for, so waiting for the
+  // workers below can't deadlock with them.
   m_events->Close();
-  if (m_tracker) m_tracker->UnscheduleAll();
   m_tracker.reset();
   m_addWorkers.reset();
   if (m_deleteWorker.joinable()) m_deleteWorker.join();

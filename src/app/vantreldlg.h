@@ -151,8 +151,10 @@ class CVantrelDlg : public QWidget, private WindowEventHandler {
   void OnSearchDeleted(int row);
   void OnChangesClosed();
   void OpenShopLink(const std::string& url, const std::string& gotoUrl);
-  // Shutdown: tray gone, timers stopped, running passes and workers
-  // finished, tasks.xml saved.
+  // "退出": tray icon gone, timers deleted, tasks.xml saved; the window's
+  // loop then ends.
+  void StopTracking();
+  // At destruction: running passes and workers finished, tasks.xml saved.
   void Shutdown();
 
   // Rows by product link, last first, compared without regard to case.

@@ -5,6 +5,8 @@
 
 #include <QThread>
 
+#include "base/message.h"
+
 // The waits of sending threads: each waits for its own call to be done or
 // for the sink to close, whichever comes first.
 struct CWindowEventSink::Waiter {
@@ -102,4 +104,9 @@ bool CWindowEventSink::SendUploadProgress(const CTaskImportStatus& status) {
   bool listening = false;
   RunOnWindowThread([&] { listening = m_handler.OnUploadProgress(status); });
   return listening;
+}
+
+int CWindowEventSink::ShowMessage(unsigned id, int kind) {
+  if (m_closed->load()) return kind == kMessageQuestion ? IDCANCEL : IDOK;
+  return ::ShowMessage(id, kind);
 }

@@ -45,6 +45,8 @@ class CWindowEventSink : public QObject, public EventSink {
   void PlaySound(const std::string& path) override;
   bool SendImportProgress(const CTaskImportStatus& status) override;
   bool SendUploadProgress(const CTaskImportStatus& status) override;
+  // Once closed, nothing is shown and the answer is "确定" or "取消".
+  int ShowMessage(unsigned id, int kind) override;
 
   void Close();
   bool IsClosed() const { return m_closed->load(); }
