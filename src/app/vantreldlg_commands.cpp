@@ -14,7 +14,6 @@
 #include "app/searchlistdlg.h"
 #include "app/taskadddlg.h"
 #include "app/taskeditdlg.h"
-#include "app/updatecommand.h"
 #include "app/vantreldlg.h"
 #include "base/autostart.h"
 #include "base/hosts.h"
@@ -33,6 +32,7 @@
 #include "services/productservices.h"
 #include "services/shoplinks.h"
 #include "services/startup.h"
+#include "services/updatecheck.h"
 
 TaskEnvironment CVantrelDlg::Environment() {
   return TaskEnvironment{m_sites, m_tasks, *m_events, m_tracker.get(),
@@ -372,8 +372,9 @@ void CVantrelDlg::ShowSettings() {
     if (m_tracker) m_tracker->SetMsgPop(value);
   };
   context.refreshSiteRules = [this] {
-    RefreshSiteRules(m_sites);
+    const bool refreshed = RefreshSiteRules(m_sites);
     UpdateStatusText();
+    return refreshed;
   };
   CConfigDlg dialog(std::move(context), this);
   dialog.exec();
@@ -384,7 +385,7 @@ void CVantrelDlg::EnableAutoStart() {
   if (result != 0) ShowMessage(result, kMessageInfo);
 }
 
-void CVantrelDlg::CheckForUpdates() { RunUpdateCheckCommand(); }
+void CVantrelDlg::CheckForUpdates() { RunUpdateCommand(m_sites.GetVersion()); }
 
 // ---- search ----
 
