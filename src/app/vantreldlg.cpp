@@ -404,7 +404,7 @@ void CVantrelDlg::OnRowClicked(int row, int column, int hit, int shareSite) {
   if (row < 0) return;
   if (where == TaskListHit::kShareIcon) {
     m_list->SelectOnly(row);
-    ShareSelected(shareSite);
+    ShareSelected(ShareSiteOfIcon(shareSite));
   } else if (where == TaskListHit::kPicture) {
     m_list->SelectOnly(row);
     OpenSelectedProduct();

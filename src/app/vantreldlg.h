@@ -151,6 +151,8 @@ class CVantrelDlg : public QWidget, private WindowEventHandler {
   void OnSearchDeleted(int row);
   void OnChangesClosed();
   void OpenShopLink(const std::string& url, const std::string& gotoUrl);
+  // The share site of the n-th share icon of a row.
+  static int ShareSiteOfIcon(int icon);
   // "退出": tray icon gone, timers deleted, tasks.xml saved; the window's
   // loop then ends.
   void StopTracking();

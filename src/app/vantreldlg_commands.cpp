@@ -30,6 +30,7 @@
 #include "engine/site.h"
 #include "engine/tracking.h"
 #include "services/productservices.h"
+#include "services/share.h"
 #include "services/shoplinks.h"
 #include "services/startup.h"
 #include "services/updatecheck.h"
@@ -426,6 +427,13 @@ void CVantrelDlg::OnChangesClosed() {
 
 // ---- menus ----
 
+// The share index of a product or program share command.
+static int ShareSiteOfCommand(unsigned id) {
+  for (int site = 0; site < kShareSiteCount; ++site)
+    if (ShareProductCommand(site) == id || ShareProgramCommand(site) == id) return site;
+  return -1;
+}
+
 namespace {
 
 struct MenuItem {
@@ -435,11 +443,11 @@ struct MenuItem {
 
 // The nine product-share items of the context menu and the nine program-share
 // items of the share button, in the order of the row's share icons.
-const MenuItem kShareProductItems[kShareSiteCount] = {
+const MenuItem kShareProductItems[kShareIconCount] = {
     {32810, "分享到QQ空间"},   {32792, "分享到新浪微博"}, {32794, "分享到腾讯微博"},
     {32797, "分享到人人网"},   {32796, "分享到开心网"},   {32798, "分享到豆瓣"},
     {32793, "分享到搜狐微博"}, {32795, "分享到网易微博"}, {32811, "分享到百度空间"}};
-const MenuItem kShareProgramItems[kShareSiteCount] = {
+const MenuItem kShareProgramItems[kShareIconCount] = {
     {32808, "QQ空间"},   {32801, "新浪微博"}, {32803, "腾讯微博"},
     {32806, "人人网"},   {32805, "开心网"},   {32807, "豆瓣网"},
     {32802, "搜狐微博"}, {32804, "网易微博"}, {32809, "百度空间"}};
@@ -477,9 +485,10 @@ QMenu* CVantrelDlg::CreateContextMenu() {
   needSelection.push_back(AddItem(menu, 32783, "访问该商品"));
   connect(needSelection.back(), &QAction::triggered, this, &CVantrelDlg::OpenSelectedProduct);
   QMenu* share = menu->addMenu(QStringLiteral("分享到"));
-  for (int i = 0; i < kShareSiteCount; ++i) {
+  for (int i = 0; i < kShareIconCount; ++i) {
     QAction* item = AddItem(share, kShareProductItems[i].id, kShareProductItems[i].caption);
-    connect(item, &QAction::triggered, this, [this, i] { ShareSelected(i); });
+    const int site = ShareSiteOfCommand(kShareProductItems[i].id);
+    connect(item, &QAction::triggered, this, [this, site] { ShareSelected(site); });
     needSelection.push_back(item);
   }
   for (QAction* action : needSelection) action->setEnabled(selected > 0);
@@ -518,9 +527,10 @@ void CVantrelDlg::CreateMenus() {
 
   m_shareMenu = new QMenu(this);
   m_shareMenu->setObjectName(QStringLiteral("menu153"));
-  for (int i = 0; i < kShareSiteCount; ++i)
+  for (int i = 0; i < kShareIconCount; ++i)
     connect(AddItem(m_shareMenu, kShareProgramItems[i].id, kShareProgramItems[i].caption),
-            &QAction::triggered, this, [this, i] { ShareProgramTo(i); });
+            &QAction::triggered, this,
+            [this, site = ShareSiteOfCommand(kShareProgramItems[i].id)] { ShareProgramTo(site); });
 
   m_trayMenu = new QMenu(this);
   m_trayMenu->setObjectName(QStringLiteral("menu137"));
@@ -543,13 +553,20 @@ void CVantrelDlg::CreateMenus() {
   });
 }
 
-// Sharing is written by the account helper (services/share.h); these are
-// the window's call sites for it.
-void CVantrelDlg::ShareSelected(int site) {
-  const std::vector<int> rows = m_list->SelectedRows();
-  if (rows.empty() || site < 0 || site >= kShareSiteCount) return;
+int CVantrelDlg::ShareSiteOfIcon(int icon) {
+  if (icon < 0 || icon >= kShareIconCount) return -1;
+  return ShareSiteOfCommand(kShareProductItems[icon].id);
 }
 
-void CVantrelDlg::ShareProgramTo(int site) {
-  if (site < 0 || site >= kShareSiteCount) return;
+void CVantrelDlg::ShareSelected(int site) {
+  const std::vector<int> rows = m_list->SelectedRows();
+  if (rows.empty()) return;
+  TaskPtr task = TaskOfRow(rows.front());
+  if (!task) return;
+  ShareProduct(site, *task,
+               ShopLinkTaskStore{&m_tasks, ProgramFile("tasks.xml"), [this](const TaskPtr& t) {
+                                   m_events->PostUpdateData(t, std::string());
+                                 }});
 }
+
+void CVantrelDlg::ShareProgramTo(int site) { ShareProgram(site); }

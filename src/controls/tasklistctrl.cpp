@@ -31,7 +31,7 @@ const QColor kRowLine(224, 224, 224);
 const QColor kRiseColour(214, 48, 49);
 const QColor kDropColour(0, 150, 80);
 
-const std::array<const char*, kShareSiteCount> kShareIcons = {
+const std::array<const char*, kShareIconCount> kShareIcons = {
     "imgs/QQKongJianBtn.png", "imgs/SinaWeiboBtn.png", "imgs/QQWeiboBtn.png",
     "imgs/RenrenSnsBtn.png",  "imgs/KaixinSnsBtn.png", "imgs/DoubanSnsBtn.png",
     "imgs/SohuWeiboBtn.png",  "imgs/163WeiboBtn.png",  "imgs/BaiDuKongJianBtn.png"};
@@ -281,7 +281,7 @@ TaskListHitResult HitTestCell(int column, QPoint inCell, QSize cellSize, const T
             .contains(inCell))
       result.hit = TaskListHit::kPicture;
   } else if (column == kColumnName) {
-    for (int i = 0; i < kShareSiteCount; ++i) {
+    for (int i = 0; i < kShareIconCount; ++i) {
       if (ShareIconRect(look, i).contains(inCell)) {
         result.hit = TaskListHit::kShareIcon;
         result.shareSite = i;
@@ -386,7 +386,7 @@ void CTaskListDelegate::PaintName(QPainter* painter, const QRect& cell, const QS
                                   bool selected) const {
   PaintText(painter, cell.adjusted(0, 0, 0, -(cell.height() - ShareIconsTop(m_look))), text,
             selected);
-  for (int i = 0; i < kShareSiteCount; ++i) {
+  for (int i = 0; i < kShareIconCount; ++i) {
     const QPixmap icon = SkinPixmap(kShareIcons[static_cast<size_t>(i)]);
     if (!icon.isNull())
       painter->drawPixmap(ShareIconRect(m_look, i).translated(cell.topLeft()), icon);

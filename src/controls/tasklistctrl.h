@@ -31,7 +31,7 @@ enum TaskListColumn : int {
 
 // The share sites in the order their icons stand in a row (and their menu
 // items): QQ space, Sina, QQ weibo, Renren, Kaixin, Douban, Sohu, 163, Baidu.
-inline constexpr int kShareSiteCount = 9;
+inline constexpr int kShareIconCount = 9;
 
 // The rows of the task list: each keeps the task it was appended for, its
 // cell texts (filled only from non-empty values, as the list always did) and

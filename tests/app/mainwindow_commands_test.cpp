@@ -4,6 +4,8 @@
 #include <QMenu>
 
 #include "app/searchlistdlg.h"
+#include "base/ini.h"
+#include "base/openlink.h"
 #include "base/stringtable.h"
 #include "engine/productfiles.h"
 #include "mainwindow_fixture.h"
@@ -229,6 +231,44 @@ TEST_F(MainWindowTest, CloseBoxHidesAndExitEndsTrackingAndSaves) {
   window->Exit();
   EXPECT_TRUE(exited);
   EXPECT_EQ(SavedStatuses(), (std::vector<int>{1}));
+}
+
+}  // namespace
+
+namespace {
+
+// The links handed to the browser.
+class OpenedLinks {
+ public:
+  OpenedLinks() {
+    SetLinkOpener([this](const std::string& utf8Url) { m_links.push_back(utf8Url); });
+  }
+  ~OpenedLinks() { SetLinkOpener({}); }
+  const std::vector<std::string>& Links() const { return m_links; }
+
+ private:
+  std::vector<std::string> m_links;
+};
+
+TEST_F(MainWindowTest, ShareItemsReachTheirOwnSites) {
+  AddTask("Kettle", true);
+  OpenWindow();
+  IniWriteString(ProgramFile("config.ini"), "Hosts", "ShareNeteaseUrl",
+                 "http://netease.example/share?link=");
+  IniWriteString(ProgramFile("config.ini"), "Hosts", "ShareBaiduUrl",
+                 "http://baidu.example/share?url=");
+  OpenedLinks opened;
+  Select({0});
+  std::unique_ptr<QMenu> menu(window->CreateContextMenu());
+  for (QAction* action : menu->findChildren<QAction*>())
+    if (action->data().toUInt() == 32795) action->trigger();  // "分享到网易微博"
+  ASSERT_EQ(opened.Links().size(), 1u);
+  EXPECT_EQ(opened.Links()[0].rfind("http://netease.example/share?link=", 0), 0u)
+      << opened.Links()[0];
+  for (QAction* action : menu->findChildren<QAction*>())
+    if (action->data().toUInt() == 32811) action->trigger();  // "分享到百度空间"
+  ASSERT_EQ(opened.Links().size(), 2u);
+  EXPECT_EQ(opened.Links()[1].rfind("http://baidu.example/share?url=", 0), 0u) << opened.Links()[1];
 }
 
 }  // namespace
