@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "server/options.h"
+#include "server/pointprogram.h"
 #include "server/run.h"
 
 int main(int argc, char** argv) {
@@ -30,6 +31,13 @@ int main(int argc, char** argv) {
   if (help) {
     std::fputs(ServerUsage(), stdout);
     return 0;
+  }
+  if (!options.pointProgram.empty()) {
+    const std::string base = "http://" + options.host + ":" + std::to_string(options.port) + "/";
+    if (PointProgramAt(base, options.pointProgram + "/config.ini")) return 0;
+    std::fprintf(stderr, "vantrel-server: %s/config.ini can't be written\n",
+                 options.pointProgram.c_str());
+    return 1;
   }
   return RunServer(options, [&stop] {
     int signal = 0;

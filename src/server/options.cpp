@@ -35,7 +35,9 @@ bool Apply(const std::string& name, const std::string& value, ServerOptions& opt
   else if (name == "threads")
     good = ReadInt(value, 1, 1024, options.threads);
   else if (name == "demo-port")
-    good = ReadInt(value, 1, 65534, options.demoPort);
+    good = ReadInt(value, 0, 65534, options.demoPort);
+  else if (name == "point-program")
+    options.pointProgram = value;
   else if (name == "password-cost")
     good = CPasswordHasher::ParseCost(value, options.passwordCost);
   else {
@@ -99,6 +101,8 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& opt
       given.emplace_back(name, value);
   }
   if (options.configFile.empty()) options.configFile = ProgramFile("vantrel-server.ini");
+  // The demo's prices move every few minutes; a visit a minute shows it.
+  if (options.demo) options.trackMinutes = 1;
   ApplyConfigFile(options);
   for (const auto& [name, value] : given)
     if (!Apply(name, value, options, error)) return false;
@@ -125,5 +129,7 @@ const char* ServerUsage() {
          "                         Commission (taobao, jd, yhd = link template, {url} is\n"
          "                         replaced by the encoded product link)\n"
          "  --demo                 also run two demo shops on 127.0.0.1 (--demo-port, 8766\n"
-         "                         and the next port) and publish their rules\n";
+         "                         and the next port) and publish their rules\n"
+         "  --point-program DIR    write this server's addresses (--host, --port) into\n"
+         "                         section Hosts of DIR/config.ini, then end\n";
 }

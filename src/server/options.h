@@ -16,11 +16,14 @@ struct ServerOptions {
   std::string database;      // default: data folder + "vantrel.db"
   std::string updateFolder;  // default: built from the program directory
   std::string configFile;    // default: program directory + "vantrel-server.ini"
-  int trackMinutes = 60;     // 0: the server tracks nothing
+  int trackMinutes = 60;     // 0: the server tracks nothing; 1 with --demo
   CPasswordHasher::Cost passwordCost = CPasswordHasher::Cost::kInteractive;
   int threads = 32;
   bool demo = false;
-  int demoPort = 8766;  // the demo's shops listen here and on the next port
+  // Set: write the server's addresses into this program directory's
+  // config.ini and end (--point-program DIR).
+  std::string pointProgram;
+  int demoPort = 8766;  // the demo's shops listen here and on the next (0: free ports)
   std::map<std::string, std::string> commission;
 };
 

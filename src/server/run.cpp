@@ -8,6 +8,7 @@
 #include "base/programdir.h"
 #include "base/stringtable.h"
 #include "engine/site.h"
+#include "server/demo.h"
 #include "server/server.h"
 #include "server/tracker.h"
 #include "server/updatefolder.h"
@@ -23,7 +24,8 @@ bool Fail(const std::string& message) {
 // when one is given; otherwise the program directory's sites.xml, with the
 // demo shops' rules added, written into a folder built from the program
 // directory.
-bool PrepareRules(const ServerOptions& options, CSiteList& sites, std::string& updateFolder) {
+bool PrepareRules(const ServerOptions& options, const CDemoShops* demo, CSiteList& sites,
+                  std::string& updateFolder) {
   if (!options.updateFolder.empty()) {
     updateFolder = options.updateFolder;
     const std::string path = updateFolder + "/sites.xml";
@@ -34,6 +36,7 @@ bool PrepareRules(const ServerOptions& options, CSiteList& sites, std::string& u
   updateFolder = options.dataFolder + "update/";
   const std::string own = ProgramFile("sites.xml");
   if (std::filesystem::exists(own) && !sites.LoadSites(own)) return Fail(own + " can't be read");
+  if (demo) demo->AddRules(sites);
   std::string sitesXml;
   if (sites.GetCount() > 0) {
     const std::string built = options.dataFolder + "sites.built.xml";
@@ -58,12 +61,18 @@ int RunServer(const ServerOptions& options, const std::function<void()>& waitFor
   std::unique_ptr<CServerStore> store = OpenServerStore(options.database, error);
   if (!store) return Fail("database " + options.database + ": " + error), 1;
 
+  std::unique_ptr<CDemoShops> demo;
+  if (options.demo) {
+    demo = std::make_unique<CDemoShops>();
+    if (!demo->Start(options.demoPort)) return Fail(demo->Error()), 1;
+  }
   CSiteList sites;
   std::string updateFolder;
-  if (!PrepareRules(options, sites, updateFolder)) return 1;
+  if (!PrepareRules(options, demo.get(), sites, updateFolder)) return 1;
 
   CPasswordHasher hasher(options.passwordCost);
   CServerTracker tracker(*store, sites);
+  if (demo && !demo->HoldProducts(*store, hasher)) return Fail("the demo account can't be made"), 1;
 
   ServerSettings settings;
   settings.host = options.host;
@@ -79,6 +88,7 @@ int RunServer(const ServerOptions& options, const std::function<void()>& waitFor
 
   std::printf("vantrel-server: http://%s:%d/ (update folder %s, database %s)\n",
               options.host.c_str(), port, updateFolder.c_str(), options.database.c_str());
+  if (demo) demo->PrintWelcome();
   std::fflush(stdout);
   waitForStop();
   tracker.Stop();

@@ -96,8 +96,8 @@ int CVantrelServer::Start() {
   if (listening >= 0) listen(listening, SOMAXCONN);
   m_thread = std::thread([this] { m_http->listen_after_bind(); });
   // Requests sent before the loop runs would wait in the listen queue
-  // anyway; waiting here makes Start's caller see a serving server.
-  for (int i = 0; i < 500 && !m_http->is_running(); ++i)
+  // anyway, but a Stop before it runs would be lost and the loop never end.
+  for (int i = 0; i < 2500 && !m_http->is_running(); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   return m_port;
 }
