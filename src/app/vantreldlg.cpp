@@ -46,6 +46,7 @@ constexpr int kAccountHeight = 80;
 constexpr int kTabHeight = 28;
 constexpr int kPanelGap = 24;
 constexpr int kBlinkMs = 400;
+constexpr int kSummaryLineHeight = 26;
 
 struct ToolbarButton {
   unsigned id;
@@ -338,7 +339,8 @@ void CVantrelDlg::LayOut() {
     top += height;
   }
   if (m_changes->isVisible()) {
-    const int height = std::min(quarter, m_changes->PreferredHeight());
+    // Its summary line stands above the rows the panel asks room for.
+    const int height = std::min(quarter, m_changes->PreferredHeight() + kSummaryLineHeight);
     m_changes->setGeometry(kMargin, top, listWidth, height);
     top += height;
   }

@@ -63,7 +63,7 @@ const Product kProducts[] = {
 std::string Page(const Product& p, const std::string& price, const std::string& picture) {
   return std::string("<html><body><h1 id=\"name\">") + p.name + "</h1><span id=\"sku\">" + p.id +
          "</span><img id=\"pic\" src=\"" + picture + "\"><em id=\"price\">" + price +
-         "</em><div id=\"stock\">现货</div>" + std::string(400, ' ') + "</body></html>";
+         "</em><div id=\"stock\">现货</div>" + std::string(1600, ' ') + "</body></html>";
 }
 
 // A product picture of our own: a coloured tile with one character.
@@ -189,6 +189,14 @@ int main(int argc, char** argv) {
   // One pass over every product after the shop changed some prices.
   for (const Product& p : kProducts)
     shop.Page(p.path, Page(p, p.laterPrice, shop.Link(std::string("/pictures/") + p.id + ".png")));
+  // A new task's timer fires once at once, which only ends its "add" state.
+  SpinUntil(
+      [&] {
+        for (const TaskPtr& task : tasks.Tasks())
+          if (!task->GetAddMode().empty()) return false;
+        return true;
+      },
+      10000);
   for (const TaskPtr& task : tasks.Tasks()) window->Tracker().TrackingPass(task);
   SpinUntil([&] { return window->ChangeCount() == 3; }, 10000);
   SpinUntil([] { return false; }, 1500);
