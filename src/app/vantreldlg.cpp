@@ -16,8 +16,10 @@
 #include "app/changelistdlg.h"
 #include "app/comppricedlg.h"
 #include "app/hispricedlg.h"
+#include "app/mypaneldlg.h"
 #include "app/searchlistdlg.h"
 #include "app/sitelistdlg.h"
+#include "app/userpaneldlg.h"
 #include "base/autostart.h"
 #include "base/files.h"
 #include "base/hosts.h"
@@ -216,13 +218,22 @@ void CVantrelDlg::CreateStatusLine() {
 }
 
 void CVantrelDlg::CreateRightColumn() {
-  // The account helper's sign-in and signed-in panels take this place; until
-  // they exist the area says how to sign in.
-  m_accountArea = new QLabel(QStringLiteral("账户"), this);
+  // The signed-in panel and the sign-in panel share one place.
+  m_account.username = m_options.settings.username;
+  m_account.password = m_options.settings.password;
+  m_account.nickname = m_options.settings.nickname;
+  m_accountArea = new QWidget(this);
   m_accountArea->setObjectName(QStringLiteral("accountArea"));
-  static_cast<QLabel*>(m_accountArea)->setAlignment(Qt::AlignCenter);
-  m_accountArea->setStyleSheet(
-      QStringLiteral("background:#ffffff;border:1px solid #dde3ea;border-radius:6px;"));
+  m_userPanel = new CUserPanelDlg(m_account, m_accountArea);
+  m_myPanel = new CMyPanelDlg(m_account, *m_addWorkers, m_accountArea);
+  for (QWidget* panel : {static_cast<QWidget*>(m_userPanel), static_cast<QWidget*>(m_myPanel)})
+    panel->setGeometry(0, 0, kRightColumnWidth, kAccountHeight);
+  connect(m_userPanel, &CUserPanelDlg::loggedIn, this, [this] {
+    m_myPanel->UpdateNickname();
+    ShowAccountPanel();
+  });
+  connect(m_myPanel, &CMyPanelDlg::loggedOut, this, &CVantrelDlg::ShowAccountPanel);
+  ShowAccountPanel();
 
   const char* captions[] = {"购物网站", "比价格", "价格趋势"};
   const unsigned ids[] = {1132, 1133, 1134};
@@ -243,6 +254,12 @@ void CVantrelDlg::CreateRightColumn() {
   if (m_options.loadWebPanel) m_webPanel->Navigate(HostValue(kHostSidePanel));
   m_compPanel = new CCompPriceDlg(this);
   m_hisPanel = new CHisPriceDlg(this);
+}
+
+void CVantrelDlg::ShowAccountPanel() {
+  const bool signedIn = m_account.IsLoggedIn();
+  m_myPanel->setVisible(signedIn);
+  m_userPanel->setVisible(!signedIn);
 }
 
 void CVantrelDlg::CreateTray() {

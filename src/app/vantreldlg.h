@@ -11,12 +11,15 @@
 #include "engine/addtask.h"
 #include "engine/tasklist.h"
 #include "engine/timerqueue.h"
+#include "services/account.h"
 #include "services/startup.h"
 
 class CButtonST;
 class CChangeListDlg;
 class CCompPriceDlg;
 class CHisPriceDlg;
+class CMyPanelDlg;
+class CUserPanelDlg;
 class CSearchListDlg;
 class CSiteListDlg;
 class CTaskListCtrl;
@@ -136,6 +139,8 @@ class CVantrelDlg : public QWidget, private WindowEventHandler {
   void CreateStatusLine();
   void CreateRightColumn();
   void CreateTray();
+  // The signed-in panel when an account is stored, else the sign-in panel.
+  void ShowAccountPanel();
   void CreateMenus();
   void AppendTaskRows();
   void LayOut();
@@ -197,7 +202,10 @@ class CVantrelDlg : public QWidget, private WindowEventHandler {
   int m_changeCount = 0;
 
   // Right-hand column and bottom line.
+  CAccount m_account;
   QWidget* m_accountArea = nullptr;
+  CUserPanelDlg* m_userPanel = nullptr;
+  CMyPanelDlg* m_myPanel = nullptr;
   std::vector<CButtonST*> m_tabs;
   CSiteListDlg* m_webPanel = nullptr;
   CCompPriceDlg* m_compPanel = nullptr;

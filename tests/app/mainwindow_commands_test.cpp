@@ -3,7 +3,9 @@
 #include <QAction>
 #include <QMenu>
 
+#include "app/mypaneldlg.h"
 #include "app/searchlistdlg.h"
+#include "app/userpaneldlg.h"
 #include "base/ini.h"
 #include "base/openlink.h"
 #include "base/stringtable.h"
@@ -269,6 +271,33 @@ TEST_F(MainWindowTest, ShareItemsReachTheirOwnSites) {
     if (action->data().toUInt() == 32811) action->trigger();  // "分享到百度空间"
   ASSERT_EQ(opened.Links().size(), 2u);
   EXPECT_EQ(opened.Links()[1].rfind("http://baidu.example/share?url=", 0), 0u) << opened.Links()[1];
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, TheAccountAreaShowsTheSignedInPanelOnlyWithNameAndPassword) {
+  struct Case {
+    const char* username;
+    const char* password;
+    bool signedIn;
+  };
+  for (const Case& c : {Case{"lin@example.com", "c2VjcmV0", true},
+                        Case{"lin@example.com", "", false}, Case{"", "c2VjcmV0", false}}) {
+    MainWindowOptions options;
+    options.settings.username = c.username;
+    options.settings.password = c.password;
+    options.clock = clock;
+    options.offerAutoStart = false;
+    options.loadWebPanel = false;
+    CVantrelDlg dialog(sites, tasks, options);
+    auto* user = dialog.findChild<CUserPanelDlg*>();
+    auto* mine = dialog.findChild<CMyPanelDlg*>();
+    ASSERT_TRUE(user && mine);
+    EXPECT_EQ(mine->isHidden(), !c.signedIn) << c.username << "/" << c.password;
+    EXPECT_EQ(user->isHidden(), c.signedIn) << c.username << "/" << c.password;
+  }
 }
 
 }  // namespace
