@@ -106,18 +106,18 @@ void CVantrelDlg::OnUpdateData(const std::shared_ptr<CTask>& task, const std::st
     // About a task that left the list (deleted or replaced) while the event
     // waited: its row, if any, is someone else's now.
     return;
-  } else if (EqualNoCase(mode, "import")) {
-    model.AppendRow(task, picture.empty() ? BlankPicturePath() : picture, true);
   } else {
+    const bool adding = EqualNoCase(mode, "add") || EqualNoCase(mode, "import");
     std::vector<int> rows = RowsOf(url);
-    // A task whose placeholder row was deleted meanwhile still gets a row.
-    if (rows.empty() && EqualNoCase(mode, "add"))
-      rows.push_back(model.AppendRow(task, BlankPicturePath(), true));
+    // An imported task gets its row here; an added one whose placeholder row
+    // was deleted meanwhile too. A repeated event refreshes the row instead.
+    if (rows.empty() && adding)
+      rows.push_back(model.AppendRow(task, picture.empty() ? BlankPicturePath() : picture, true));
     for (int row : rows) {
       model.SetTask(row, task);
       if (!picture.empty()) model.SetPicture(row, picture);
       model.FillRow(row, *task, !picture.empty());
-      if (EqualNoCase(mode, "add")) model.SetCounted(row, true);
+      if (adding) model.SetCounted(row, true);
     }
   }
   UpdateCounters();

@@ -79,6 +79,10 @@ TEST_F(MainWindowTest, ImportAppendsACountedRowAndDelRemovesIt) {
   ASSERT_EQ(Model().rowCount(), 2);
   EXPECT_EQ(Cell(1, kColumnName), QStringLiteral("Imported"));
   ExpectCounts(2, 1, 1);
+  // The same event again refreshes the row rather than adding another.
+  window->OnUpdateData(imported, "");
+  ASSERT_EQ(Model().rowCount(), 2);
+  ExpectCounts(2, 1, 1);
 
   imported->SetAddMode("del");
   window->OnUpdateData(imported, "");
