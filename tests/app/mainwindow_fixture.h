@@ -49,7 +49,7 @@ inline std::string ProductPage(const std::string& name, const std::string& id,
                                const std::string& price, const std::string& picture) {
   return "<html><body><h1 id=\"name\">" + name + "</h1><span id=\"sku\">" + id +
          "</span><img id=\"pic\" src=\"" + picture + "\"><em id=\"price\">" + price +
-         "</em><div id=\"stock\">in stock</div>" + std::string(300, ' ') + "</body></html>";
+         "</em><div id=\"stock\">in stock</div>" + std::string(1600, ' ') + "</body></html>";
 }
 
 class MainWindowTest : public testing::Test {
