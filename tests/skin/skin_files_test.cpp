@@ -255,11 +255,12 @@ TEST(SkinFilesTest, CaptionsAreWritten) {
 }
 
 TEST(SkinFilesTest, TheSameBytesOnEveryRun) {
+  const std::vector<SkinFile>& first = Skin();  // makes the application the generator draws with
   std::vector<SkinFile> again = MakeSkin();
-  ASSERT_EQ(again.size(), Skin().size());
+  ASSERT_EQ(again.size(), first.size());
   for (size_t i = 0; i < again.size(); ++i) {
-    EXPECT_EQ(again[i].name, Skin()[i].name);
-    EXPECT_TRUE(again[i].bytes == Skin()[i].bytes) << again[i].name;
+    EXPECT_EQ(again[i].name, first[i].name);
+    EXPECT_TRUE(again[i].bytes == first[i].bytes) << again[i].name;
   }
 }
 
