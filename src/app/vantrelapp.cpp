@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QDesktopServices>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -14,6 +15,7 @@
 #include "base/message.h"
 #include "base/network.h"
 #include "base/openlink.h"
+#include "base/programdir.h"
 #include "base/stringtable.h"
 #include "services/updatecheck.h"
 
@@ -42,7 +44,15 @@ void CVantrelApp::InstallGuiServices() {
 }
 
 QString CVantrelApp::DefaultServerName() {
-  return QStringLiteral("Vantrel-%1").arg(static_cast<qulonglong>(getuid()));
+  // One instance per installation: a copy in another folder has files of its
+  // own, and must neither be refused by nor bring up this one.
+  const QByteArray folder = QCryptographicHash::hash(QByteArray::fromStdString(ProgramDirectory()),
+                                                     QCryptographicHash::Sha1)
+                                .toHex()
+                                .left(16);
+  return QStringLiteral("Vantrel-%1-%2")
+      .arg(static_cast<qulonglong>(getuid()))
+      .arg(QString::fromLatin1(folder));
 }
 
 bool CVantrelApp::FindRunningInstance() {

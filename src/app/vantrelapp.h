@@ -15,7 +15,7 @@ class QLocalServer;
 
 // How the application object is started; tests change the defaults.
 struct AppOptions {
-  // The single-instance server; empty: one per user.
+  // The single-instance server; empty: one per user and program directory.
   QString serverName;
   bool offerAutoStart = true;
   bool loadWebPanel = true;
@@ -37,7 +37,7 @@ class CVantrelApp : public QObject {
   // What the windows need from the desktop: message boxes for ShowMessage,
   // the browser for links. Called once after the QApplication exists.
   static void InstallGuiServices();
-  // The per-user name of the single-instance server.
+  // The name of the single-instance server, per user and program directory.
   static QString DefaultServerName();
 
   // Start, then the event loop until the main window ends; the exit status.
