@@ -98,12 +98,16 @@ bool HandlesStopSignal(pid_t pid) {
   return false;
 }
 
-std::string RulesFile(const std::string& version, const std::string& shop) {
+// A rule file with `count` shops named shop + number; the main program takes
+// a file under about 60 KB for a placeholder and drops it.
+std::string RulesFile(const std::string& version, const std::string& shop, int count = 600) {
   CSiteList list;
-  auto site = std::make_shared<CSite>();
-  site->SetName(shop);
-  site->SetDomain("shop.com");
-  list.AddSite(site);
+  for (int i = 0; i < count; ++i) {
+    auto site = std::make_shared<CSite>();
+    site->SetName(shop + std::to_string(i));
+    site->SetDomain("shop" + std::to_string(i) + ".com");
+    list.AddSite(site);
+  }
   list.SetVersion(version);
   TempDir scratch;
   list.SaveSites(scratch.File("sites.xml"));
@@ -135,6 +139,7 @@ class EndToEndUpdate : public ::testing::Test {
     CopyDataFiles(built, fs::path(home.Path()));
     fs::copy_file(built / "Vantrel", home.File(name));
     home.Write("sites.xml", RulesFile("5", "Old"));
+    ASSERT_GT(home.Read("sites.xml").size(), 61000u);
     home.Write("tasks.xml", TasksFile());
     home.Write("imgs/Del.png", "old picture");
     // Already set to start with the session, so no question is asked.
@@ -297,6 +302,8 @@ TEST_F(EndToEndUpdate, UpdaterEndsReplacesAndRestartsTheMainProgram) {
   CSiteList rules;
   ASSERT_TRUE(rules.LoadSites(home.File("sites.xml")));
   EXPECT_EQ(rules.GetVersion(), "6");
+  ASSERT_GT(rules.GetCount(), 0u);
+  EXPECT_EQ(rules.GetSiteAt(0)->GetName(), "New0");
   EXPECT_FALSE(FileExists(home.File("update.ini")));
 
   // The program started again checks for updates: the server now offers
