@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -111,6 +112,9 @@ class CVantrelDlg : public QWidget, private WindowEventHandler {
   // Selects, focuses and shows the row of this product link.
   void SelectTaskByUrl(const std::string& url);
   bool IsBlinking() const { return m_blinking; }
+  // What flashes the caption for a change while the window shows but is not
+  // active; empty is QApplication::alert. Tests count the flashes.
+  void SetCaptionFlasher(std::function<void()> flash) { m_flashCaption = std::move(flash); }
   // The delete worker has finished (tests wait for it).
   bool IsDeleting() const;
 
@@ -222,4 +226,5 @@ class CVantrelDlg : public QWidget, private WindowEventHandler {
   QTimer* m_blinkTimer = nullptr;
   bool m_blinking = false;
   bool m_blinkPhase = false;
+  std::function<void()> m_flashCaption;
 };

@@ -131,7 +131,10 @@ void CVantrelDlg::OnUpdateChangeData(const std::shared_ptr<CTask>& task) {
   if (isHidden()) {
     if (!m_blinking) StartBlinking();
   } else if (!isActiveWindow()) {
-    QApplication::alert(this);
+    if (m_flashCaption)
+      m_flashCaption();
+    else
+      QApplication::alert(this);
   }
 }
 
