@@ -257,6 +257,7 @@ void CVantrelDlg::CreateRightColumn() {
 }
 
 void CVantrelDlg::ShowAccountPanel() {
+  m_publishedAccount->Publish(m_account);
   const bool signedIn = m_account.IsLoggedIn();
   m_myPanel->setVisible(signedIn);
   m_userPanel->setVisible(!signedIn);

@@ -13,6 +13,7 @@
 #include "engine/tasklist.h"
 #include "engine/timerqueue.h"
 #include "services/account.h"
+#include "services/productservices.h"
 #include "services/startup.h"
 
 class CButtonST;
@@ -143,7 +144,8 @@ class CVantrelDlg : public QWidget, private WindowEventHandler {
   void CreateStatusLine();
   void CreateRightColumn();
   void CreateTray();
-  // The signed-in panel when an account is stored, else the sign-in panel.
+  // The signed-in panel when an account is stored, else the sign-in panel;
+  // the account also becomes the one the add and delete workers report to.
   void ShowAccountPanel();
   void CreateMenus();
   void AppendTaskRows();
@@ -207,6 +209,8 @@ class CVantrelDlg : public QWidget, private WindowEventHandler {
 
   // Right-hand column and bottom line.
   CAccount m_account;
+  // What the add and delete workers report to; ShowAccountPanel keeps it current.
+  std::shared_ptr<CPublishedAccount> m_publishedAccount = std::make_shared<CPublishedAccount>();
   QWidget* m_accountArea = nullptr;
   CUserPanelDlg* m_userPanel = nullptr;
   CMyPanelDlg* m_myPanel = nullptr;

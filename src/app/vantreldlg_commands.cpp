@@ -37,7 +37,7 @@
 
 TaskEnvironment CVantrelDlg::Environment() {
   return TaskEnvironment{m_sites, m_tasks, *m_events, m_tracker.get(),
-                         ProgramProductServices(&m_sites)};
+                         ProgramProductServices(&m_sites, m_publishedAccount)};
 }
 
 std::vector<int> CVantrelDlg::RowsOf(const std::string& url) const {

@@ -4,7 +4,18 @@
 #include "services/productcache.h"
 #include "services/shoplinks.h"
 
-ProductServices ProgramProductServices(const CSiteList* sites) {
+void CPublishedAccount::Publish(const CAccount& account) {
+  std::lock_guard lock(m_lock);
+  m_account = account;
+}
+
+CAccount CPublishedAccount::Get() const {
+  std::lock_guard lock(m_lock);
+  return m_account;
+}
+
+ProductServices ProgramProductServices(const CSiteList* sites,
+                                       std::shared_ptr<const CPublishedAccount> account) {
   ProductServices services;
   services.cleanLink = CleanShopLink;
   services.fetchComparison = [sites](CTask& task, const std::string& path) {
@@ -16,7 +27,8 @@ ProductServices ProgramProductServices(const CSiteList* sites) {
   services.lookupBuyLink = LookupCommissionLink;
   // The account is read at each report: logging in or out may happen while
   // a task is being added.
-  services.reportAdded = [](const CTask& task) { ServerTaskAdd(LoadAccount(), task); };
-  services.reportDeleted = [](const CTask& task) { ServerTaskDelete(LoadAccount(), task); };
+  auto current = [account] { return account ? account->Get() : LoadAccount(); };
+  services.reportAdded = [current](const CTask& task) { ServerTaskAdd(current(), task); };
+  services.reportDeleted = [current](const CTask& task) { ServerTaskDelete(current(), task); };
   return services;
 }
