@@ -1,7 +1,11 @@
 #include "app/accountlink.h"
 
+#include <QDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QVBoxLayout>
 
 #include "controls/qtext.h"
 
@@ -30,4 +34,22 @@ QLineEdit* MakeFormField(const char* objectName, bool secret, QWidget* parent) {
   edit->setObjectName(QString::fromLatin1(objectName));
   if (secret) edit->setEchoMode(QLineEdit::Password);
   return edit;
+}
+
+QPushButton* LayOutAccountForm(QDialog* dialog, QFormLayout* form, const QString& acceptText,
+                               const char* acceptName) {
+  auto* accept = new QPushButton(acceptText, dialog);
+  accept->setObjectName(QString::fromLatin1(acceptName));
+  accept->setDefault(true);
+  auto* cancel = new QPushButton(QStringLiteral("Cancel"), dialog);
+  cancel->setObjectName(QStringLiteral("cancelButton"));
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(accept);
+  buttons->addWidget(cancel);
+  auto* layout = new QVBoxLayout(dialog);
+  layout->addLayout(form);
+  layout->addLayout(buttons);
+  QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+  return accept;
 }

@@ -14,3 +14,11 @@ QLineEdit* MakeFormField(const char* objectName, bool secret, QWidget* parent);
 class QLabel;
 QLabel* MakeHintLine(const char* objectName, QWidget* parent);
 void ShowHint(QLabel* hint, unsigned id);
+
+// The layout the login and registration windows share: their form above a
+// row with the accepting button (the default) and "Cancel", which rejects.
+// Returns the accepting button.
+class QDialog;
+class QFormLayout;
+QPushButton* LayOutAccountForm(QDialog* dialog, QFormLayout* form, const QString& acceptText,
+                               const char* acceptName);

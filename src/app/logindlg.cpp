@@ -26,20 +26,8 @@ CLoginDlg::CLoginDlg(QWidget* parent)
   form->addRow(QStringLiteral("密码"), m_password);
   form->addRow(QString(), m_passwordHint);
   form->addRow(QString(), m_autoLogin);
-  auto* login = new QPushButton(QStringLiteral("登录"), this);
-  login->setObjectName(QStringLiteral("loginButton"));
-  login->setDefault(true);
-  auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-  cancel->setObjectName(QStringLiteral("cancelButton"));
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(login);
-  buttons->addWidget(cancel);
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(form);
-  layout->addLayout(buttons);
+  QPushButton* login = LayOutAccountForm(this, form, QStringLiteral("登录"), "loginButton");
   connect(login, &QPushButton::clicked, this, &CLoginDlg::OnLogin);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 LoginForm CLoginDlg::Form() const {

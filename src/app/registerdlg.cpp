@@ -34,20 +34,8 @@ CRegisterDlg::CRegisterDlg(QWidget* parent)
   form->addRow(QStringLiteral("昵称"), m_nickname);
   form->addRow(QString(), m_nicknameHint);
   form->addRow(QString(), m_autoLogin);
-  auto* ok = new QPushButton(QStringLiteral("注册"), this);
-  ok->setObjectName(QStringLiteral("registerButton"));
-  ok->setDefault(true);
-  auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-  cancel->setObjectName(QStringLiteral("cancelButton"));
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(form);
-  layout->addLayout(buttons);
+  QPushButton* ok = LayOutAccountForm(this, form, QStringLiteral("注册"), "registerButton");
   connect(ok, &QPushButton::clicked, this, &CRegisterDlg::OnRegister);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 RegisterForm CRegisterDlg::Form() const {

@@ -5,13 +5,9 @@
 
 #include "base/files.h"
 #include "base/programdir.h"
+#include "engine/curlhandle.h"
 
 namespace {
-
-struct EasyDeleter {
-  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
-};
-using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
 
 struct UrlDeleter {
   void operator()(CURLU* url) const { curl_url_cleanup(url); }
@@ -117,7 +113,7 @@ void CCookieStore::Unlock(CURL*, curl_lock_data data, void* self) {
 void CCookieStore::Attach(CURL* curl) const { curl_easy_setopt(curl, CURLOPT_SHARE, m_share); }
 
 bool CCookieStore::AddLine(const std::string& line) const {
-  EasyHandle curl(curl_easy_init());
+  CurlEasy curl(curl_easy_init());
   if (!curl) return false;
   Attach(curl.get());
   return curl_easy_setopt(curl.get(), CURLOPT_COOKIELIST, line.c_str()) == CURLE_OK;
@@ -134,7 +130,7 @@ bool CCookieStore::Add(const CookieRecord& cookie) {
 
 std::vector<CookieRecord> CCookieStore::List() const {
   std::vector<CookieRecord> cookies;
-  EasyHandle curl(curl_easy_init());
+  CurlEasy curl(curl_easy_init());
   if (!curl) return cookies;
   Attach(curl.get());
   curl_slist* lines = nullptr;

@@ -7,6 +7,7 @@
 #include <curl/curl.h>
 
 #include "engine/cookies.h"
+#include "engine/curlhandle.h"
 #include "engine/spider.h"
 
 namespace {
@@ -15,13 +16,6 @@ constexpr long kMaxRedirects = 10;
 
 std::atomic<long> g_connectMilliseconds{SpiderTimeouts{}.connectMilliseconds};
 std::atomic<long> g_lowSpeedSeconds{SpiderTimeouts{}.lowSpeedSeconds};
-
-struct EasyDeleter {
-  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
-};
-struct ListDeleter {
-  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
 
 struct Exchange {
   const TransferRequest* request;
@@ -68,16 +62,7 @@ size_t OnBody(char* data, size_t, size_t size, void* user) {
 }
 
 curl_slist* HeaderList(const std::string& headers, bool post) {
-  curl_slist* list = nullptr;
-  size_t start = 0;
-  while (start <= headers.size()) {
-    size_t end = headers.find('\n', start);
-    if (end == std::string::npos) end = headers.size();
-    std::string line = headers.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty()) list = curl_slist_append(list, line.c_str());
-    start = end + 1;
-  }
+  curl_slist* list = AppendHeaderLines(nullptr, headers);
   // Never wait for a "100 Continue" before sending a form.
   if (post) list = curl_slist_append(list, "Expect:");
   return list;
@@ -98,9 +83,9 @@ TransferReply PerformTransfer(const TransferRequest& request) {
   TransferReply reply;
   InitCurlOnce();
   std::shared_ptr<CCookieStore> cookies = CCookieStore::ForProgram();
-  std::unique_ptr<CURL, EasyDeleter> curl(curl_easy_init());
+  CurlEasy curl(curl_easy_init());
   if (!curl) return reply;
-  std::unique_ptr<curl_slist, ListDeleter> headers(HeaderList(request.headers, request.post));
+  CurlHeaderList headers(HeaderList(request.headers, request.post));
   Exchange exchange{&request, &reply};
   CURL* c = curl.get();
   curl_easy_setopt(c, CURLOPT_URL, request.url.c_str());

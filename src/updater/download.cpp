@@ -10,16 +10,10 @@
 #include <curl/curl.h>
 
 #include "engine/cookies.h"
+#include "engine/curlhandle.h"
 #include "engine/spider.h"
 
 namespace {
-
-struct EasyDeleter {
-  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
-};
-struct ListDeleter {
-  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
 
 struct Exchange {
   const HttpGetRequest* request;
@@ -68,31 +62,17 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   return cancel && cancel->load() ? 1 : 0;
 }
 
-curl_slist* HeaderList(const std::string& headers) {
-  curl_slist* list = nullptr;
-  size_t start = 0;
-  while (start <= headers.size()) {
-    size_t end = headers.find('\n', start);
-    if (end == std::string::npos) end = headers.size();
-    std::string line = headers.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty()) list = curl_slist_append(list, line.c_str());
-    start = end + 1;
-  }
-  return list;
-}
-
 }  // namespace
 
 HttpGetResult HttpGet(const HttpGetRequest& request) {
   HttpGetResult result;
   InitCurlOnce();
-  std::unique_ptr<CURL, EasyDeleter> curl(curl_easy_init());
+  CurlEasy curl(curl_easy_init());
   if (!curl) {
     result.error = "curl_easy_init failed";
     return result;
   }
-  std::unique_ptr<curl_slist, ListDeleter> headers(HeaderList(request.headers));
+  CurlHeaderList headers(AppendHeaderLines(nullptr, request.headers));
   Exchange exchange{&request, &result, curl.get()};
   char errorText[CURL_ERROR_SIZE] = {};
   CURL* c = curl.get();
