@@ -500,8 +500,10 @@ void CVantrelDlg::Shutdown() {
   // From here on a worker that reports is not waited for, so waiting for the
   // workers below can't deadlock with them.
   m_events->Close();
-  m_tracker.reset();
+  // Add and delete workers schedule and unschedule through the tracker, so it
+  // must outlive them; timers they set meanwhile go with it.
   m_addWorkers.reset();
   if (m_deleteWorker.joinable()) m_deleteWorker.join();
+  m_tracker.reset();
   m_tasks.SaveTasks(ProgramFile("tasks.xml"));
 }

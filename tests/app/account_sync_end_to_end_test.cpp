@@ -191,10 +191,13 @@ TEST_F(AccountSyncTest, RegisterUploadAndImportIntoAFreshProgramDirectory) {
       QStringLiteral("远程任务导入完成！"));
   EXPECT_EQ(imported, QStringLiteral("共2，已完成2，已存在0，出错0"));
 
+  // The worker schedules a task just after its row is filled, so wait for both.
   ASSERT_TRUE(SpinUntil([&] {
     if (Model().rowCount() != 2) return false;
     for (int row : {0, 1})
       if (Model().PicturePath(row) == BlankPicturePath()) return false;
+    for (const std::string& link : links)
+      if (!window->Tracker().IsScheduled(link)) return false;
     return true;
   }));
   const QStringList names = {Cell(0, kColumnName), Cell(1, kColumnName)};
