@@ -144,15 +144,14 @@ CChangeListDlg::CChangeListDlg(QWidget* parent) : QWidget(parent) {
   hide();
 }
 
-void CChangeListDlg::AddChange(const std::shared_ptr<CTask>& task) {
-  if (!task) return;
-  const QString cells[kColumnCount] = {FromLocal(task->GetProductName()),
-                                       FromLocal(ChangeRowText(*task)),
-                                       FromLocal(task->GetSiteName()),
+void CChangeListDlg::AddChange(const CTask& task) {
+  const QString cells[kColumnCount] = {FromLocal(task.GetProductName()),
+                                       FromLocal(ChangeRowText(task)),
+                                       FromLocal(task.GetSiteName()),
                                        QString(),
                                        QString(),
-                                       FromLocal(task->GetUrl()),
-                                       FromLocal(task->GetGotoUrl()),
+                                       FromLocal(task.GetUrl()),
+                                       FromLocal(task.GetGotoUrl()),
                                        QString()};
   m_list->insertRow(0);
   for (int column = 0; column < kColumnCount; ++column)
@@ -160,7 +159,7 @@ void CChangeListDlg::AddChange(const std::shared_ptr<CTask>& task) {
   m_list->item(0, kBuy)->setIcon(SkinIcon("imgs/GoTo.png"));
   m_list->item(0, kDelete)->setIcon(SkinIcon("imgs/Del.png"));
 
-  m_counts.Count(*task);
+  m_counts.Count(task);
   m_summary->setText(m_counts.Summary());
   show();
   emit countChanged(m_counts.changes);

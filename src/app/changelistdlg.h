@@ -54,7 +54,7 @@ class CChangeListDlg : public QWidget {
 
   // A change arrived: a row at the top, the counters, the summary line; the
   // panel shows itself. Emits countChanged and rowCountChanged.
-  void AddChange(const std::shared_ptr<CTask>& task);
+  void AddChange(const CTask& task);
   // Removes one row; when it was the last, closes the list as CloseChange.
   // Otherwise only the change count goes down (the summary stays).
   void DeleteChange(int row);

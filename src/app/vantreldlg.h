@@ -121,7 +121,8 @@ class CVantrelDlg : public QWidget, private WindowEventHandler {
 
   // ---- events (window thread) ----
   void OnUpdateData(const std::shared_ptr<CTask>& task, const std::string& picture) override;
-  void OnUpdateChangeData(const std::shared_ptr<CTask>& task) override;
+  void OnUpdateChangeData(const std::shared_ptr<CTask>& task,
+                          const std::shared_ptr<const CTask>& seen) override;
 
  signals:
   // The window was closed for good ("退出" or a close request).

@@ -123,9 +123,10 @@ void CVantrelDlg::OnUpdateData(const std::shared_ptr<CTask>& task, const std::st
   UpdateCounters();
 }
 
-void CVantrelDlg::OnUpdateChangeData(const std::shared_ptr<CTask>& task) {
-  if (!task || m_tasks.IndexOf(task.get()) < 0) return;
-  m_changes->AddChange(task);
+void CVantrelDlg::OnUpdateChangeData(const std::shared_ptr<CTask>& task,
+                                     const std::shared_ptr<const CTask>& seen) {
+  if (!task || !seen || m_tasks.IndexOf(task.get()) < 0) return;
+  m_changes->AddChange(*seen);
   m_viewChanges->show();
   LayOut();
   if (isHidden()) {

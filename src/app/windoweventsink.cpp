@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include "base/message.h"
+#include "engine/task.h"
 
 // The waits of sending threads: each waits for its own call to be done or
 // for the sink to close, whichever comes first.
@@ -81,7 +82,9 @@ void CWindowEventSink::SendUpdateData(const std::shared_ptr<CTask>& task,
 }
 
 void CWindowEventSink::PostUpdateChangeData(const std::shared_ptr<CTask>& task) {
-  PostToWindowThread([this, task] { m_handler.OnUpdateChangeData(task); });
+  if (!task) return;
+  std::shared_ptr<const CTask> seen = task->Copy();
+  PostToWindowThread([this, task, seen] { m_handler.OnUpdateChangeData(task, seen); });
 }
 
 void CWindowEventSink::ShowChangePopup(const std::string& changeText, const std::string& url,

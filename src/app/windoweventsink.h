@@ -15,7 +15,10 @@ class WindowEventHandler {
  public:
   virtual ~WindowEventHandler() = default;
   virtual void OnUpdateData(const std::shared_ptr<CTask>& task, const std::string& picture) = 0;
-  virtual void OnUpdateChangeData(const std::shared_ptr<CTask>& task) = 0;
+  // `seen` is a copy of the task taken when the change was posted: a later
+  // pass may change the task before the window gets to it.
+  virtual void OnUpdateChangeData(const std::shared_ptr<CTask>& task,
+                                  const std::shared_ptr<const CTask>& seen) = 0;
   virtual void OnChangePopup(const std::string& text, const std::string& url,
                              const std::string& gotoUrl) = 0;
   virtual void OnPlaySound(const std::string& path) = 0;

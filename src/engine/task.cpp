@@ -92,6 +92,18 @@ CTask::CTask(CTaskValues values) : m_values(std::move(values)) {
   m_values.productName = RemoveNbsp(std::move(m_values.productName));
 }
 
+std::shared_ptr<CTask> CTask::Copy() const {
+  std::lock_guard<std::mutex> lock(m_lock);
+  auto copy = std::make_shared<CTask>();
+  copy->m_values = m_values;
+  copy->m_priceState = m_priceState;
+  copy->m_stockState = m_stockState;
+  copy->m_addMode = m_addMode;
+  copy->m_previousPrice = m_previousPrice;
+  copy->m_previousStock = m_previousStock;
+  return copy;
+}
+
 CTask::CTask(XmlDocument& record) {
   for (const SavedField& field : kSavedFields) {
     if (record.FindChildElement(field.tag))

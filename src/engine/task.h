@@ -51,6 +51,10 @@ class CTask {
   CTask(const CTask&) = delete;
   CTask& operator=(const CTask&) = delete;
 
+  // A new task holding this one's values and run-time fields as they stand
+  // now (not the shared comparison and history), taken under one lock.
+  std::shared_ptr<CTask> Copy() const;
+
   // The "<Task>...</Task>" record of tasks.xml, also sent to the account
   // server.
   std::string ToXml() const;

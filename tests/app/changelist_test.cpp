@@ -119,10 +119,10 @@ TEST_F(ChangeListTest, APriceDropThenAStockChangeFillTheListNewestFirst) {
   EXPECT_EQ(list.SummaryText(), QStringLiteral("0个变动，0个价格变动，0个库存变动"));
   EXPECT_TRUE(list.isHidden());
 
-  list.AddChange(MakeTask({"199.00", "179.00", 1, 1, "down", "nochange"}, "http://a.test/1", "A"));
+  list.AddChange(*MakeTask({"199.00", "179.00", 1, 1, "down", "nochange"}, "http://a.test/1", "A"));
   EXPECT_FALSE(list.isHidden());
   EXPECT_EQ(list.SummaryText(), QStringLiteral("变动提示，1个变动，1个价格变动，0个库存变动"));
-  list.AddChange(MakeTask({"5.00", "5.00", 0, 1, "nochange", "change"}, "http://b.test/2", "B"));
+  list.AddChange(*MakeTask({"5.00", "5.00", 0, 1, "nochange", "change"}, "http://b.test/2", "B"));
   EXPECT_EQ(list.SummaryText(), QStringLiteral("变动提示，2个变动，1个价格变动，1个库存变动"));
 
   ASSERT_EQ(list.RowCount(), 2);
@@ -136,8 +136,8 @@ TEST_F(ChangeListTest, APriceDropThenAStockChangeFillTheListNewestFirst) {
 }
 
 TEST_F(ChangeListTest, DeletingRowsCountsDownAndTheLastOneClosesTheList) {
-  list.AddChange(MakeTask({"199.00", "179.00", 1, 1, "down", "nochange"}, "http://a.test/1"));
-  list.AddChange(MakeTask({"199.00", "179.00", 1, 0, "down", "change"}, "http://b.test/2"));
+  list.AddChange(*MakeTask({"199.00", "179.00", 1, 1, "down", "nochange"}, "http://a.test/1"));
+  list.AddChange(*MakeTask({"199.00", "179.00", 1, 0, "down", "change"}, "http://b.test/2"));
   const QString summary = list.SummaryText();
 
   list.ClickCell(0, CChangeListDlg::kDelete);
@@ -162,12 +162,12 @@ TEST_F(ChangeListTest, DeletingRowsCountsDownAndTheLastOneClosesTheList) {
   EXPECT_EQ(counts.back(), 0);
 
   // Counting starts from zero again.
-  list.AddChange(MakeTask({"5.00", "5.00", 0, 1, "nochange", "change"}));
+  list.AddChange(*MakeTask({"5.00", "5.00", 0, 1, "nochange", "change"}));
   EXPECT_EQ(list.SummaryText(), QStringLiteral("变动提示，1个变动，0个价格变动，1个库存变动"));
 }
 
 TEST_F(ChangeListTest, ClearAndCloseEmptiesEverything) {
-  for (int i = 0; i < 3; ++i) list.AddChange(MakeTask({"2.00", "1.00", 1, 1, "down", "nochange"}));
+  for (int i = 0; i < 3; ++i) list.AddChange(*MakeTask({"2.00", "1.00", 1, 1, "down", "nochange"}));
   list.CloseChange();
   EXPECT_EQ(list.RowCount(), 0);
   EXPECT_TRUE(list.isHidden());
@@ -177,7 +177,8 @@ TEST_F(ChangeListTest, ClearAndCloseEmptiesEverything) {
 }
 
 TEST_F(ChangeListTest, ClicksSelectTheTaskAndBuyOpensTheShopLink) {
-  list.AddChange(MakeTask({"2.00", "1.00", 1, 1, "down", "nochange"}, "http://shop.test/p/9.html"));
+  list.AddChange(
+      *MakeTask({"2.00", "1.00", 1, 1, "down", "nochange"}, "http://shop.test/p/9.html"));
   list.ClickCell(0, CChangeListDlg::kName);
   ASSERT_EQ(clicked.size(), 1u);
   EXPECT_EQ(clicked[0], QStringLiteral("http://shop.test/p/9.html"));
@@ -191,7 +192,7 @@ TEST_F(ChangeListTest, ClicksSelectTheTaskAndBuyOpensTheShopLink) {
 }
 
 TEST_F(ChangeListTest, BuyWithoutALinkSaysTheLinkIsInvalid) {
-  list.AddChange(MakeTask({"2.00", "1.00", 1, 1, "down", "nochange"}, ""));
+  list.AddChange(*MakeTask({"2.00", "1.00", 1, 1, "down", "nochange"}, ""));
   list.ClickCell(0, CChangeListDlg::kBuy);
   EXPECT_TRUE(opened.empty());
   ASSERT_EQ(messages.size(), 1u);

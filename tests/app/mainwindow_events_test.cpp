@@ -4,6 +4,7 @@
 #include <atomic>
 #include <thread>
 
+#include "app/changelistdlg.h"
 #include "app/windoweventsink.h"
 #include "base/stringtable.h"
 #include "engine/productfiles.h"
@@ -130,18 +131,39 @@ TEST_F(MainWindowTest, ChangeWhileHiddenBlinksTheTrayUntilClicked) {
   task->SetPriceState("down");
   task->SetPreviousPrice("99.00");
   task->SetCurrentPrice("89.00");
-  window->OnUpdateChangeData(task);
+  window->OnUpdateChangeData(task, task->Copy());
   EXPECT_TRUE(window->IsBlinking());
   EXPECT_EQ(window->ChangeCount(), 1);
   window->ShowMainWindow();
   EXPECT_TRUE(window->IsBlinking());  // only the tray icon stops it
 }
 
+TEST_F(MainWindowTest, AChangeRowShowsWhatItsPassSawNotWhatALaterPassWrote) {
+  TaskPtr task = AddTask("Kettle", false);
+  OpenWindow();
+  task->SetPriceState("down");
+  task->SetPreviousPrice("99.00");
+  task->SetCurrentPrice("89.00");
+  task->SetStockState("nochange");
+  task->SetPreviousStock(task->GetCurrentStock());
+  window->Events().PostUpdateChangeData(task);
+  // The next pass sees no change before the window handles the first one.
+  task->SetPriceState("nochange");
+  task->SetPreviousPrice("89.00");
+  task->SetProductName("Kettle, renamed");
+  ASSERT_TRUE(SpinUntil([&] { return window->ChangeCount() == 1; }));
+  CChangeListDlg& changes = window->ChangePanel();
+  EXPECT_EQ(changes.CellText(0, CChangeListDlg::kName), QStringLiteral("Kettle"));
+  EXPECT_EQ(changes.CellText(0, CChangeListDlg::kChange), QStringLiteral("99.00 -> 89.00"));
+  EXPECT_EQ(changes.Counts().priceChanges, 1);
+}
+
 // A window thread stand-in for the sink tests.
 struct CountingHandler : WindowEventHandler {
   std::atomic<int> updates{0};
   void OnUpdateData(const std::shared_ptr<CTask>&, const std::string&) override { ++updates; }
-  void OnUpdateChangeData(const std::shared_ptr<CTask>&) override {}
+  void OnUpdateChangeData(const std::shared_ptr<CTask>&,
+                          const std::shared_ptr<const CTask>&) override {}
   void OnChangePopup(const std::string&, const std::string&, const std::string&) override {}
   void OnPlaySound(const std::string&) override {}
   bool OnImportProgress(const CTaskImportStatus&) override { return true; }

@@ -42,9 +42,9 @@ std::shared_ptr<CTask> ChangedTask(const char* name, const char* site, const cha
 QImage ChangeScene() {
   CChangeListDlg list;
   list.AddChange(
-      ChangedTask("蓝牙耳机 降噪版", "示例商城", "299.00", "299.00", 0, 1, "nochange", "change"));
-  list.AddChange(ChangedTask("全自动咖啡机 家用 15Bar", "示例商城", "1299.00", "1099.00", 1, 1,
-                             "down", "nochange"));
+      *ChangedTask("蓝牙耳机 降噪版", "示例商城", "299.00", "299.00", 0, 1, "nochange", "change"));
+  list.AddChange(*ChangedTask("全自动咖啡机 家用 15Bar", "示例商城", "1299.00", "1099.00", 1, 1,
+                              "down", "nochange"));
   list.resize(820, list.PreferredHeight() + 40);
   list.show();
 
