@@ -151,7 +151,8 @@ void CVantrelDlg::OnChangePopup(const std::string& text, const std::string& url,
 
 void CVantrelDlg::OnPlaySound(const std::string& path) { PlayNotifySound(path); }
 
-// The account helper's import and upload windows listen here once they exist.
+// The import and upload windows take their workers' progress directly; none
+// reaches the main window, and one that did would stop its worker.
 bool CVantrelDlg::OnImportProgress(const CTaskImportStatus&) { return false; }
 bool CVantrelDlg::OnUploadProgress(const CTaskImportStatus&) { return false; }
 
