@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -158,7 +159,7 @@ TEST(UpdaterMessageDialog, GotItConfirmsAndClosingDoesNot) {
         box->reject();
     });
     // Asked from a worker thread, as the update does; shown on this one.
-    int answer = 0;
+    std::atomic<int> answer = 0;
     std::thread worker([&] { answer = ShowMessageText(1020, kMessageQuestion, "Vantrel runs"); });
     ASSERT_TRUE(WaitFor([&] { return answer != 0; }));
     worker.join();
