@@ -16,6 +16,7 @@
 #include "base/ini.h"
 #include "base/stringtable.h"
 #include "controls/skin.h"
+#include "history_samples.h"
 #include "mainwindow_fixture.h"
 #include "services/comparison.h"
 #include "services/history.h"
@@ -290,16 +291,6 @@ const char kThreeOffers[] =
     "<Site>ShopB</Site></PItem>"
     "<PItem><Name>C</Name><Price>190.00</Price><Url>http://c.test/3</Url>"
     "<GotoUrl></GotoUrl><Site>ShopC</Site></PItem></PItemList></PItems>";
-
-const char kThreePoints[] =
-    "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n<HPrices>"
-    "<LPDate>2024-02-10 08:00:00</LPDate><LowestPrice>179.00</LowestPrice>"
-    "<HPDate>2024-01-05 12:30:00</HPDate><HighestPrice>210.00</HighestPrice>"
-    "<HPriceList>"
-    "<HPrice><Date>2024-03-01 09:15:00</Date><Price>189.00</Price></HPrice>"
-    "<HPrice><Date>2024-02-10 08:00:00</Date><Price>179.00</Price></HPrice>"
-    "<HPrice><Date>2024-01-05 12:30:00</Date><Price>210.00</Price></HPrice>"
-    "</HPriceList></HPrices>";
 
 TEST_F(MainWindowChangeTest, PriceCellButtonsShowTheRowsComparisonAndHistory) {
   TaskPtr paused = AddTask("Paused", false);

@@ -32,18 +32,6 @@
 #include "support/qt_application.h"
 #include "support/tempdir.h"
 
-// Runs the event loop until `done` holds; false when `timeoutMs` passed.
-inline bool SpinUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(2);
-  }
-  return true;
-}
-
 // A product page the "Fake" rules read.
 inline std::string ProductPage(const std::string& name, const std::string& id,
                                const std::string& price, const std::string& picture) {

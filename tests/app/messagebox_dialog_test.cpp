@@ -15,16 +15,6 @@
 
 namespace {
 
-// Runs the GUI thread's events until `done` or ten seconds have passed.
-template <typename Done>
-bool ProcessEventsUntil(Done done) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < 10000)
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
-}
-
 class MessageBoxTest : public ::testing::Test {
  protected:
   MessageBoxTest() {
@@ -97,7 +87,7 @@ TEST_F(MessageBoxTest, AWorkerWaitsForTheBoxOnTheGuiThread) {
     Click(box, "noButton");
   });
   std::thread worker([&] { answer = ShowMessage(IDS_ADD_DUPLICATE, kMessageQuestion); });
-  EXPECT_TRUE(ProcessEventsUntil([&] { return answer != -1; }));
+  EXPECT_TRUE(SpinUntil([&] { return answer != -1; }));
   worker.join();
   EXPECT_EQ(answer, IDNO);
   EXPECT_EQ(boxThread, QCoreApplication::instance()->thread());
@@ -116,7 +106,7 @@ TEST_F(MessageBoxTest, SeveralWorkersEachGetTheirOwnAnswer) {
   WhenShown("CWhetherMsgDlg", answer);
   std::thread a([&] { first = ShowMessage(IDS_ADD_DUPLICATE, kMessageQuestion); });
   std::thread b([&] { second = ShowMessage(IDS_ADD_FETCH_FAILED, kMessageQuestion); });
-  EXPECT_TRUE(ProcessEventsUntil([&] { return first != -1 && second != -1; }));
+  EXPECT_TRUE(SpinUntil([&] { return first != -1 && second != -1; }));
   a.join();
   b.join();
   EXPECT_EQ(first + second, IDYES + IDCANCEL);

@@ -12,6 +12,7 @@
 #include "base/message.h"
 #include "base/openlink.h"
 #include "controls/chartctrl.h"
+#include "history_samples.h"
 #include "services/comparison.h"
 #include "services/history.h"
 #include "support/qt_application.h"
@@ -25,16 +26,6 @@ std::shared_ptr<CPriceInfo> LoadHistory(const TempDir& dir, const std::string& x
   EXPECT_TRUE(history->LoadCache(dir.File("history.xml")));
   return history;
 }
-
-const char kThreePoints[] =
-    "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n<HPrices>"
-    "<LPDate>2024-02-10 08:00:00</LPDate><LowestPrice>179.00</LowestPrice>"
-    "<HPDate>2024-01-05 12:30:00</HPDate><HighestPrice>210.00</HighestPrice>"
-    "<HPriceList>"
-    "<HPrice><Date>2024-03-01 09:15:00</Date><Price>189.00</Price></HPrice>"
-    "<HPrice><Date>2024-02-10 08:00:00</Date><Price>179.00</Price></HPrice>"
-    "<HPrice><Date>2024-01-05 12:30:00</Date><Price>210.00</Price></HPrice>"
-    "</HPriceList></HPrices>";
 
 class HistoryPanelTest : public ::testing::Test {
  protected:

@@ -88,17 +88,6 @@ std::string Picture(const Product& p) {
   return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
-bool SpinUntil(const std::function<bool()>& done, int timeoutMs) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(5);
-  }
-  return true;
-}
-
 // The skin and sound that the build put into the program directory.
 void CopySkin(const std::string& home) {
   const char* built = std::getenv("VANTREL_PROGRAM_DIR");

@@ -43,17 +43,6 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-// Polls `done` (running Qt's events in between) until it holds or `seconds` pass.
-bool WaitFor(const std::function<bool()>& done, int seconds = 20) {
-  const auto deadline = Clock::now() + std::chrono::seconds(seconds);
-  while (!done()) {
-    if (Clock::now() > deadline) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-    usleep(20000);
-  }
-  return true;
-}
-
 // An environment variable set for the test's lifetime (children inherit it).
 class ScopedEnv {
  public:
@@ -156,7 +145,7 @@ class EndToEndUpdate : public ::testing::Test {
     // Whatever this test started and left running (the name is ours alone).
     for (pid_t pid; (pid = FindRunningProgram(name)) > 0;) {
       kill(pid, SIGKILL);
-      WaitFor([pid] { return ProcessGone(pid); }, 5);
+      SpinUntil([pid] { return ProcessGone(pid); }, 5000);
       if (!ProcessGone(pid)) break;
     }
     if (m_child > 0) waitpid(m_child, nullptr, 0);
@@ -222,7 +211,8 @@ class EndToEndUpdate : public ::testing::Test {
   // Waits for the child to end; its exit status, or -1 (killed, or still running).
   int WaitForExit(pid_t pid, int seconds = 20) {
     int status = 0;
-    const bool ended = WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, seconds);
+    const bool ended =
+        SpinUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, seconds * 1000);
     if (!ended) return -1;
     m_child = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -254,7 +244,7 @@ TEST_F(EndToEndUpdate, MainProgramHandsOverToTheUpdater) {
   const pid_t pid = StartProgram({"hidewnd"});
   ASSERT_GT(pid, 0);
   EXPECT_EQ(WaitForExit(pid), 0) << Log();
-  ASSERT_TRUE(WaitFor([&] { return FileExists(home.File("args")); }, 10)) << Log();
+  ASSERT_TRUE(SpinUntil([&] { return FileExists(home.File("args")); }, 10000)) << Log();
   EXPECT_EQ(home.Read("args"), "Vantrel\n" + LoadString(IDS_VERSION) + "\n5\n" + InfoUrl() + "\n");
   EXPECT_TRUE(FileExists(home.File("update.ini")));
   EXPECT_EQ(server.Requests("/upd/update.ini"), 1);
@@ -275,7 +265,7 @@ TEST_F(EndToEndUpdate, UpdaterEndsReplacesAndRestartsTheMainProgram) {
 
   const pid_t old = StartProgram({"hidewnd"});
   ASSERT_GT(old, 0);
-  ASSERT_TRUE(WaitFor([&] { return HandlesStopSignal(old); })) << Log();
+  ASSERT_TRUE(SpinUntil([&] { return HandlesStopSignal(old); }, 20000)) << Log();
   // Saving on the way out writes tasks.xml anew.
   utimbuf epoch = {0, 0};
   ASSERT_EQ(utime(home.File("tasks.xml").c_str(), &epoch), 0);
@@ -289,7 +279,7 @@ TEST_F(EndToEndUpdate, UpdaterEndsReplacesAndRestartsTheMainProgram) {
   CUpdaterDlg dialog(UpdaterArguments{name, LoadString(IDS_VERSION), "5", InfoUrl()});
   dialog.show();
   dialog.StartWork();
-  ASSERT_TRUE(WaitFor([&] { return dialog.StartButton()->isVisible(); }));
+  ASSERT_TRUE(SpinUntil([&] { return dialog.StartButton()->isVisible(); }, 20000));
 
   EXPECT_EQ(questions, 1);
   EXPECT_EQ(WaitForExit(old, 1), 0) << "ended cleanly on the stop request\n" << Log();
@@ -315,14 +305,15 @@ TEST_F(EndToEndUpdate, UpdaterEndsReplacesAndRestartsTheMainProgram) {
   dialog.StartButton()->click();
   EXPECT_EQ(dialog.result(), CUpdaterDlg::kStartResult);
   pid_t restarted = -1;
-  ASSERT_TRUE(WaitFor([&] { return (restarted = FindRunningProgram(name)) > 0; })) << Log();
+  ASSERT_TRUE(SpinUntil([&] { return (restarted = FindRunningProgram(name)) > 0; }, 20000))
+      << Log();
   EXPECT_NE(restarted, old);
-  ASSERT_TRUE(WaitFor([&] { return HandlesStopSignal(restarted); })) << Log();
+  ASSERT_TRUE(SpinUntil([&] { return HandlesStopSignal(restarted); }, 20000)) << Log();
   EXPECT_EQ(server.Requests("/upd/update.ini"), checksBefore + 1);
   EXPECT_FALSE(FileExists(home.File("args")));
 
   kill(restarted, SIGTERM);
-  EXPECT_TRUE(WaitFor([&] { return ProcessGone(restarted); })) << Log();
+  EXPECT_TRUE(SpinUntil([&] { return ProcessGone(restarted); }, 20000)) << Log();
 }
 
 }  // namespace

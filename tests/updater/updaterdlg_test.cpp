@@ -32,13 +32,10 @@ namespace {
 
 // Processes events until `done` holds or a few seconds pass.
 bool WaitFor(const std::function<bool()>& done) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
+  const bool held = SpinUntil(done, 20000);
+  // What `done` saw may have queued more for the dialog.
   QApplication::processEvents();
-  return true;
+  return held;
 }
 
 class UpdaterDialogTest : public ::testing::Test {
