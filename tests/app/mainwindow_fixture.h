@@ -63,19 +63,7 @@ class MainWindowTest : public testing::Test {
     SetMessageHandler({});
   }
 
-  CSite ShopSite() const {
-    CSite site;
-    site.SetName("Fake");
-    site.SetDomain(shop.Host());
-    site.SetEncode("utf-8");
-    site.SetIDRegex("id=\"sku\">(\\d+)<");
-    site.SetNameRegex("<h1 id=\"name\">(.*?)</h1>");
-    site.SetImageRegex("id=\"pic\" src=\"(.*?)\"");
-    site.SetPriceRegex("id=\"price\">([0-9.,]+)<");
-    site.SetStockRegex("id=\"stock\">(.*?)<");
-    site.SetOutOfStockFlag("sold out");
-    return site;
-  }
+  CSite ShopSite() const { return PlainPageSite("Fake", shop.Host()); }
 
   // A task as tasks.xml would have it, with its page served by the shop.
   TaskPtr AddTask(const std::string& name, bool tracked, const std::string& siteName = "Fake") {

@@ -32,17 +32,8 @@ class AddTaskTest : public ProductFilesFixture {
 
   static CSite ShopSite(const std::string& name, const std::string& domain,
                         const std::string& flag) {
-    CSite site;
-    site.SetName(name);
-    site.SetDomain(domain);
-    site.SetEncode("utf-8");
+    CSite site = PlainPageSite(name, domain);
     site.SetFlag(flag);
-    site.SetIDRegex("id=\"sku\">(\\d+)<");
-    site.SetNameRegex("<h1 id=\"name\">(.*?)</h1>");
-    site.SetImageRegex("id=\"pic\" src=\"(.*?)\"");
-    site.SetPriceRegex("id=\"price\">([0-9.,]+)<");
-    site.SetStockRegex("id=\"stock\">(.*?)<");
-    site.SetOutOfStockFlag("sold out");
     return site;
   }
 

@@ -100,17 +100,7 @@ void CopySkin(const std::string& home) {
 }
 
 CSite ShopSite(const FakeShop& shop) {
-  CSite site;
-  site.SetName(Utf8ToLocal("示例商城"));
-  site.SetDomain(shop.Host());
-  site.SetEncode("utf-8");
-  site.SetIDRegex("id=\"sku\">(\\d+)<");
-  site.SetNameRegex("<h1 id=\"name\">(.*?)</h1>");
-  site.SetImageRegex("id=\"pic\" src=\"(.*?)\"");
-  site.SetPriceRegex("id=\"price\">([0-9.,]+)<");
-  site.SetStockRegex("id=\"stock\">(.*?)<");
-  site.SetOutOfStockFlag(Utf8ToLocal("无货"));
-  return site;
+  return PlainPageSite(Utf8ToLocal("示例商城"), shop.Host(), Utf8ToLocal("无货"));
 }
 
 }  // namespace

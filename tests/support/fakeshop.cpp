@@ -8,6 +8,7 @@
 #include "base/files.h"
 #include "base/ini.h"
 #include "base/programdir.h"
+#include "engine/site.h"
 #include "engine/spider.h"
 #include "support/http_server.h"
 
@@ -171,6 +172,21 @@ ProductRun FetchAndExtract(const CSite& site, const std::string& productUrl) {
   run.values = ExtractProduct(spider, run.page, site, productUrl, &run.trace);
   run.info = ExtractItemInfo(run.page, site);
   return run;
+}
+
+CSite PlainPageSite(const std::string& name, const std::string& domain,
+                    const std::string& outOfStockFlag) {
+  CSite site;
+  site.SetName(name);
+  site.SetDomain(domain);
+  site.SetEncode("utf-8");
+  site.SetIDRegex("id=\"sku\">(\\d+)<");
+  site.SetNameRegex("<h1 id=\"name\">(.*?)</h1>");
+  site.SetImageRegex("id=\"pic\" src=\"(.*?)\"");
+  site.SetPriceRegex("id=\"price\">([0-9.,]+)<");
+  site.SetStockRegex("id=\"stock\">(.*?)<");
+  site.SetOutOfStockFlag(outOfStockFlag);
+  return site;
 }
 
 std::string ExampleSitesFor(const FakeShop& shop) {

@@ -133,6 +133,12 @@ struct RecordingTrace : ExtractTrace {
   void OnCacheHit(const std::string& key) override { cacheHits.push_back(key); }
 };
 
+// Rules for the plain product pages tests write: <h1 id="name">, <span
+// id="sku">, <img id="pic" src=...>, <em id="price"> and <div id="stock">,
+// whose text holds `outOfStockFlag` when the product is sold out.
+CSite PlainPageSite(const std::string& name, const std::string& domain,
+                    const std::string& outOfStockFlag = "sold out");
+
 // The shops of data/sites.example.xml, with their requests sent to `shop`
 // (the file's host api.shop.example replaced by the shop's host).
 std::string ExampleSitesFor(const FakeShop& shop);

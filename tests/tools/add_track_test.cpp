@@ -55,17 +55,8 @@ class AddTrackToolTest : public testing::Test {
  protected:
   AddTrackToolTest() {
     CSiteList sites;
-    auto site = std::make_shared<CSite>();
-    site->SetName("Fake");
-    site->SetDomain("elsewhere.example|" + shop.Host());
-    site->SetEncode("utf-8");
-    site->SetIDRegex("id=\"sku\">(\\d+)<");
-    site->SetNameRegex("<h1 id=\"name\">(.*?)</h1>");
-    site->SetImageRegex("id=\"pic\" src=\"(.*?)\"");
-    site->SetPriceRegex("id=\"price\">([0-9.,]+)<");
-    site->SetStockRegex("id=\"stock\">(.*?)<");
-    site->SetOutOfStockFlag("sold out");
-    sites.AddSite(site);
+    sites.AddSite(
+        std::make_shared<CSite>(PlainPageSite("Fake", "elsewhere.example|" + shop.Host())));
     EXPECT_TRUE(sites.SaveSites(home.File("sites.xml")));
     MakeDirectories(home.File("productimgs"));
     WriteImage(home.File("productimgs/blank.jpg"), DrawnImage(105, 105, {255, 255, 255, 255}),
