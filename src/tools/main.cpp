@@ -17,7 +17,10 @@ void PrintHelp() {
   std::printf(
       "usage: vantrelctl COMMAND [ARGS]\n\n"
       "Runs the Vantrel engine without a window. Files are resolved against the\n"
-      "program directory: $VANTREL_HOME when set, else the folder of vantrelctl.\n"
+      "program directory: $VANTREL_HOME when set; for an installed vantrelctl (a\n"
+      "bin folder beside share/vantrel) $XDG_DATA_HOME/vantrel, by default\n"
+      "~/.local/share/vantrel, filled from share/vantrel at first use; else the\n"
+      "folder of vantrelctl.\n"
       "Texts are printed in UTF-8. Exit status 0 on success, 1 when the command\n"
       "found or produced nothing, 2 for a usage error.\n\ncommands:\n");
   for (const Command& c : commands) {
