@@ -43,7 +43,7 @@ bool CheckForUpdate(const std::string& siteVersion) {
   return false;
 }
 
-bool UpdaterExists() { return FileExists(ProgramFile(kUpdaterName)); }
+bool UpdaterExists() { return FileExists(ProgramExecutable(kUpdaterName)); }
 
 bool IsAutoUpdateOn() { return IniGetInt(ConfigFile(), "Base", "AutoUpdate", 0) == 0; }
 
@@ -63,7 +63,7 @@ bool StartUpdater(const std::string& siteVersion) {
     std::lock_guard lock(g_launcherLock);
     launcher = g_launcher;
   }
-  const std::string program = ProgramFile(kUpdaterName);
+  const std::string program = ProgramExecutable(kUpdaterName);
   const std::vector<std::string> arguments = {"Vantrel", LoadString(IDS_VERSION), siteVersion,
                                               HostValue(kHostUpdateInfo)};
   return launcher ? launcher(program, arguments) : SpawnDetached(program, arguments);

@@ -15,7 +15,8 @@
 // for `update` to read. Otherwise update.ini is deleted.
 bool CheckForUpdate(const std::string& siteVersion);
 
-// True when the program directory holds the `update` program.
+// True when the `update` program is there: in the program directory, or in
+// the package's library folder when installed.
 bool UpdaterExists();
 
 // True when "AutoUpdate" of section "Base" is 0 (the default).
@@ -29,7 +30,7 @@ unsigned SetAutoUpdate(bool on);
 // finds an update. The caller then runs StartUpdater and ends.
 bool UpdateDueAtStartup(const std::string& siteVersion);
 
-// Starts program directory + "update" with the four arguments "Vantrel",
+// Starts `update` (ProgramExecutable) with the four arguments "Vantrel",
 // the program version (string 57671), the shop-rule version and the update
 // information URL; true when it was started.
 bool StartUpdater(const std::string& siteVersion);

@@ -140,7 +140,7 @@ void CUpdaterDlg::ShowFinished() {
 }
 
 void CUpdaterDlg::StartProgram() {
-  QProcess::startDetached(FromLocal(ProgramFile(m_arguments.programName)), QStringList());
+  QProcess::startDetached(FromLocal(ProgramExecutable(m_arguments.programName)), QStringList());
   done(kStartResult);
 }
 

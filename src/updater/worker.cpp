@@ -6,6 +6,7 @@
 
 #include "base/clock.h"
 #include "base/files.h"
+#include "base/hosts.h"
 #include "base/ini.h"
 #include "base/message.h"
 #include "base/proclist.h"
@@ -77,8 +78,17 @@ bool IsSafeUpdatePath(const std::string& path) {
   return true;
 }
 
+bool IsPackagedProgram(const std::string& path) {
+  std::string name = path.substr(path.find_last_of("/\\") + 1);
+  if (name.size() > 4 && name.compare(name.size() - 4, 4, ".exe") == 0)
+    name.resize(name.size() - 4);
+  for (const char* program : {"Vantrel", "update", "vantrelctl", "vantrel-server"})
+    if (name == program) return true;
+  return false;
+}
+
 CUpdateWorker::CUpdateWorker(UpdaterArguments arguments, UpdateSink& sink)
-    : m_arguments(std::move(arguments)), m_sink(sink) {}
+    : m_arguments(std::move(arguments)), m_sink(sink), m_installed(IsInstalledLayout()) {}
 
 CUpdateWorker::~CUpdateWorker() {
   Cancel();
@@ -177,7 +187,7 @@ bool CUpdateWorker::UpdateSiteRules() {
 
 bool CUpdateWorker::UpdateProgramFiles() {
   m_sink.SetBusy(true);
-  pid_t running = FindRunningProgram(m_arguments.programName);
+  pid_t running = m_installed ? -1 : FindRunningProgram(m_arguments.programName);
   if (running > 0 && Message(IDS_UPD_PROGRAM_RUNNING, kMessageQuestion,
                              m_arguments.programName + LoadString(IDS_UPD_PROGRAM_RUNNING)))
     EndProgram(running);
@@ -185,8 +195,12 @@ bool CUpdateWorker::UpdateProgramFiles() {
   for (int n = 1; ok; ++n) {
     std::string path = InfoValue("FILE" + std::to_string(n), "", kPathBuffer);
     if (path.empty()) break;
+    if (m_installed && IsPackagedProgram(path)) continue;
     ok = DownloadAndReplace(path);
   }
+  if (m_installed)
+    Message(IDS_UPD_NEW_PACKAGE, kMessageInfo,
+            LoadString(IDS_UPD_NEW_PACKAGE) + HostValue(kHostHomePage));
   DeleteFile(ProgramFile(kInfoFile));
   m_sink.SetBusy(false);
   return ok;

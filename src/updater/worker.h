@@ -40,6 +40,9 @@ class CUpdateWorker {
   void Cancel();
   void Join();
   bool IsFinished() const { return m_finished; }
+  // The installed layout (decided from where `update` lies unless a test
+  // says otherwise): the package manager owns the executables.
+  void SetInstalledLayout(bool installed) { m_installed = installed; }
 
   // The steps, public so that each can be driven on its own.
   void Run();
@@ -52,7 +55,9 @@ class CUpdateWorker {
   // rule file arrived (the local one is then left as it was).
   bool UpdateSiteRules();
   // Every FILEn of update.ini in turn, up to the first empty one; false when
-  // a file failed (the files after it are skipped).
+  // a file failed (the files after it are skipped). In the installed layout
+  // the package's programs are skipped, no running program is ended, and the
+  // user is told that the new version comes as a package from the home page.
   bool UpdateProgramFiles();
   // One file of the update folder replaces its copy in the program
   // directory through a ".upg" file beside it; the copy is left untouched
@@ -76,9 +81,13 @@ class CUpdateWorker {
   std::string m_lastStatus;
   std::atomic<bool> m_cancel{false};
   std::atomic<bool> m_finished{false};
+  bool m_installed;
   std::thread m_thread;
 };
 
 // A path of update.ini that stays inside the program directory: relative,
 // no ".." part, not empty.
 bool IsSafeUpdatePath(const std::string& path);
+
+// True when a path of update.ini names one of the package's executables.
+bool IsPackagedProgram(const std::string& path);
