@@ -17,10 +17,11 @@ std::vector<SkinFile> MakeSkin() {
   return files;
 }
 
-bool WriteSkin(const std::string& folder, std::string& error) {
+bool WriteSkinFiles(const std::string& folder, const std::vector<SkinFile>& files,
+                    std::string& error) {
   std::string base = folder;
   if (!base.empty() && base.back() != '/') base += '/';
-  for (const SkinFile& file : MakeSkin()) {
+  for (const SkinFile& file : files) {
     std::string path = base + file.name;
     std::string old;
     // Same bytes: keep the file and its time, so nothing downstream rebuilds.

@@ -14,6 +14,14 @@ struct SkinFile {
 // Every file, in a fixed order; the same bytes on every run.
 std::vector<SkinFile> MakeSkin();
 
-// Writes the skin under `folder`, leaving files that already hold the same
+// The application icon for the desktop's menus, in the usual sizes of the
+// hicolor theme: "<n>x<n>/apps/vantrel.png". The same mark as the tray icon.
+std::vector<SkinFile> MakeDesktopIcons();
+
+// Writes the files under `folder`, leaving files that already hold the same
 // bytes untouched. On failure `error` names the file.
-bool WriteSkin(const std::string& folder, std::string& error);
+bool WriteSkinFiles(const std::string& folder, const std::vector<SkinFile>& files,
+                    std::string& error);
+inline bool WriteSkin(const std::string& folder, std::string& error) {
+  return WriteSkinFiles(folder, MakeSkin(), error);
+}

@@ -131,3 +131,12 @@ void AddWindowImages(std::vector<SkinFile>& files) {
   files.push_back({"imgs/TrayBlink.png", skin::Png(Icon(32, skin::kOrange))});
   files.push_back({"productimgs/blank.jpg", skin::Jpeg(NoPicture(), 92)});
 }
+
+std::vector<SkinFile> MakeDesktopIcons() {
+  std::vector<SkinFile> files;
+  for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    const std::string folder = std::to_string(size) + "x" + std::to_string(size);
+    files.push_back({folder + "/apps/vantrel.png", skin::Png(Icon(size, skin::kBlue))});
+  }
+  return files;
+}

@@ -47,8 +47,8 @@ void FakeProgramServers::Commission(const std::string& key, const std::string& u
   m_commission[key] = utf8Reply;
 }
 
-void FakeProgramServers::PointProgramAt() const {
-  std::string config = ProgramFile("config.ini");
+void FakeProgramServers::PointProgramAt(const std::string& configFile) const {
+  const std::string config = configFile.empty() ? ProgramFile("config.ini") : configFile;
   IniWriteString(config, "Hosts", "HistoryUrl", Link(std::string(kHistoryPath) + "?url="));
   IniWriteString(config, "Hosts", "ComparisonUrl", Link(std::string(kComparisonPath) + "?url="));
   IniWriteString(config, "Hosts", "CommissionUrl", Link(kCommissionPath));

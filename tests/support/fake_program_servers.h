@@ -54,8 +54,9 @@ class FakeProgramServers {
   void Commission(const std::string& key, const std::string& utf8Reply);
 
   // Writes HistoryUrl, ComparisonUrl and CommissionUrl into section "Hosts"
-  // of the program directory's config.ini (the test's TempDir(true)).
-  void PointProgramAt() const;
+  // of the program directory's config.ini (the test's TempDir(true)), or of
+  // the given config.ini.
+  void PointProgramAt(const std::string& configFile = std::string()) const;
 
   int Requests(ProgramEndpoint endpoint) const;
   std::vector<ProgramRequest> Log() const;
