@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QTableWidget>
 
+#include "app/windowjobs.h"
 #include "base/message.h"
 #include "base/openlink.h"
 #include "base/programdir.h"
@@ -97,12 +98,25 @@ void CCompPriceDlg::ClickCell(int row, int column) {
   QTableWidgetItem* gotoItem = m_list->item(row, kGotoUrl);
   if (!urlItem || !gotoItem) return;
   const std::string url = ToLocal(urlItem->text());
-  const std::string rewritten =
-      RewriteShopLink(url, ToLocal(gotoItem->text()), ShopLinkKind::kCompPrice);
+  const std::string gotoUrl = ToLocal(gotoItem->text());
+  // The rewriting may ask the commission service: a worker waits for it.
+  // The row is found again by its link, as the list may be rebuilt meanwhile.
+  CWindowJobs& jobs = m_jobs ? *m_jobs : CWindowJobs::Shared();
+  jobs.Run(
+      this, [url, gotoUrl] { return RewriteShopLink(url, gotoUrl, ShopLinkKind::kCompPrice); },
+      [this, url](const std::string& rewritten) { OpenOffer(url, rewritten); });
+}
+
+void CCompPriceDlg::OpenOffer(const std::string& url, const std::string& rewritten) {
   std::string link = url;
   if (StartsWithHttp(rewritten)) {
     link = rewritten;
-    gotoItem->setText(FromLocal(rewritten));
+    for (int row = 0; row < m_list->rowCount(); ++row) {
+      QTableWidgetItem* urlItem = m_list->item(row, kUrl);
+      QTableWidgetItem* gotoItem = m_list->item(row, kGotoUrl);
+      if (urlItem && gotoItem && ToLocal(urlItem->text()) == url)
+        gotoItem->setText(FromLocal(rewritten));
+    }
   }
   if (link.empty()) {
     ShowMessage(IDS_LINK_INVALID, kMessageInfo);

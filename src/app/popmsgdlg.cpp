@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "app/windowjobs.h"
 #include "base/openlink.h"
 #include "base/stringtable.h"
 #include "controls/qtext.h"
@@ -170,7 +171,18 @@ void CPopMsgDlg::Tick() {
 
 QString CPopMsgDlg::Text() const { return m_text->text(); }
 
+void CPopMsgDlg::SetLink(const std::string& link) {
+  m_link = link;
+  m_linkPending = false;
+  if (m_openWhenKnown && !m_link.empty()) OpenLink(m_link);
+  m_openWhenKnown = false;
+}
+
 void CPopMsgDlg::ClickGoTo() {
+  if (m_linkPending) {
+    m_openWhenKnown = true;
+    return;
+  }
   // An empty link opens nothing; the pop-up stays either way.
   if (!m_link.empty()) OpenLink(m_link);
 }
@@ -198,9 +210,16 @@ void CPopMsgDlg::Finish() {
 
 CPopMsgDlg* ShowPopMsg(const std::string& localText, const std::string& url,
                        const std::string& gotoUrl, const CPopMsgContext& context) {
-  const std::string link = RewriteShopLink(url, gotoUrl, ShopLinkKind::kTask, context.linkStore);
-  auto* popup = new CPopMsgDlg(localText, link, context);
+  auto* popup = new CPopMsgDlg(localText, std::string(), context);
   popup->setAttribute(Qt::WA_DeleteOnClose);
+  popup->SetLinkPending();
+  CWindowJobs& jobs = context.jobs ? *context.jobs : CWindowJobs::Shared();
+  jobs.Run(
+      popup,
+      [url, gotoUrl, store = context.linkStore] {
+        return RewriteShopLink(url, gotoUrl, ShopLinkKind::kTask, store);
+      },
+      [popup](const std::string& link) { popup->SetLink(link); });
   popup->show();
   return popup;
 }

@@ -9,6 +9,8 @@
 
 #include "services/shoplinks.h"
 
+class CWindowJobs;
+
 class QLabel;
 class QPushButton;
 class QTimer;
@@ -62,6 +64,7 @@ struct CPopMsgContext {
   ShopLinkTaskStore linkStore;           // for the "去看看" link
   PopMsgClock clock;                     // empty: a monotonic clock
   bool startTimer = true;                // false: tests call Tick() themselves
+  CWindowJobs* jobs = nullptr;           // where the link is looked up; null: the shared one
 };
 
 // The frameless, topmost pop-up at the tray's corner of the screen with the
@@ -79,6 +82,11 @@ class CPopMsgDlg : public QWidget {
   const CPopMsgFade& Fade() const { return m_fade; }
   QString Text() const;
   std::string Link() const { return m_link; }
+  // The link once the rewriting came back; a "去看看" clicked before it
+  // opens it now.
+  void SetLink(const std::string& link);
+  bool LinkPending() const { return m_linkPending; }
+  void SetLinkPending() { m_linkPending = true; }
   void ClickGoTo();
 
  signals:
@@ -99,10 +107,13 @@ class CPopMsgDlg : public QWidget {
   QPushButton* m_ok;
   QTimer* m_timer = nullptr;
   bool m_finished = false;
+  bool m_linkPending = false;
+  bool m_openWhenKnown = false;
 };
 
-// Opens a pop-up for a change (GUI thread): rewrites the product's link
-// (kind task), shows the window and lets it run; it deletes itself when
-// closed. Several may be open at once.
+// Opens a pop-up for a change (GUI thread) and lets it run; it deletes
+// itself when closed. The product's link (kind task) is rewritten on a
+// worker, since that may ask the commission service. Several may be open at
+// once.
 CPopMsgDlg* ShowPopMsg(const std::string& localText, const std::string& url,
                        const std::string& gotoUrl, const CPopMsgContext& context);

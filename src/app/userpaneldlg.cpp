@@ -1,11 +1,14 @@
 #include "app/userpaneldlg.h"
 
+#include <utility>
+
 #include <QHBoxLayout>
 #include <QLabel>
 
 #include "app/accountlink.h"
 #include "app/logindlg.h"
 #include "app/registerdlg.h"
+#include "app/windowjobs.h"
 #include "base/message.h"
 #include "base/stringtable.h"
 #include "controls/skinbutton.h"
@@ -38,14 +41,37 @@ void CUserPanelDlg::OnRegister() {
   if (dialog.exec() == CRegisterDlg::kResultRegister) RunRegister(dialog.Form());
 }
 
+// The request runs on a worker with a copy of the account; the window's
+// account changes only when the answer is back.
 void CUserPanelDlg::RunLogin(const LoginForm& form) {
-  unsigned message = Login(m_account, form);
-  ShowMessage(message, kMessageInfo);
-  if (message == IDS_LOGIN_OK) emit loggedIn();
+  ++m_pending;
+  CWindowJobs::Shared().Run(
+      this,
+      [form, account = m_account]() mutable {
+        const unsigned message = Login(account, form);
+        return std::make_pair(message, account);
+      },
+      [this](const std::pair<unsigned, CAccount>& result) {
+        Finish(result.first, IDS_LOGIN_OK, result.second);
+      });
 }
 
 void CUserPanelDlg::RunRegister(const RegisterForm& form) {
-  unsigned message = Register(m_account, form);
+  ++m_pending;
+  CWindowJobs::Shared().Run(
+      this,
+      [form, account = m_account]() mutable {
+        const unsigned message = Register(account, form);
+        return std::make_pair(message, account);
+      },
+      [this](const std::pair<unsigned, CAccount>& result) {
+        Finish(result.first, IDS_REGISTER_OK, result.second);
+      });
+}
+
+void CUserPanelDlg::Finish(unsigned message, unsigned success, const CAccount& account) {
+  --m_pending;
+  if (message == success) m_account = account;
   ShowMessage(message, kMessageInfo);
-  if (message == IDS_REGISTER_OK) emit loggedIn();
+  if (message == success) emit loggedIn();
 }

@@ -212,6 +212,8 @@ TEST_F(PopDialogTest, ShowPopMsgRewritesTheProductLinkAndDeletesItselfWhenClosed
   QPointer<CPopMsgDlg> popup = ShowPopMsg("text", "http://shop.test/p/1.html", "", context);
   ASSERT_TRUE(popup);
   EXPECT_TRUE(popup->isVisible());
+  // The link comes from a worker.
+  ASSERT_TRUE(SpinUntil([&] { return !popup->LinkPending(); }));
   EXPECT_EQ(popup->Link().rfind("http://shop.test/p/1.html", 0), 0u) << popup->Link();
   popup->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

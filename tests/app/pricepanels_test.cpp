@@ -187,12 +187,15 @@ TEST_F(ComparisonPanelTest, GoAndSeeOpensTheOfferOrSaysTheLinkIsInvalid) {
   panel.ClickCell(0, CCompPriceDlg::kSite);  // not the buy cell: nothing
   EXPECT_TRUE(opened.empty());
   panel.ClickCell(0, CCompPriceDlg::kBuy);
+  // The offer's link is rewritten on a worker and opened when it is back.
+  ASSERT_TRUE(SpinUntil([&] { return !opened.empty(); }));
   ASSERT_EQ(opened.size(), 1u);
   EXPECT_EQ(opened[0].rfind("http://a.test/1", 0), 0u) << opened[0];
   // The rewritten http:// link is kept in the row.
   EXPECT_EQ(panel.List()->item(0, CCompPriceDlg::kGotoUrl)->text().toStdString(), opened[0]);
 
   panel.ClickCell(1, CCompPriceDlg::kBuy);
+  ASSERT_TRUE(SpinUntil([&] { return !messages.empty(); }));
   EXPECT_EQ(opened.size(), 1u);
   EXPECT_EQ(messages, (std::vector<unsigned>{57722}));
   panel.ClickCell(7, CCompPriceDlg::kBuy);  // no such row
