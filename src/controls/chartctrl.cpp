@@ -71,6 +71,15 @@ void CChartStandardAxis::SetGridVisible(bool visible) {
   m_owner->RefreshCtrl();
 }
 
+void CChartStandardAxis::SetLabelFormatter(LabelFormatter formatter) {
+  m_formatter = std::move(formatter);
+  if (m_owner) m_owner->RefreshCtrl();
+}
+
+QString CChartStandardAxis::Label(double value, double step) const {
+  return m_formatter ? m_formatter(value, step) : TickLabel(value, step);
+}
+
 std::vector<double> CChartStandardAxis::Ticks(int maxTicks) const {
   double low = DrawnMin();
   double high = DrawnMax();
@@ -194,7 +203,7 @@ void CChartCtrl::paintEvent(QPaintEvent*) {
     painter.drawLine(QPointF(area.left() - kTickLength, y), QPointF(area.left(), y));
     painter.setPen(m_left.GetTextColor());
     painter.drawText(QRectF(0, y - 8, kLeftMargin - kTickLength - 2, 16),
-                     Qt::AlignRight | Qt::AlignVCenter, TickLabel(value, leftStep));
+                     Qt::AlignRight | Qt::AlignVCenter, m_left.Label(value, leftStep));
   }
   // The same for the bottom axis.
   std::vector<double> bottomTicks =
@@ -210,7 +219,7 @@ void CChartCtrl::paintEvent(QPaintEvent*) {
     painter.drawLine(QPointF(x, area.bottom()), QPointF(x, area.bottom() + kTickLength));
     painter.setPen(m_bottom.GetTextColor());
     painter.drawText(QRectF(x - 30, area.bottom() + kTickLength, 60, kBottomMargin - kTickLength),
-                     Qt::AlignHCenter | Qt::AlignTop, TickLabel(value, bottomStep));
+                     Qt::AlignHCenter | Qt::AlignTop, m_bottom.Label(value, bottomStep));
   }
   painter.setPen(m_left.GetAxisColor());
   painter.drawLine(area.bottomLeft(), area.topLeft());
