@@ -18,6 +18,7 @@ namespace {
 
 constexpr int kListTop = 33;
 constexpr int kListRightGap = 17;
+constexpr int kRefreshedHeight = 22;
 
 bool StartsWithHttp(const std::string& link) {
   static const char kPrefix[] = "http://";
@@ -31,6 +32,9 @@ bool StartsWithHttp(const std::string& link) {
 
 CCompPriceDlg::CCompPriceDlg(QWidget* parent) : QWidget(parent) {
   m_count = new QLabel(this);
+  m_refreshed = new QLabel(this);
+  m_refreshed->setObjectName(QStringLiteral("refreshedLabel"));
+  m_refreshed->setStyleSheet(QStringLiteral("color: rgb(102,102,102);"));
   m_noData = new QLabel(QStringLiteral("暂无数据"), this);
   m_noData->setAlignment(Qt::AlignCenter);
 
@@ -74,6 +78,11 @@ void CCompPriceDlg::ShowComparison(const std::shared_ptr<CETaoInfo>& comparison)
   }
   ShowEmpty(false);
   m_count->setText(QStringLiteral("共%1个网站，价格从低到高").arg(items.size()));
+  // The offers' prices are those of the last refresh: say when that was.
+  const QString date = FromLocal(comparison->GetDate()).trimmed().left(16);
+  m_refreshed->setText(date.isEmpty() ? QString() : QStringLiteral("价格更新于 %1").arg(date));
+  m_refreshed->setVisible(!date.isEmpty());
+  LayOutList();
   QPixmap goTo(FromLocal(ProgramFile("imgs/GoTo.png")));
   m_list->setRowCount(static_cast<int>(items.size()));
   for (size_t i = 0; i < items.size(); ++i) {
@@ -129,13 +138,19 @@ void CCompPriceDlg::ShowEmpty(bool empty) {
   m_noData->setVisible(empty);
   m_list->setVisible(!empty);
   m_count->setVisible(!empty);
+  if (empty) m_refreshed->hide();
+}
+
+void CCompPriceDlg::LayOutList() {
+  const int top = m_refreshed->isHidden() ? kListTop : kListTop + kRefreshedHeight;
+  m_refreshed->setGeometry(8, kListTop + 2, std::max(0, width() - 16), kRefreshedHeight - 4);
+  m_list->setGeometry(0, top, std::max(0, width() - kListRightGap), std::max(0, height() - top));
 }
 
 void CCompPriceDlg::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   m_count->setGeometry(8, 6, std::max(0, width() - 16), 20);
-  m_list->setGeometry(0, kListTop, std::max(0, width() - kListRightGap),
-                      std::max(0, height() - kListTop));
+  LayOutList();
   m_noData->setGeometry(0, 0, width(), height());
 }
 

@@ -32,6 +32,8 @@ class CCompPriceDlg : public QWidget {
 
   QTableWidget* List() const { return m_list; }
   QLabel* CountLabel() const { return m_count; }
+  // "价格更新于" and the time of the last refresh, under the count line.
+  QLabel* RefreshedLabel() const { return m_refreshed; }
   QLabel* NoDataLabel() const { return m_noData; }
 
  protected:
@@ -40,6 +42,7 @@ class CCompPriceDlg : public QWidget {
 
  private:
   void ShowEmpty(bool empty);
+  void LayOutList();
   void OpenOffer(const std::string& url, const std::string& rewritten);
 
   std::shared_ptr<CETaoInfo> m_shown;
@@ -47,5 +50,6 @@ class CCompPriceDlg : public QWidget {
   CWindowJobs* m_jobs = nullptr;
   QTableWidget* m_list;
   QLabel* m_count;
+  QLabel* m_refreshed;
   QLabel* m_noData;
 };

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 
 #include "../engine/productfiles_fixture.h"
@@ -104,6 +105,19 @@ TEST_F(AccountDialogTest, RegistrationWindowHintsInOrder) {
   EXPECT_EQ(Hint(&dialog, "nicknameHint"), QString());
   EXPECT_EQ(result, CRegisterDlg::kResultRegister);
   EXPECT_EQ(dialog.Form().nickname, Utf8ToLocal("价格跟踪者"));
+}
+
+TEST_F(AccountDialogTest, BothWindowsSpeakTheProgramsOwnLanguage) {
+  CLoginDlg login;
+  CRegisterDlg registration;
+  for (QDialog* dialog : std::initializer_list<QDialog*>{&login, &registration}) {
+    auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("cancelButton"));
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_EQ(cancel->text(), QStringLiteral("取消"));
+    for (QPushButton* button : dialog->findChildren<QPushButton*>())
+      for (QChar c : button->text())
+        EXPECT_FALSE(c.isLetter() && c.unicode() < 128) << button->text().toStdString();
+  }
 }
 
 TEST_F(AccountDialogTest, LoggedOutPanelLogsIn) {

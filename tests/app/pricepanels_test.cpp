@@ -211,6 +211,10 @@ TEST_F(ComparisonPanelTest, ThreeOffersGiveTheCountLineAndRowsInOrder) {
   EXPECT_FALSE(panel.CountLabel()->isHidden());
   EXPECT_TRUE(panel.NoDataLabel()->isHidden());
   EXPECT_EQ(panel.CountLabel()->text(), QStringLiteral("共3个网站，价格从低到高"));
+  // The prices are those of the last refresh, and the panel says when.
+  EXPECT_EQ(panel.RefreshedLabel()->text(), QStringLiteral("价格更新于 2024-01-01 00:00"));
+  EXPECT_FALSE(panel.RefreshedLabel()->isHidden());
+  EXPECT_GE(panel.List()->y(), panel.RefreshedLabel()->geometry().bottom());
   ASSERT_EQ(panel.List()->rowCount(), 3);
   const char* sites[] = {"ShopA", "ShopB", "ShopC"};
   const char* prices[] = {"170.00", "180.00", "190.00"};
