@@ -44,6 +44,8 @@ CCompPriceDlg::CCompPriceDlg(QWidget* parent) : QWidget(parent) {
   const int widths[kColumnCount] = {90, 75, 53, 0, 0, 50};
   for (int column = 0; column < kColumnCount; ++column)
     m_list->setColumnWidth(column, widths[column]);
+  // The filler only draws row lines to the edge; it never needs scrolling to.
+  m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   m_list->setColumnHidden(kUrl, true);
   m_list->setColumnHidden(kGotoUrl, true);
   m_list->verticalHeader()->hide();

@@ -207,8 +207,10 @@ void CChartCtrl::paintEvent(QPaintEvent*) {
   }
   // The same for the bottom axis.
   std::vector<double> bottomTicks =
-      m_bottom.Ticks(std::max(2, static_cast<int>(area.width() / 50)));
-  double bottomStep = bottomTicks.size() > 1 ? bottomTicks[1] - bottomTicks[0] : 1;
+      m_bottom.Ticks(std::max(3, static_cast<int>(area.width() / 45)));
+  // A lone tick is labelled for the whole range it stands in.
+  double bottomStep = bottomTicks.size() > 1 ? bottomTicks[1] - bottomTicks[0]
+                                             : m_bottom.DrawnMax() - m_bottom.DrawnMin();
   for (double value : bottomTicks) {
     double x = ValueToPixel(value, m_left.DrawnMin()).x();
     if (m_bottom.IsGridVisible()) {
