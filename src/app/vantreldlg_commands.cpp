@@ -401,7 +401,8 @@ void CVantrelDlg::ShowSettings() {
     if (m_tracker) m_tracker->SetMsgPop(value);
   };
   context.refreshSiteRules = [this] {
-    const bool refreshed = RefreshSiteRules(m_sites);
+    // The rules are downloaded on a worker; the windows go on meanwhile.
+    const bool refreshed = m_jobs->Wait([this] { return RefreshSiteRules(m_sites); });
     UpdateStatusText();
     return refreshed;
   };

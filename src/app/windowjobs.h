@@ -2,8 +2,10 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 
+#include <QEventLoop>
 #include <QObject>
 #include <QPointer>
 #include <QThreadPool>
@@ -36,6 +38,21 @@ class CWindowJobs {
           },
           Qt::QueuedConnection);
     });
+  }
+
+  // For a caller that needs the result before it can go on (a modal
+  // window's handler): `work` runs on a worker while the window thread keeps
+  // handling events, and its result is returned.
+  template <typename Work>
+  auto Wait(Work work) -> decltype(work()) {
+    std::optional<decltype(work())> result;
+    QEventLoop loop;
+    Run(&loop, std::move(work), [&result, &loop](auto value) {
+      result = std::move(value);
+      loop.quit();
+    });
+    if (!result) loop.exec();
+    return std::move(*result);
   }
 
   // Work started and not yet handed back (window thread).

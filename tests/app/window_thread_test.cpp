@@ -118,4 +118,19 @@ TEST_F(WindowThreadTest, APopUpOpensItsLinkOnceTheAnswerIsBack) {
   popup->close();
 }
 
+TEST(WindowJobsWait, ReturnsTheResultWhileTheWindowThreadGoesOn) {
+  TestApplication();
+  CWindowJobs jobs;
+  int ticks = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+  timer.start(10);
+  const int result = jobs.Wait([] {
+    QThread::msleep(200);
+    return 42;
+  });
+  EXPECT_EQ(result, 42);
+  EXPECT_GE(ticks, 5);
+}
+
 }  // namespace
