@@ -41,31 +41,26 @@ void CUserPanelDlg::OnRegister() {
   if (dialog.exec() == CRegisterDlg::kResultRegister) RunRegister(dialog.Form());
 }
 
-// The request runs on a worker with a copy of the account; the window's
-// account changes only when the answer is back.
 void CUserPanelDlg::RunLogin(const LoginForm& form) {
-  ++m_pending;
-  CWindowJobs::Shared().Run(
-      this,
-      [form, account = m_account]() mutable {
-        const unsigned message = Login(account, form);
-        return std::make_pair(message, account);
-      },
-      [this](const std::pair<unsigned, CAccount>& result) {
-        Finish(result.first, IDS_LOGIN_OK, result.second);
-      });
+  RunRequest([form](CAccount& account) { return Login(account, form); }, IDS_LOGIN_OK);
 }
 
 void CUserPanelDlg::RunRegister(const RegisterForm& form) {
+  RunRequest([form](CAccount& account) { return Register(account, form); }, IDS_REGISTER_OK);
+}
+
+// The request runs on a worker with a copy of the account; the window's
+// account changes only when the answer is back.
+void CUserPanelDlg::RunRequest(std::function<unsigned(CAccount&)> request, unsigned success) {
   ++m_pending;
   CWindowJobs::Shared().Run(
       this,
-      [form, account = m_account]() mutable {
-        const unsigned message = Register(account, form);
+      [request = std::move(request), account = m_account]() mutable {
+        const unsigned message = request(account);
         return std::make_pair(message, account);
       },
-      [this](const std::pair<unsigned, CAccount>& result) {
-        Finish(result.first, IDS_REGISTER_OK, result.second);
+      [this, success](const std::pair<unsigned, CAccount>& result) {
+        Finish(result.first, success, result.second);
       });
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QWidget>
 
 #include "services/accountforms.h"
@@ -30,6 +32,7 @@ class CUserPanelDlg : public QWidget {
   void OnRegister();
 
  private:
+  void RunRequest(std::function<unsigned(CAccount&)> request, unsigned success);
   void Finish(unsigned message, unsigned success, const CAccount& account);
 
   CAccount& m_account;

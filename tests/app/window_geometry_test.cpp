@@ -29,6 +29,12 @@ class WindowGeometryTest : public MainWindowTest {
     QCoreApplication::processEvents();
   }
 
+  QTableWidget* SearchKettles() {
+    window->SetSearchText(QStringLiteral("kettle"));
+    window->Search();
+    return window->SearchPanel().List();
+  }
+
   // True when the row lies wholly inside the list's visible area.
   static bool RowShows(QTableWidget* list, int row) {
     const QRect cell = list->visualRect(list->model()->index(row, CSearchListDlg::kName));
@@ -38,9 +44,7 @@ class WindowGeometryTest : public MainWindowTest {
 
 TEST_F(WindowGeometryTest, SearchResultsShowEveryRowAndFitTheirColumnsToThePanel) {
   OpenWith(2, 1);
-  window->SetSearchText(QStringLiteral("kettle"));
-  window->Search();
-  QTableWidget* list = window->SearchPanel().List();
+  QTableWidget* list = SearchKettles();
   for (QSize size : kSizes) {
     SCOPED_TRACE(size.width());
     ShowAt(size);
@@ -61,9 +65,7 @@ TEST_F(WindowGeometryTest, SearchResultsShowEveryRowAndFitTheirColumnsToThePanel
 
 TEST_F(WindowGeometryTest, ManyResultsScrollDownToTheLastRow) {
   OpenWith(9, 0);
-  window->SetSearchText(QStringLiteral("kettle"));
-  window->Search();
-  QTableWidget* list = window->SearchPanel().List();
+  QTableWidget* list = SearchKettles();
   for (QSize size : kSizes) {
     SCOPED_TRACE(size.width());
     ShowAt(size);
