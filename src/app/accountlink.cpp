@@ -41,7 +41,7 @@ QPushButton* LayOutAccountForm(QDialog* dialog, QFormLayout* form, const QString
   auto* accept = new QPushButton(acceptText, dialog);
   accept->setObjectName(QString::fromLatin1(acceptName));
   accept->setDefault(true);
-  auto* cancel = new QPushButton(QStringLiteral("Cancel"), dialog);
+  auto* cancel = new QPushButton(QStringLiteral("取消"), dialog);
   cancel->setObjectName(QStringLiteral("cancelButton"));
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();

@@ -7,6 +7,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "app/shoplinkopen.h"
+#include "app/windowjobs.h"
 #include "base/codepage.h"
 #include "base/message.h"
 #include "base/openlink.h"
@@ -200,14 +202,8 @@ void CChangeListDlg::ClickCell(int row, int column) {
 }
 
 void CChangeListDlg::OpenShopLink(int row) {
-  const std::string link =
-      RewriteShopLink(ToLocal(CellText(row, kUrl)), ToLocal(CellText(row, kGotoUrl)),
-                      ShopLinkKind::kTask, m_linkStore);
-  if (link.empty()) {
-    ShowMessage(IDS_LINK_INVALID, kMessageInfo);
-    return;
-  }
-  ::OpenLink(link);
+  OpenShopLinkLater(m_jobs ? *m_jobs : CWindowJobs::Shared(), this, ToLocal(CellText(row, kUrl)),
+                    ToLocal(CellText(row, kGotoUrl)), m_linkStore);
 }
 
 int CChangeListDlg::RowCount() const { return m_list->rowCount(); }

@@ -9,6 +9,7 @@
 #include "services/shoplinks.h"
 
 class CTask;
+class CWindowJobs;
 class QLabel;
 class QPushButton;
 class QTableWidget;
@@ -51,6 +52,8 @@ class CChangeListDlg : public QWidget {
   // Where "购买" finds the task list, so that a looked-up commission link is
   // kept with the task (see services/shoplinks.h).
   void SetShopLinkStore(ShopLinkTaskStore store) { m_linkStore = std::move(store); }
+  // Where shop links are rewritten; null: the shared runner.
+  void SetJobs(CWindowJobs* jobs) { m_jobs = jobs; }
 
   // A change arrived: a row at the top, the counters, the summary line; the
   // panel shows itself. Emits countChanged and rowCountChanged.
@@ -89,4 +92,5 @@ class CChangeListDlg : public QWidget {
   QTableWidget* m_list;
   CChangeCounts m_counts;
   ShopLinkTaskStore m_linkStore;
+  CWindowJobs* m_jobs = nullptr;
 };

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QTableWidget>
 
+#include "app/windowjobs.h"
 #include "base/message.h"
 #include "base/openlink.h"
 #include "base/programdir.h"
@@ -17,6 +18,7 @@ namespace {
 
 constexpr int kListTop = 33;
 constexpr int kListRightGap = 17;
+constexpr int kRefreshedHeight = 22;
 
 bool StartsWithHttp(const std::string& link) {
   static const char kPrefix[] = "http://";
@@ -30,6 +32,9 @@ bool StartsWithHttp(const std::string& link) {
 
 CCompPriceDlg::CCompPriceDlg(QWidget* parent) : QWidget(parent) {
   m_count = new QLabel(this);
+  m_refreshed = new QLabel(this);
+  m_refreshed->setObjectName(QStringLiteral("refreshedLabel"));
+  m_refreshed->setStyleSheet(QStringLiteral("color: rgb(102,102,102);"));
   m_noData = new QLabel(QStringLiteral("暂无数据"), this);
   m_noData->setAlignment(Qt::AlignCenter);
 
@@ -39,6 +44,8 @@ CCompPriceDlg::CCompPriceDlg(QWidget* parent) : QWidget(parent) {
   const int widths[kColumnCount] = {90, 75, 53, 0, 0, 50};
   for (int column = 0; column < kColumnCount; ++column)
     m_list->setColumnWidth(column, widths[column]);
+  // The filler only draws row lines to the edge; it never needs scrolling to.
+  m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   m_list->setColumnHidden(kUrl, true);
   m_list->setColumnHidden(kGotoUrl, true);
   m_list->verticalHeader()->hide();
@@ -73,6 +80,11 @@ void CCompPriceDlg::ShowComparison(const std::shared_ptr<CETaoInfo>& comparison)
   }
   ShowEmpty(false);
   m_count->setText(QStringLiteral("共%1个网站，价格从低到高").arg(items.size()));
+  // The offers' prices are those of the last refresh: say when that was.
+  const QString date = FromLocal(comparison->GetDate()).trimmed().left(16);
+  m_refreshed->setText(date.isEmpty() ? QString() : QStringLiteral("价格更新于 %1").arg(date));
+  m_refreshed->setVisible(!date.isEmpty());
+  LayOutList();
   QPixmap goTo(FromLocal(ProgramFile("imgs/GoTo.png")));
   m_list->setRowCount(static_cast<int>(items.size()));
   for (size_t i = 0; i < items.size(); ++i) {
@@ -97,12 +109,25 @@ void CCompPriceDlg::ClickCell(int row, int column) {
   QTableWidgetItem* gotoItem = m_list->item(row, kGotoUrl);
   if (!urlItem || !gotoItem) return;
   const std::string url = ToLocal(urlItem->text());
-  const std::string rewritten =
-      RewriteShopLink(url, ToLocal(gotoItem->text()), ShopLinkKind::kCompPrice);
+  const std::string gotoUrl = ToLocal(gotoItem->text());
+  // The rewriting may ask the commission service: a worker waits for it.
+  // The row is found again by its link, as the list may be rebuilt meanwhile.
+  CWindowJobs& jobs = m_jobs ? *m_jobs : CWindowJobs::Shared();
+  jobs.Run(
+      this, [url, gotoUrl] { return RewriteShopLink(url, gotoUrl, ShopLinkKind::kCompPrice); },
+      [this, url](const std::string& rewritten) { OpenOffer(url, rewritten); });
+}
+
+void CCompPriceDlg::OpenOffer(const std::string& url, const std::string& rewritten) {
   std::string link = url;
   if (StartsWithHttp(rewritten)) {
     link = rewritten;
-    gotoItem->setText(FromLocal(rewritten));
+    for (int row = 0; row < m_list->rowCount(); ++row) {
+      QTableWidgetItem* urlItem = m_list->item(row, kUrl);
+      QTableWidgetItem* gotoItem = m_list->item(row, kGotoUrl);
+      if (urlItem && gotoItem && ToLocal(urlItem->text()) == url)
+        gotoItem->setText(FromLocal(rewritten));
+    }
   }
   if (link.empty()) {
     ShowMessage(IDS_LINK_INVALID, kMessageInfo);
@@ -115,13 +140,19 @@ void CCompPriceDlg::ShowEmpty(bool empty) {
   m_noData->setVisible(empty);
   m_list->setVisible(!empty);
   m_count->setVisible(!empty);
+  if (empty) m_refreshed->hide();
+}
+
+void CCompPriceDlg::LayOutList() {
+  const int top = m_refreshed->isHidden() ? kListTop : kListTop + kRefreshedHeight;
+  m_refreshed->setGeometry(8, kListTop + 2, std::max(0, width() - 16), kRefreshedHeight - 4);
+  m_list->setGeometry(0, top, std::max(0, width() - kListRightGap), std::max(0, height() - top));
 }
 
 void CCompPriceDlg::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   m_count->setGeometry(8, 6, std::max(0, width() - 16), 20);
-  m_list->setGeometry(0, kListTop, std::max(0, width() - kListRightGap),
-                      std::max(0, height() - kListTop));
+  LayOutList();
   m_noData->setGeometry(0, 0, width(), height());
 }
 

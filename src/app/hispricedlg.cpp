@@ -1,13 +1,17 @@
 #include "app/hispricedlg.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <vector>
 
+#include <QDateTime>
 #include <QFont>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPainter>
 #include <QTableWidget>
+#include <QTimeZone>
 
 #include "base/stringtable.h"
 #include "controls/chartctrl.h"
@@ -25,7 +29,45 @@ constexpr int kListRightGap = 17;
 
 QString DayPart(const std::string& time) { return FromLocal(time.substr(0, 10)); }
 
+constexpr double kDay = 86400;
+
+// "yyyy-MM-dd HH:mm:ss", or only the day; null when it is neither.
+QDateTime PointTime(const std::string& date) {
+  const QString text = FromLocal(date).trimmed();
+  QDateTime time = QDateTime::fromString(text.left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+  if (!time.isValid()) time = QDateTime::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
+  if (time.isValid()) time.setTimeZone(QTimeZone::utc());
+  return time;
+}
+
 }  // namespace
+
+HistoryChartData HistoryChartPoints(const std::vector<CPriceInfoItem>& newestFirst) {
+  HistoryChartData data;
+  for (auto item = newestFirst.rbegin(); item != newestFirst.rend(); ++item) {
+    const QDateTime time = PointTime(item->date);
+    if (!time.isValid()) continue;
+    data.xs.push_back(static_cast<double>(time.toSecsSinceEpoch()));
+    data.ys.push_back(std::atof(item->price.c_str()));
+  }
+  if (data.xs.empty()) return data;
+  const auto [first, last] = std::minmax_element(data.xs.begin(), data.xs.end());
+  // A margin of 4 % (at least an hour) on each side keeps the end points off
+  // the axes; one point gets a day on each side.
+  const double span = *last - *first;
+  const double margin = span > 0 ? std::max(span * 0.04, 3600.0) : kDay;
+  data.xMin = *first - margin;
+  data.xMax = *last + margin;
+  return data;
+}
+
+QString HistoryDateLabel(double seconds, double step) {
+  const QDateTime time =
+      QDateTime::fromSecsSinceEpoch(static_cast<qint64>(std::llround(seconds)), QTimeZone::utc());
+  if (step >= 60 * kDay) return time.toString(QStringLiteral("yyyy-MM"));
+  if (step >= kDay) return time.toString(QStringLiteral("MM-dd"));
+  return time.toString(QStringLiteral("HH:mm"));
+}
 
 CHisPriceDlg::CHisPriceDlg(QWidget* parent) : QWidget(parent) {
   m_count = new QLabel(this);
@@ -45,6 +87,7 @@ CHisPriceDlg::CHisPriceDlg(QWidget* parent) : QWidget(parent) {
     axis->SetTextColor(QColor(102, 102, 102));
   }
   m_chart->GetBottomAxis()->SetGridVisible(false);
+  m_chart->GetBottomAxis()->SetLabelFormatter(HistoryDateLabel);
   m_line = m_chart->CreateLineSerie();
   m_line->SetColor(QColor(43, 178, 224));
   m_line->SetWidth(2);
@@ -93,7 +136,6 @@ void CHisPriceDlg::Fill(const CPriceInfo& history) {
   const std::string highest = history.GetHighestPrice();
   m_chart->GetLeftAxis()->SetMinMax(std::atof(lowest.c_str()) * 0.95,
                                     std::atof(highest.c_str()) * 1.05);
-  m_chart->GetBottomAxis()->SetMinMax(0, static_cast<double>(items.size()));
   m_count->setText(QStringLiteral("历史价格（%1条）").arg(items.size()));
   m_lowest->setText(
       QStringLiteral("最低价格：%1(%2)").arg(FromLocal(lowest), DayPart(history.GetLowestDate())));
@@ -107,17 +149,12 @@ void CHisPriceDlg::Fill(const CPriceInfo& history) {
     m_list->setItem(row, 1, new QTableWidgetItem(FromLocal(items[i].price)));
   }
 
-  // Oldest first: the points are held newest first.
-  std::vector<double> xs;
-  std::vector<double> ys;
-  for (size_t i = 0; i < items.size(); ++i) {
-    const double x = static_cast<double>(i);
-    const double y = std::atof(items[items.size() - 1 - i].price.c_str());
-    xs.push_back(x);
-    ys.push_back(y);
-    m_points->AddPoint(x, y);
-  }
-  m_line->AddPoints(xs.data(), ys.data(), xs.size());
+  // Oldest first on a time axis: points a month apart lie further apart
+  // than points a minute apart.
+  const HistoryChartData chart = HistoryChartPoints(items);
+  m_chart->GetBottomAxis()->SetMinMax(chart.xMin, chart.xMax);
+  for (size_t i = 0; i < chart.xs.size(); ++i) m_points->AddPoint(chart.xs[i], chart.ys[i]);
+  m_line->AddPoints(chart.xs.data(), chart.ys.data(), chart.xs.size());
 }
 
 void CHisPriceDlg::ShowEmpty(bool empty) {

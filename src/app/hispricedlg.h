@@ -1,6 +1,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <QString>
 #include <QWidget>
@@ -9,12 +11,31 @@ class CChartCtrl;
 class CChartLineSerie;
 class CChartPointsSerie;
 class CPriceInfo;
+struct CPriceInfoItem;
 class QLabel;
 class QTableWidget;
 
 // The price-trend panel: a product's history as a list (newest first) and a
 // line chart (oldest first), with the number of points and the lowest and
 // highest price and day; "暂无数据" when there are no points.
+// Where the chart puts a history's points: x is the point's date in seconds
+// (read as UTC, so a clock change never folds two points together), y its
+// price, oldest first; a point whose date is no time is left out. The range
+// runs a little beyond the first and the last point, so both show, and a
+// single point sits in the middle of a two-day range.
+struct HistoryChartData {
+  std::vector<double> xs;
+  std::vector<double> ys;
+  double xMin = 0;
+  double xMax = 1;
+};
+HistoryChartData HistoryChartPoints(const std::vector<CPriceInfoItem>& newestFirst);
+
+// A bottom-axis label for `seconds`: the day ("05-20") when ticks are a day
+// or more apart, else the time ("08:30"); the month ("2024-05") when they
+// are months apart.
+QString HistoryDateLabel(double seconds, double step);
+
 class CHisPriceDlg : public QWidget {
   Q_OBJECT
 

@@ -1,8 +1,11 @@
 #include "app/messagebox.h"
 
+#include <algorithm>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -29,10 +32,9 @@ CButtonST* MakeBoxButton(const QString& text, const char* name, QWidget* parent)
   return button;
 }
 
-// Picture on the left, the text beside it, the buttons centred below: the
-// layout both boxes share. Returns the row the buttons go into.
-QHBoxLayout* BuildBox(QDialog* box, const QString& caption, const QString& picture,
-                      const QString& text) {
+// Builds the picture and the text of a box; the buttons are added by the
+// caller and placed by PlaceBox.
+void BuildBox(QDialog* box, const QString& caption, const QString& picture, const QString& text) {
   box->setWindowTitle(caption);
   box->setWindowModality(Qt::ApplicationModal);
   box->setWindowFlags(box->windowFlags() & ~Qt::WindowContextHelpButtonHint);
@@ -42,32 +44,59 @@ QHBoxLayout* BuildBox(QDialog* box, const QString& caption, const QString& pictu
   image->setObjectName(QStringLiteral("messagePicture"));
   QPixmap pixmap = SkinPixmap(picture);
   if (!pixmap.isNull()) image->setPixmap(pixmap);
-  image->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
   auto* label = new QLabel(text, box);
   label->setObjectName(QStringLiteral("messageText"));
-  label->setFont(UiFont(14));
+  label->setFont(UiFont(12));
   label->setWordWrap(true);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  label->setMinimumWidth(qMin(label->fontMetrics().horizontalAdvance(text) + 8, 420));
   label->setStyleSheet(QStringLiteral("color: #303030;"));
-
-  auto* message = new QHBoxLayout;
-  message->setSpacing(20);
-  message->addWidget(image, 0, Qt::AlignTop);
-  message->addWidget(label, 1, Qt::AlignVCenter);
-
-  auto* buttons = new QHBoxLayout;
-  buttons->setSpacing(10);
-  buttons->addStretch(1);
-
-  auto* layout = new QVBoxLayout(box);
-  layout->setContentsMargins(24, 24, 24, 12);
-  layout->setSpacing(20);
-  layout->addLayout(message, 1);
-  layout->addLayout(buttons);
-  return buttons;
 }
+
+// Sizes the box and places its parts; the buttons are centred as a group,
+// 10 pixels apart, 5 pixels above the bottom.
+void PlaceBox(QDialog* box, const std::vector<QWidget*>& buttons) {
+  auto* image = box->findChild<QLabel*>(QStringLiteral("messagePicture"));
+  auto* label = box->findChild<QLabel*>(QStringLiteral("messageText"));
+  const QPixmap pixmap = image->pixmap();
+  const int textBytes = static_cast<int>(ToLocal(label->text()).size());
+  const int buttonsWidth =
+      static_cast<int>(buttons.size()) * kButtonWidth + 10 * (static_cast<int>(buttons.size()) - 1);
+  const MessageBoxLayout layout = LayOutMessageBox(
+      pixmap.isNull() ? 0 : pixmap.width(), textBytes, buttons.size() > 1 ? buttonsWidth : 0,
+      kButtonHeight, [label](int width) { return label->heightForWidth(width); });
+  box->setFixedSize(layout.box);
+  image->setGeometry(QRect(layout.picture.topLeft(), pixmap.isNull() ? QSize() : pixmap.size()));
+  label->setGeometry(layout.text);
+  int x = (layout.box.width() - buttonsWidth) / 2;
+  for (QWidget* button : buttons) {
+    button->setGeometry(x, layout.buttonsTop, kButtonWidth, kButtonHeight);
+    x += kButtonWidth + 10;
+  }
+}
+
+}  // namespace
+
+MessageBoxLayout LayOutMessageBox(int pictureWidth, int textBytes, int minimumWidth,
+                                  int buttonHeight, const std::function<int(int)>& textHeightFor) {
+  MessageBoxLayout layout;
+  const int textWidth = std::min(7 * std::max(textBytes, 1), kMaxMessageTextWidth);
+  const int width = std::max(pictureWidth + textWidth + 70, minimumWidth + 40);
+  // The 84 pixels make room for one line; a wrapped text makes the box
+  // taller by its further lines.
+  const int oneLine = textHeightFor(100000);
+  const int textHeight = std::max(oneLine, textHeightFor(textWidth));
+  const int height = buttonHeight + 84 + (textHeight - oneLine);
+  layout.box = QSize(width, height);
+  // The window's caption bar is outside these client coordinates.
+  layout.picture = QRect(20, 20, pictureWidth, pictureWidth);
+  layout.text = QRect(20 + pictureWidth + 20, 26, textWidth, textHeight);
+  layout.buttonsTop = height - 5 - buttonHeight;
+  return layout;
+}
+
+namespace {
 
 int UnansweredResult(int kind) { return kind == kMessageInfo ? IDOK : IDCANCEL; }
 
@@ -139,12 +168,10 @@ void StopMessageBoxes() {
 
 CMsgDlg::CMsgDlg(const QString& text, QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("CMsgDlg"));
-  QHBoxLayout* buttons =
-      BuildBox(this, LoadQString(IDS_MESSAGE_CAPTION), QStringLiteral("imgs/Alert.png"), text);
+  BuildBox(this, LoadQString(IDS_MESSAGE_CAPTION), QStringLiteral("imgs/Alert.png"), text);
   CButtonST* ok = MakeBoxButton(QStringLiteral("确定"), "okButton", this);
   ok->setDefault(true);
-  buttons->addWidget(ok);
-  buttons->addStretch(1);
+  PlaceBox(this, {ok});
   connect(ok, &QPushButton::clicked, this, [this] { done(IDOK); });
 }
 
@@ -152,8 +179,8 @@ void CMsgDlg::reject() { done(IDOK); }
 
 CWhetherMsgDlg::CWhetherMsgDlg(const QString& text, QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("CWhetherMsgDlg"));
-  QHBoxLayout* buttons =
-      BuildBox(this, LoadQString(IDS_QUESTION_CAPTION), QStringLiteral("imgs/Ques.png"), text);
+  BuildBox(this, LoadQString(IDS_QUESTION_CAPTION), QStringLiteral("imgs/Ques.png"), text);
+  std::vector<QWidget*> buttons;
   struct Choice {
     const char* text;
     const char* name;
@@ -162,11 +189,11 @@ CWhetherMsgDlg::CWhetherMsgDlg(const QString& text, QWidget* parent) : QDialog(p
   for (const Choice& choice : {Choice{"是", "yesButton", IDYES}, Choice{"否", "noButton", IDNO},
                                Choice{"取消", "cancelButton", IDCANCEL}}) {
     CButtonST* button = MakeBoxButton(QString::fromUtf8(choice.text), choice.name, this);
-    buttons->addWidget(button);
+    buttons.push_back(button);
     int result = choice.result;
     connect(button, &QPushButton::clicked, this, [this, result] { done(result); });
   }
-  buttons->addStretch(1);
+  PlaceBox(this, buttons);
 }
 
 void CWhetherMsgDlg::reject() { done(IDCANCEL); }

@@ -1,6 +1,10 @@
 #pragma once
 
+#include <functional>
+
 #include <QDialog>
+#include <QRect>
+#include <QSize>
 #include <QString>
 
 // The two boxes through which the program talks to the user. exec() gives
@@ -8,6 +12,24 @@
 // the box counts as cancel). Buttons are named "okButton", "yesButton",
 // "noButton" and "cancelButton" and the text "messageText", so that tests can
 // find and press them.
+// Where the parts of a box go. The box is as wide as the picture, the text
+// (7 pixels a byte, up to kMaxMessageTextWidth, then it wraps) and 70
+// pixels, at least the buttons' width and 40; as high as a button and 84
+// pixels (the caption bar is the window frame's), plus the lines a long text
+// wraps onto. The text
+// starts beside the picture near the top; the buttons sit 5 pixels above the
+// bottom.
+inline constexpr int kMaxMessageTextWidth = 420;
+struct MessageBoxLayout {
+  QSize box;
+  QRect picture;
+  QRect text;
+  int buttonsTop = 0;
+};
+// `textHeightFor` gives the text's height at a width.
+MessageBoxLayout LayOutMessageBox(int pictureWidth, int textBytes, int minimumWidth,
+                                  int buttonHeight, const std::function<int(int)>& textHeightFor);
+
 class CMsgDlg : public QDialog {
   Q_OBJECT
 

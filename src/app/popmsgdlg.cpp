@@ -2,15 +2,19 @@
 
 #include <algorithm>
 #include <chrono>
+#include <deque>
+#include <vector>
 
 #include <QEnterEvent>
 #include <QFont>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 
+#include "app/windowjobs.h"
 #include "base/openlink.h"
 #include "base/stringtable.h"
 #include "controls/qtext.h"
@@ -25,6 +29,50 @@ constexpr int kCaptionHeight = 24;
 constexpr int kButtonHeight = 24;
 constexpr int kButtonWidth = 70;
 constexpr int kMinimumHeight = 155;
+
+QRect WorkArea() {
+  if (QScreen* screen = QGuiApplication::primaryScreen()) return screen->availableGeometry();
+  return QRect(0, 0, 1024, 768);
+}
+
+// The pop-ups on screen from the bottom up, and those waiting for room.
+std::vector<QPointer<CPopMsgDlg>>& Stacked() {
+  static std::vector<QPointer<CPopMsgDlg>> stacked;
+  return stacked;
+}
+std::deque<QPointer<CPopMsgDlg>>& Waiting() {
+  static std::deque<QPointer<CPopMsgDlg>> waiting;
+  return waiting;
+}
+
+// Closed pop-ups leave the stack, the rest move down to close the gap, and
+// waiting ones come up while there is room.
+void Restack() {
+  auto& stacked = Stacked();
+  std::erase_if(stacked, [](const QPointer<CPopMsgDlg>& p) { return !p || p->isHidden(); });
+  const QRect work = WorkArea();
+  std::vector<int> heights;
+  for (const auto& popup : stacked) {
+    const int top = PopMsgStackTop(work, heights, popup->height());
+    popup->PlaceBottomAt(std::max(top, work.top()) + popup->height() - 1);
+    heights.push_back(popup->height());
+  }
+  auto& waiting = Waiting();
+  while (!waiting.empty()) {
+    QPointer<CPopMsgDlg> next = waiting.front();
+    if (!next) {
+      waiting.pop_front();
+      continue;
+    }
+    const int top = PopMsgStackTop(work, heights, next->height());
+    if (top < 0) break;
+    waiting.pop_front();
+    next->PlaceBottomAt(top + next->height() - 1);
+    heights.push_back(next->height());
+    stacked.push_back(next);
+    next->show();
+  }
+}
 
 std::int64_t SteadyMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -99,6 +147,22 @@ int PopMsgTextLines(const std::string& localText, int textBoxWidth) {
   return lines;
 }
 
+bool WindowSystemCanBlend() {
+  const QString platform = QGuiApplication::platformName();
+  return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal") &&
+         platform != QLatin1String("linuxfb") && platform != QLatin1String("vnc") &&
+         platform != QLatin1String("eglfs");
+}
+
+int PopMsgStackTop(const QRect& work, const std::vector<int>& heightsBelow, int height) {
+  int bottom = work.bottom();
+  for (int below : heightsBelow) bottom -= below;
+  const int top = bottom - height + 1;
+  // The first one always shows, however tall.
+  if (heightsBelow.empty()) return std::max(top, work.top());
+  return top >= work.top() ? top : -1;
+}
+
 int PopMsgWindowHeight(int lines, int frameHeight, int captionHeight, int buttonHeight) {
   return std::max(kMinimumHeight, 17 * lines + frameHeight + captionHeight + buttonHeight + 44);
 }
@@ -133,14 +197,16 @@ CPopMsgDlg::CPopMsgDlg(const std::string& localText, const std::string& link,
   connect(m_goTo, &QPushButton::clicked, this, &CPopMsgDlg::ClickGoTo);
   connect(m_ok, &QPushButton::clicked, this, &CPopMsgDlg::Finish);
 
-  setWindowOpacity(0.0);
+  m_blend = context.canBlend ? context.canBlend() : WindowSystemCanBlend();
+  // Without blending the pop-up is simply there, and hidden when its time
+  // is up.
+  setWindowOpacity(m_blend ? 0.0 : 1.0);
   PlaceAtTrayCorner(localText);
 
   if (context.startTimer) {
     m_timer = new QTimer(this);
     m_timer->setInterval(CPopMsgFade::kTickMs);
     connect(m_timer, &QTimer::timeout, this, &CPopMsgDlg::Tick);
-    m_timer->start();
   }
 }
 
@@ -150,8 +216,7 @@ void CPopMsgDlg::PlaceAtTrayCorner(const std::string& localText) {
   const int lines = PopMsgTextLines(localText, kTextBoxWidth);
   const int textHeight = 17 * lines;
   const int height = PopMsgWindowHeight(lines, kFrameHeight, kCaptionHeight, kButtonHeight);
-  QRect work(0, 0, 1024, 768);
-  if (QScreen* screen = QGuiApplication::primaryScreen()) work = screen->availableGeometry();
+  const QRect work = WorkArea();
   // Bottom-right corner on the work area's, wherever the height ends.
   setGeometry(work.right() - kWindowWidth + 1, work.bottom() - height + 1, kWindowWidth, height);
   m_text->setGeometry(kTextMargin, kCaptionHeight + 10, kTextBoxWidth,
@@ -161,24 +226,47 @@ void CPopMsgDlg::PlaceAtTrayCorner(const std::string& localText) {
   m_ok->setGeometry(kWindowWidth / 2 + 5, buttonsTop, kButtonWidth, kButtonHeight);
 }
 
+void CPopMsgDlg::PlaceBottomAt(int bottom) { move(x(), bottom - height() + 1); }
+
 void CPopMsgDlg::Tick() {
   if (m_finished) return;
   m_fade.Tick();
+  if (!m_blend) {
+    if (m_fade.GetPhase() == CPopMsgFade::Phase::kFadingOut) Finish();
+    return;
+  }
   setWindowOpacity(m_fade.Alpha() / 255.0);
   if (m_fade.GetPhase() == CPopMsgFade::Phase::kClosed) Finish();
 }
 
 QString CPopMsgDlg::Text() const { return m_text->text(); }
 
+void CPopMsgDlg::SetLink(const std::string& link) {
+  m_link = link;
+  m_linkPending = false;
+  if (m_openWhenKnown && !m_link.empty()) OpenLink(m_link);
+  m_openWhenKnown = false;
+}
+
 void CPopMsgDlg::ClickGoTo() {
+  if (m_linkPending) {
+    m_openWhenKnown = true;
+    return;
+  }
   // An empty link opens nothing; the pop-up stays either way.
   if (!m_link.empty()) OpenLink(m_link);
 }
 
 void CPopMsgDlg::enterEvent(QEnterEvent* event) {
   m_fade.MouseEnter();
-  if (!m_finished) setWindowOpacity(m_fade.Alpha() / 255.0);
+  if (!m_finished && m_blend) setWindowOpacity(m_fade.Alpha() / 255.0);
   QWidget::enterEvent(event);
+}
+
+void CPopMsgDlg::showEvent(QShowEvent* event) {
+  // A pop-up waiting for room starts its life when it shows.
+  if (m_timer && !m_timer->isActive() && !m_finished) m_timer->start();
+  QWidget::showEvent(event);
 }
 
 void CPopMsgDlg::leaveEvent(QEvent* event) {
@@ -198,9 +286,21 @@ void CPopMsgDlg::Finish() {
 
 CPopMsgDlg* ShowPopMsg(const std::string& localText, const std::string& url,
                        const std::string& gotoUrl, const CPopMsgContext& context) {
-  const std::string link = RewriteShopLink(url, gotoUrl, ShopLinkKind::kTask, context.linkStore);
-  auto* popup = new CPopMsgDlg(localText, link, context);
+  auto* popup = new CPopMsgDlg(localText, std::string(), context);
   popup->setAttribute(Qt::WA_DeleteOnClose);
-  popup->show();
+  popup->SetLinkPending();
+  CWindowJobs& jobs = context.jobs ? *context.jobs : CWindowJobs::Shared();
+  jobs.Run(
+      popup,
+      [url, gotoUrl, store = context.linkStore] {
+        return RewriteShopLink(url, gotoUrl, ShopLinkKind::kTask, store);
+      },
+      [popup](const std::string& link) { popup->SetLink(link); });
+  // However it goes (its time, "确定", the window system), its place is freed.
+  QObject::connect(popup, &CPopMsgDlg::finished, popup, [] { QTimer::singleShot(0, Restack); });
+  QObject::connect(popup, &QObject::destroyed, QCoreApplication::instance(),
+                   [] { QTimer::singleShot(0, Restack); });
+  Waiting().push_back(popup);
+  Restack();
   return popup;
 }

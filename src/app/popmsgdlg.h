@@ -3,11 +3,16 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
+
+#include <QRect>
 
 #include <QString>
 #include <QWidget>
 
 #include "services/shoplinks.h"
+
+class CWindowJobs;
 
 class QLabel;
 class QPushButton;
@@ -62,7 +67,21 @@ struct CPopMsgContext {
   ShopLinkTaskStore linkStore;           // for the "去看看" link
   PopMsgClock clock;                     // empty: a monotonic clock
   bool startTimer = true;                // false: tests call Tick() themselves
+  CWindowJobs* jobs = nullptr;           // where the link is looked up; null: the shared one
+  // Whether the window system blends windows (the fades); empty asks
+  // WindowSystemCanBlend. Without it the pop-up shows at once and is hidden
+  // when its time is up.
+  std::function<bool()> canBlend;
 };
+
+// False on window systems that draw every window opaque (offscreen, frame
+// buffers, VNC).
+bool WindowSystemCanBlend();
+
+// Where a pop-up of `height` goes in a stack that rises from the work
+// area's bottom-right corner above pop-ups of `heightsBelow`: its top, or
+// -1 when it no longer fits (it then waits for one to close).
+int PopMsgStackTop(const QRect& work, const std::vector<int>& heightsBelow, int height);
 
 // The frameless, topmost pop-up at the tray's corner of the screen with the
 // change text, "去看看" (opens the product's shop link) and "确定".
@@ -77,8 +96,17 @@ class CPopMsgDlg : public QWidget {
   // One 100 ms step of the fade; closes the window at the end.
   void Tick();
   const CPopMsgFade& Fade() const { return m_fade; }
+  bool Blends() const { return m_blend; }
+  // Moves the pop-up so that its bottom is at `bottom`, right edge on the
+  // work area's.
+  void PlaceBottomAt(int bottom);
   QString Text() const;
   std::string Link() const { return m_link; }
+  // The link once the rewriting came back; a "去看看" clicked before it
+  // opens it now.
+  void SetLink(const std::string& link);
+  bool LinkPending() const { return m_linkPending; }
+  void SetLinkPending() { m_linkPending = true; }
   void ClickGoTo();
 
  signals:
@@ -87,6 +115,7 @@ class CPopMsgDlg : public QWidget {
  protected:
   void enterEvent(QEnterEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void PlaceAtTrayCorner(const std::string& localText);
@@ -99,10 +128,16 @@ class CPopMsgDlg : public QWidget {
   QPushButton* m_ok;
   QTimer* m_timer = nullptr;
   bool m_finished = false;
+  bool m_linkPending = false;
+  bool m_blend = true;
+  bool m_openWhenKnown = false;
 };
 
-// Opens a pop-up for a change (GUI thread): rewrites the product's link
-// (kind task), shows the window and lets it run; it deletes itself when
-// closed. Several may be open at once.
+// Opens a pop-up for a change (GUI thread) and lets it run; it deletes
+// itself when closed. Pop-ups open at once stand one above the other; one
+// that finds no room waits until another closes, and the rest then move
+// down. The product's link (kind task) is rewritten on a
+// worker, since that may ask the commission service. Several may be open at
+// once.
 CPopMsgDlg* ShowPopMsg(const std::string& localText, const std::string& url,
                        const std::string& gotoUrl, const CPopMsgContext& context);

@@ -8,6 +8,8 @@
 #include <QVBoxLayout>
 
 #include "app/accountlink.h"
+#include "app/windowjobs.h"
+#include "base/stringtable.h"
 #include "controls/qtext.h"
 
 CRegisterDlg::CRegisterDlg(QWidget* parent)
@@ -34,8 +36,8 @@ CRegisterDlg::CRegisterDlg(QWidget* parent)
   form->addRow(QStringLiteral("昵称"), m_nickname);
   form->addRow(QString(), m_nicknameHint);
   form->addRow(QString(), m_autoLogin);
-  QPushButton* ok = LayOutAccountForm(this, form, QStringLiteral("注册"), "registerButton");
-  connect(ok, &QPushButton::clicked, this, &CRegisterDlg::OnRegister);
+  m_accept = LayOutAccountForm(this, form, QStringLiteral("注册"), "registerButton");
+  connect(m_accept, &QPushButton::clicked, this, &CRegisterDlg::OnRegister);
 }
 
 RegisterForm CRegisterDlg::Form() const {
@@ -45,10 +47,23 @@ RegisterForm CRegisterDlg::Form() const {
 }
 
 void CRegisterDlg::OnRegister() {
-  RegisterHints hints = CheckRegisterForm(Form());
+  const RegisterForm form = Form();
+  RegisterHints hints = CheckRegisterForm(form, false);
   ShowHint(m_emailHint, hints.email);
   ShowHint(m_passwordHint, hints.password);
   ShowHint(m_repeatedPasswordHint, hints.repeatedPassword);
   ShowHint(m_nicknameHint, hints.nickname);
-  if (hints.Ok()) done(kResultRegister);
+  if (hints.email != 0) return;
+  // Whether the address is taken is the server's to say; the window stays
+  // responsive while it answers.
+  m_accept->setEnabled(false);
+  CWindowJobs::Shared().Run(
+      this, [email = form.email] { return ServerEmailUsed(email); },
+      [this, hints](bool used) {
+        m_accept->setEnabled(true);
+        ShowHint(m_emailHint, used ? static_cast<unsigned>(IDS_EMAIL_EXISTS) : 0u);
+        if (!used && hints.Ok()) done(kResultRegister);
+      });
 }
+
+bool CRegisterDlg::Checking() const { return !m_accept->isEnabled(); }

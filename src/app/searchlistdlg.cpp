@@ -1,5 +1,8 @@
 #include "app/searchlistdlg.h"
 
+#include <algorithm>
+
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -16,6 +19,9 @@ namespace {
 
 constexpr int kRowHeight = 24;
 constexpr int kHeadHeight = 25;
+constexpr int kWidths[CSearchListDlg::kColumnCount] = {450, 110, 110, 55, 28, 0, 0, 1000};
+// The name gives way first when the panel is narrow, down to this.
+constexpr int kMinNameWidth = 80;
 
 }  // namespace
 
@@ -42,11 +48,16 @@ CSearchListDlg::CSearchListDlg(QWidget* parent)
   m_list->setHorizontalHeaderLabels({LoadQString(IDS_COLUMN_NAME), LoadQString(IDS_COLUMN_PRICE),
                                      LoadQString(IDS_COLUMN_SITE), LoadQString(IDS_COLUMN_BUY),
                                      QString(), QString(), QString(), QString()});
-  const int widths[kColumnCount] = {450, 110, 110, 55, 28, 0, 0, 1000};
   for (int column = 0; column < kColumnCount; ++column) {
-    m_list->setColumnWidth(column, widths[column]);
-    if (widths[column] == 0) m_list->setColumnHidden(column, true);
+    m_list->setColumnWidth(column, kWidths[column]);
+    if (kWidths[column] == 0) m_list->setColumnHidden(column, true);
   }
+  // The columns are fitted to the panel (FitColumns): a horizontal scroll
+  // bar would only cover the last row.
+  m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  m_list->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  m_list->horizontalHeader()->setStretchLastSection(false);
+  m_list->setFrameShape(QFrame::NoFrame);
   m_list->verticalHeader()->hide();
   m_list->verticalHeader()->setDefaultSectionSize(kRowHeight);
   m_list->horizontalHeader()->setFixedHeight(kHeadHeight - 1);
@@ -56,6 +67,7 @@ CSearchListDlg::CSearchListDlg(QWidget* parent)
   m_list->setSelectionMode(QAbstractItemView::SingleSelection);
   m_list->setShowGrid(false);
   m_list->setFont(UiFont(13));
+  m_list->viewport()->installEventFilter(this);
   connect(m_list, &QTableWidget::cellClicked, this, &CSearchListDlg::ClickCell);
   connect(m_close, &QPushButton::clicked, this, &CSearchListDlg::closeRequested);
 
@@ -91,10 +103,34 @@ void CSearchListDlg::ShowResults(const std::vector<TaskPtr>& tasks) {
     m_list->item(0, kDelete)->setIcon(QIcon(SkinPixmap(QStringLiteral("imgs/Del.png"))));
   }
   m_count->setText(QStringLiteral("搜索结果，共%1个结果").arg(tasks.size()));
+  FitColumns();
+}
+
+void CSearchListDlg::FitColumns() {
+  const int fixed = kWidths[kPrice] + kWidths[kSite] + kWidths[kBuy] + kWidths[kDelete];
+  const int available = m_list->viewport()->width();
+  const int name = std::clamp(available - fixed, kMinNameWidth, kWidths[kName]);
+  m_list->setColumnWidth(kName, name);
+  // The filler takes what is left, so the row lines reach the right edge.
+  const int filler = available - name - fixed;
+  m_list->setColumnHidden(kFiller, filler <= 0);
+  if (filler > 0) m_list->setColumnWidth(kFiller, filler);
+}
+
+void CSearchListDlg::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  FitColumns();
+}
+
+bool CSearchListDlg::eventFilter(QObject* watched, QEvent* event) {
+  // The viewport narrows when the vertical scroll bar comes.
+  if (watched == m_list->viewport() && event->type() == QEvent::Resize) FitColumns();
+  return QWidget::eventFilter(watched, event);
 }
 
 void CSearchListDlg::DeleteResult(int row) {
   if (row >= 0 && row < m_list->rowCount()) m_list->removeRow(row);
+  m_count->setText(QStringLiteral("搜索结果，共%1个结果").arg(m_list->rowCount()));
 }
 
 void CSearchListDlg::Clear() {
@@ -112,7 +148,12 @@ QString CSearchListDlg::CellText(int row, int column) const {
 QString CSearchListDlg::CountText() const { return m_count->text(); }
 
 int CSearchListDlg::PreferredHeight() const {
-  return m_count->sizeHint().height() + 4 + kHeadHeight + kRowHeight * RowCount();
+  // The count line with its margins, the header, every row.
+  return HeadHeight() + kHeadHeight + kRowHeight * RowCount();
+}
+
+int CSearchListDlg::HeadHeight() const {
+  return std::max(m_count->sizeHint().height(), m_close->sizeHint().height()) + 4;
 }
 
 void CSearchListDlg::ClickCell(int row, int column) {

@@ -32,8 +32,11 @@ class CSearchListDlg : public QWidget {
   QString CountText() const;
   // The count line, then 25 + 24 x rows: the height the panel asks for.
   int PreferredHeight() const;
+  // The count line with "关闭搜索结果".
+  int HeadHeight() const;
   // What a click on a cell does (the list's own clicks come here too).
   void ClickCell(int row, int column);
+  QTableWidget* List() const { return m_list; }
 
  signals:
   // "CloseSearch" and "DeleteSearch".
@@ -44,7 +47,15 @@ class CSearchListDlg : public QWidget {
   // "购买": open the shop link of this product.
   void buyClicked(QString url, QString gotoUrl);
 
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  // Fixed widths for price, shop, "购买" and the delete icon; the name takes
+  // up to its 450 pixels of the rest and the filler what remains.
+  void FitColumns();
+
   QLabel* m_count;
   QPushButton* m_close;
   QTableWidget* m_list;

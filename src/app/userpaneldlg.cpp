@@ -1,11 +1,14 @@
 #include "app/userpaneldlg.h"
 
+#include <utility>
+
 #include <QHBoxLayout>
 #include <QLabel>
 
 #include "app/accountlink.h"
 #include "app/logindlg.h"
 #include "app/registerdlg.h"
+#include "app/windowjobs.h"
 #include "base/message.h"
 #include "base/stringtable.h"
 #include "controls/skinbutton.h"
@@ -39,13 +42,31 @@ void CUserPanelDlg::OnRegister() {
 }
 
 void CUserPanelDlg::RunLogin(const LoginForm& form) {
-  unsigned message = Login(m_account, form);
-  ShowMessage(message, kMessageInfo);
-  if (message == IDS_LOGIN_OK) emit loggedIn();
+  RunRequest([form](CAccount& account) { return Login(account, form); }, IDS_LOGIN_OK);
 }
 
 void CUserPanelDlg::RunRegister(const RegisterForm& form) {
-  unsigned message = Register(m_account, form);
+  RunRequest([form](CAccount& account) { return Register(account, form); }, IDS_REGISTER_OK);
+}
+
+// The request runs on a worker with a copy of the account; the window's
+// account changes only when the answer is back.
+void CUserPanelDlg::RunRequest(std::function<unsigned(CAccount&)> request, unsigned success) {
+  ++m_pending;
+  CWindowJobs::Shared().Run(
+      this,
+      [request = std::move(request), account = m_account]() mutable {
+        const unsigned message = request(account);
+        return std::make_pair(message, account);
+      },
+      [this, success](const std::pair<unsigned, CAccount>& result) {
+        Finish(result.first, success, result.second);
+      });
+}
+
+void CUserPanelDlg::Finish(unsigned message, unsigned success, const CAccount& account) {
+  --m_pending;
+  if (message == success) m_account = account;
   ShowMessage(message, kMessageInfo);
-  if (message == IDS_REGISTER_OK) emit loggedIn();
+  if (message == success) emit loggedIn();
 }

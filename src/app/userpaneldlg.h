@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QWidget>
 
 #include "services/accountforms.h"
@@ -15,9 +17,11 @@ class CUserPanelDlg : public QWidget {
   explicit CUserPanelDlg(CAccount& account, QWidget* parent = nullptr);
 
   // What the button and the link run once their window was accepted: the
-  // request, its message box, and loggedIn on success.
+  // request (on a worker), then its message box, and loggedIn on success.
   void RunLogin(const LoginForm& form);
   void RunRegister(const RegisterForm& form);
+  // Requests sent and not answered yet.
+  int Pending() const { return m_pending; }
 
  signals:
   void loggedIn();
@@ -28,5 +32,9 @@ class CUserPanelDlg : public QWidget {
   void OnRegister();
 
  private:
+  void RunRequest(std::function<unsigned(CAccount&)> request, unsigned success);
+  void Finish(unsigned message, unsigned success, const CAccount& account);
+
   CAccount& m_account;
+  int m_pending = 0;
 };

@@ -1,6 +1,7 @@
 // The main window: construction, layout, panels, tray icon and shutdown.
 #include "app/vantreldlg.h"
 
+#include <algorithm>
 #include <thread>
 
 #include <QApplication>
@@ -20,6 +21,7 @@
 #include "app/searchlistdlg.h"
 #include "app/sitelistdlg.h"
 #include "app/userpaneldlg.h"
+#include "app/windowjobs.h"
 #include "base/autostart.h"
 #include "base/files.h"
 #include "base/hosts.h"
@@ -68,7 +70,8 @@ CVantrelDlg::CVantrelDlg(CSiteList& sites, CTaskList& tasks, MainWindowOptions o
       m_sites(sites),
       m_tasks(tasks),
       m_options(std::move(options)),
-      m_events(new CWindowEventSink(*this, this)) {
+      m_events(new CWindowEventSink(*this, this)),
+      m_jobs(std::make_unique<CWindowJobs>()) {
   setObjectName(QStringLiteral("Vantrel"));
   const QPixmap icon = SkinPixmap(QStringLiteral("imgs/AppIcon.png"));
   if (!icon.isNull()) setWindowIcon(QIcon(icon));
@@ -116,9 +119,8 @@ CVantrelDlg::CVantrelDlg(CSiteList& sites, CTaskList& tasks, MainWindowOptions o
           });
   m_changes = new CChangeListDlg(this);
   m_changes->hide();
-  m_changes->SetShopLinkStore(ShopLinkTaskStore{
-      &m_tasks, ProgramFile("tasks.xml"),
-      [this](const TaskPtr& task) { m_events->PostUpdateData(task, std::string()); }});
+  m_changes->SetShopLinkStore(LinkStore());
+  m_changes->SetJobs(m_jobs.get());
   connect(m_changes, &CChangeListDlg::closed, this, &CVantrelDlg::OnChangesClosed);
   connect(m_changes, &CChangeListDlg::countChanged, this, [this](int changes) {
     m_changeCount = changes;
@@ -180,6 +182,8 @@ void CVantrelDlg::CreateToolbar() {
 void CVantrelDlg::CreateStatusLine() {
   m_counters = new QLabel(this);
   m_counters->setObjectName(QStringLiteral("counters"));
+  m_counters->setWordWrap(true);
+  m_counters->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   m_viewChanges = new CButtonST(QStringLiteral("查看变动"), this);
   m_viewChanges->setObjectName(QStringLiteral("viewChangesButton"));
   m_viewChanges->SetBackground(QStringLiteral("imgs/Btn1Bkg.png"),
@@ -253,6 +257,7 @@ void CVantrelDlg::CreateRightColumn() {
   m_webPanel = new CSiteListDlg(this);
   if (m_options.loadWebPanel) m_webPanel->Navigate(HostValue(kHostSidePanel));
   m_compPanel = new CCompPriceDlg(this);
+  m_compPanel->SetJobs(m_jobs.get());
   m_hisPanel = new CHisPriceDlg(this);
 }
 
@@ -329,10 +334,14 @@ void CVantrelDlg::LayOut() {
   const int statusTop = kToolbarHeight;
   m_searchButton->move(listRight - m_searchButton->width(),
                        statusTop + (kStatusLineHeight - m_searchButton->height()) / 2);
-  m_searchEdit->setGeometry(m_searchButton->x() - 4 - 220, m_searchButton->y(), 220,
+  // The search box gives up width in a small window so the counters keep
+  // theirs; they wrap onto a second line when one is not enough.
+  const int searchWidth = std::clamp((listRight - kMargin) / 4, 140, 220);
+  m_searchEdit->setGeometry(m_searchButton->x() - 4 - searchWidth, m_searchButton->y(), searchWidth,
                             m_searchEdit->height());
-  m_counters->setGeometry(kMargin, statusTop, m_searchEdit->x() - kMargin - 90, kStatusLineHeight);
-  m_viewChanges->move(m_searchEdit->x() - 84, statusTop + (kStatusLineHeight - 24) / 2);
+  m_viewChanges->move(m_searchEdit->x() - 8 - m_viewChanges->width(),
+                      statusTop + (kStatusLineHeight - m_viewChanges->height()) / 2);
+  m_counters->setGeometry(kMargin, statusTop, m_viewChanges->x() - 8 - kMargin, kStatusLineHeight);
 
   // Bottom line.
   const int bottomTop = h - kBottomLineHeight;
@@ -352,7 +361,8 @@ void CVantrelDlg::LayOut() {
   const int quarter = (listBottom - listTop) / 4;
   int top = listTop;
   if (m_search->isVisible()) {
-    const int height = std::min(quarter, m_search->PreferredHeight());
+    // The quarter is for the rows; the count line above them comes on top.
+    const int height = std::min(quarter + m_search->HeadHeight(), m_search->PreferredHeight());
     m_search->setGeometry(kMargin, top, listWidth, height);
     top += height;
   }
@@ -500,6 +510,8 @@ void CVantrelDlg::Shutdown() {
   // From here on a worker that reports is not waited for, so waiting for the
   // workers below can't deadlock with them.
   m_events->Close();
+  // Lookups still running hold the task list; their results are dropped.
+  m_jobs->WaitForAll();
   // Add and delete workers schedule and unschedule through the tracker, so it
   // must outlive them; timers they set meanwhile go with it.
   m_addWorkers.reset();

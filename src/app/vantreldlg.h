@@ -14,6 +14,7 @@
 #include "engine/timerqueue.h"
 #include "services/account.h"
 #include "services/productservices.h"
+#include "services/shoplinks.h"
 #include "services/startup.h"
 
 class CButtonST;
@@ -22,6 +23,7 @@ class CCompPriceDlg;
 class CHisPriceDlg;
 class CMyPanelDlg;
 class CUserPanelDlg;
+class CWindowJobs;
 class CSearchListDlg;
 class CSiteListDlg;
 class CTaskListCtrl;
@@ -64,6 +66,8 @@ class CVantrelDlg : public QWidget, private WindowEventHandler {
   CTaskListCtrl& TaskList() { return *m_list; }
   CSearchListDlg& SearchPanel() { return *m_search; }
   CChangeListDlg& ChangePanel() { return *m_changes; }
+  // Where the window's blocking work (the program's servers, downloads) runs.
+  CWindowJobs& Jobs() { return *m_jobs; }
 
   // The counters of the status line.
   int TotalCount() const;
@@ -163,6 +167,10 @@ class CVantrelDlg : public QWidget, private WindowEventHandler {
   void OnSearchDeleted(int row);
   void OnChangesClosed();
   void OpenShopLink(const std::string& url, const std::string& gotoUrl);
+  // Keeps a looked-up shop link in the task and tasks.xml, and refreshes its row.
+  ShopLinkTaskStore LinkStore();
+  // The edited task's shop link, looked up on a worker.
+  void TakeBuyLinkLater(const TaskPtr& task);
   // The share site of the n-th share icon of a row.
   static int ShareSiteOfIcon(int icon);
   // "退出": tray icon gone, timers deleted, tasks.xml saved; the window's
@@ -186,6 +194,7 @@ class CVantrelDlg : public QWidget, private WindowEventHandler {
   CTaskList& m_tasks;
   MainWindowOptions m_options;
   CWindowEventSink* m_events;
+  std::unique_ptr<CWindowJobs> m_jobs;
   std::unique_ptr<CTracker> m_tracker;
   std::unique_ptr<CAddWorkers> m_addWorkers;
   std::thread m_deleteWorker;

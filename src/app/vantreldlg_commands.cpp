@@ -12,9 +12,11 @@
 #include "app/notifysound.h"
 #include "app/popmsgdlg.h"
 #include "app/searchlistdlg.h"
+#include "app/shoplinkopen.h"
 #include "app/taskadddlg.h"
 #include "app/taskeditdlg.h"
 #include "app/vantreldlg.h"
+#include "app/windowjobs.h"
 #include "base/autostart.h"
 #include "base/hosts.h"
 #include "base/message.h"
@@ -77,8 +79,10 @@ void CVantrelDlg::OnUpdateData(const std::shared_ptr<CTask>& task, const std::st
   const std::string mode = task->GetAddMode();
   const std::string url = task->GetUrl();
   const QString fetching = LoadQString(IDS_STATE_FETCHING);
-  auto removeRow = [&model](int row) {
-    if (!model.RemoveRow(row)) ShowMessage(IDS_DELETE_TASK_FAILED, kMessageInfo);
+  // A failure is told once the counters are up to date.
+  bool removeFailed = false;
+  auto removeRow = [&model, &removeFailed](int row) {
+    if (!model.RemoveRow(row)) removeFailed = true;
   };
 
   if (EqualNoCase(mode, "del_faild_init")) {
@@ -121,6 +125,7 @@ void CVantrelDlg::OnUpdateData(const std::shared_ptr<CTask>& task, const std::st
     }
   }
   UpdateCounters();
+  if (removeFailed) ShowMessage(IDS_DELETE_TASK_FAILED, kMessageInfo);
 }
 
 void CVantrelDlg::OnUpdateChangeData(const std::shared_ptr<CTask>& task,
@@ -143,9 +148,8 @@ void CVantrelDlg::OnChangePopup(const std::string& text, const std::string& url,
                                 const std::string& gotoUrl) {
   CPopMsgContext context;
   context.popMsgAutoClose = [this] { return m_options.settings.popMsgAutoClose; };
-  context.linkStore = ShopLinkTaskStore{
-      &m_tasks, ProgramFile("tasks.xml"),
-      [this](const TaskPtr& changed) { m_events->PostUpdateData(changed, std::string()); }};
+  context.linkStore = LinkStore();
+  context.jobs = m_jobs.get();
   ShowPopMsg(text, url, gotoUrl, context);
 }
 
@@ -185,8 +189,9 @@ void CVantrelDlg::StartTasks(const std::vector<int>& rows, bool staggered) {
     const std::int64_t due = staggered ? row * m_options.settings.sleepTimeMs : 0;
     m_tracker->ScheduleTask(due, TaskPeriodMs(*task), task);
   }
-  SaveTaskFile();
+  // The counters are right before a failed save can show its box.
   UpdateCounters();
+  SaveTaskFile();
 }
 
 void CVantrelDlg::PauseTasks(const std::vector<int>& rows) {
@@ -198,8 +203,9 @@ void CVantrelDlg::PauseTasks(const std::vector<int>& rows) {
     model.FillRow(row, *task, false);
     m_tracker->UnscheduleTask(task->GetUrl());
   }
-  SaveTaskFile();
+  // The counters are right before a failed save can show its box.
   UpdateCounters();
+  SaveTaskFile();
 }
 
 static std::vector<int> AllRows(int count) {
@@ -234,19 +240,21 @@ void CVantrelDlg::OnDeleteFinished() {
   m_deleting = false;
   m_currentRow = -1;
   ShowPanel(Panel::kWeb);
-  SaveTaskFile();
+  // The counters are right before a failed save can show its box.
   UpdateCounters();
+  SaveTaskFile();
   emit deleteFinished();
 }
 
 void CVantrelDlg::DeleteAll() {
   if (m_deleting) return;
   CTaskListModel& model = m_list->Model();
+  bool removeFailed = false;
   while (model.rowCount() > 0) {
     TaskPtr task = TaskOfRow(0);
     if (task) m_tasks.RemoveTaskAt(task);
     if (!model.RemoveRow(0)) {
-      ShowMessage(IDS_DELETE_TASK_FAILED, kMessageInfo);
+      removeFailed = true;
       break;
     }
     if (!task) continue;
@@ -257,8 +265,10 @@ void CVantrelDlg::DeleteAll() {
   }
   m_currentRow = -1;
   ShowPanel(Panel::kWeb);
-  SaveTaskFile();
+  // The counters are right before a failed save can show its box.
   UpdateCounters();
+  if (removeFailed) ShowMessage(IDS_DELETE_TASK_FAILED, kMessageInfo);
+  SaveTaskFile();
 }
 
 // ---- selection ----
@@ -290,8 +300,6 @@ void CVantrelDlg::EditSelected() {
   task->SetPriceHistory(old->GetPriceHistory());
   task->SetPriceState(old->GetPriceState());
   task->SetStockState(old->GetStockState());
-  TaskEnvironment environment = Environment();
-  TakeBuyLink(environment, *task);
   if (!m_tasks.SetTaskAt(old, task)) {
     ShowMessage(IDS_UPDATE_TASK_FAILED, kMessageInfo);
     return;
@@ -306,10 +314,27 @@ void CVantrelDlg::EditSelected() {
     const std::int64_t period = TaskPeriodMs(*task);
     m_tracker->ScheduleTask(wasTracked && !periodChanged ? period : 0, period, task);
   }
-  SaveTaskFile();
   m_list->Model().SetTask(row, task);
   m_list->Model().FillRow(row, *task, false);
   UpdateCounters();
+  SaveTaskFile();
+  TakeBuyLinkLater(task);
+}
+
+void CVantrelDlg::TakeBuyLinkLater(const TaskPtr& task) {
+  if (BuyLinkShopKey(task->GetSiteDomain()).empty()) return;
+  m_jobs->Run(
+      this,
+      [services = Environment().services, url = task->GetUrl(), domain = task->GetSiteDomain()] {
+        return LookUpBuyLink(services, url, domain);
+      },
+      [this, task](const std::string& link) {
+        // The task may have been edited or deleted again meanwhile.
+        if (link.empty() || m_tasks.IndexOf(task.get()) < 0) return;
+        task->SetGotoUrl(link);
+        FillRowOf(task);
+        SaveTaskFile();
+      });
 }
 
 void CVantrelDlg::BatchEditSelected() {
@@ -338,16 +363,14 @@ void CVantrelDlg::BatchEditSelected() {
 
 // ---- links, dialogs, sharing ----
 
+ShopLinkTaskStore CVantrelDlg::LinkStore() {
+  return ShopLinkTaskStore{&m_tasks, ProgramFile("tasks.xml"), [this](const TaskPtr& task) {
+                             m_events->PostUpdateData(task, std::string());
+                           }};
+}
+
 void CVantrelDlg::OpenShopLink(const std::string& url, const std::string& gotoUrl) {
-  const ShopLinkTaskStore store{&m_tasks, ProgramFile("tasks.xml"), [this](const TaskPtr& task) {
-                                  m_events->PostUpdateData(task, std::string());
-                                }};
-  const std::string link = RewriteShopLink(url, gotoUrl, ShopLinkKind::kTask, store);
-  if (link.empty()) {
-    ShowMessage(IDS_LINK_INVALID, kMessageInfo);
-    return;
-  }
-  OpenLink(link);
+  OpenShopLinkLater(*m_jobs, this, url, gotoUrl, LinkStore());
 }
 
 void CVantrelDlg::OpenSelectedProduct() {
@@ -378,7 +401,8 @@ void CVantrelDlg::ShowSettings() {
     if (m_tracker) m_tracker->SetMsgPop(value);
   };
   context.refreshSiteRules = [this] {
-    const bool refreshed = RefreshSiteRules(m_sites);
+    // The rules are downloaded on a worker; the windows go on meanwhile.
+    const bool refreshed = m_jobs->Wait([this] { return RefreshSiteRules(m_sites); });
     UpdateStatusText();
     return refreshed;
   };
@@ -391,7 +415,12 @@ void CVantrelDlg::EnableAutoStart() {
   if (result != 0) ShowMessage(result, kMessageInfo);
 }
 
-void CVantrelDlg::CheckForUpdates() { RunUpdateCommand(m_sites.GetVersion()); }
+void CVantrelDlg::CheckForUpdates() {
+  // The check downloads the update information; its boxes come to this
+  // thread by themselves.
+  m_jobs->Run(
+      this, [version = m_sites.GetVersion()] { return RunUpdateCommand(version); }, [](bool) {});
+}
 
 // ---- search ----
 
@@ -568,10 +597,12 @@ void CVantrelDlg::ShareSelected(int site) {
   if (rows.empty()) return;
   TaskPtr task = TaskOfRow(rows.front());
   if (!task) return;
-  ShareProduct(site, *task,
-               ShopLinkTaskStore{&m_tasks, ProgramFile("tasks.xml"), [this](const TaskPtr& t) {
-                                   m_events->PostUpdateData(t, std::string());
-                                 }});
+  // The product's shop link may have to be looked up first.
+  m_jobs->Run(
+      this, [site, task, store = LinkStore()] { return ShareProductUrl(site, *task, store); },
+      [](const std::string& url) {
+        if (!url.empty()) OpenLink(url);
+      });
 }
 
 void CVantrelDlg::ShareProgramTo(int site) { ShareProgram(site); }

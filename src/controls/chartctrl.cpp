@@ -71,6 +71,15 @@ void CChartStandardAxis::SetGridVisible(bool visible) {
   m_owner->RefreshCtrl();
 }
 
+void CChartStandardAxis::SetLabelFormatter(LabelFormatter formatter) {
+  m_formatter = std::move(formatter);
+  if (m_owner) m_owner->RefreshCtrl();
+}
+
+QString CChartStandardAxis::Label(double value, double step) const {
+  return m_formatter ? m_formatter(value, step) : TickLabel(value, step);
+}
+
 std::vector<double> CChartStandardAxis::Ticks(int maxTicks) const {
   double low = DrawnMin();
   double high = DrawnMax();
@@ -194,12 +203,14 @@ void CChartCtrl::paintEvent(QPaintEvent*) {
     painter.drawLine(QPointF(area.left() - kTickLength, y), QPointF(area.left(), y));
     painter.setPen(m_left.GetTextColor());
     painter.drawText(QRectF(0, y - 8, kLeftMargin - kTickLength - 2, 16),
-                     Qt::AlignRight | Qt::AlignVCenter, TickLabel(value, leftStep));
+                     Qt::AlignRight | Qt::AlignVCenter, m_left.Label(value, leftStep));
   }
   // The same for the bottom axis.
   std::vector<double> bottomTicks =
-      m_bottom.Ticks(std::max(2, static_cast<int>(area.width() / 50)));
-  double bottomStep = bottomTicks.size() > 1 ? bottomTicks[1] - bottomTicks[0] : 1;
+      m_bottom.Ticks(std::max(3, static_cast<int>(area.width() / 45)));
+  // A lone tick is labelled for the whole range it stands in.
+  double bottomStep = bottomTicks.size() > 1 ? bottomTicks[1] - bottomTicks[0]
+                                             : m_bottom.DrawnMax() - m_bottom.DrawnMin();
   for (double value : bottomTicks) {
     double x = ValueToPixel(value, m_left.DrawnMin()).x();
     if (m_bottom.IsGridVisible()) {
@@ -210,7 +221,7 @@ void CChartCtrl::paintEvent(QPaintEvent*) {
     painter.drawLine(QPointF(x, area.bottom()), QPointF(x, area.bottom() + kTickLength));
     painter.setPen(m_bottom.GetTextColor());
     painter.drawText(QRectF(x - 30, area.bottom() + kTickLength, 60, kBottomMargin - kTickLength),
-                     Qt::AlignHCenter | Qt::AlignTop, TickLabel(value, bottomStep));
+                     Qt::AlignHCenter | Qt::AlignTop, m_bottom.Label(value, bottomStep));
   }
   painter.setPen(m_left.GetAxisColor());
   painter.drawLine(area.bottomLeft(), area.topLeft());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -34,6 +35,12 @@ class CChartStandardAxis {
   void SetGridVisible(bool visible);
   bool IsGridVisible() const { return m_grid; }
 
+  // What a label says for a tick value (`step` apart from the next); by
+  // default the number with as many decimals as the step needs.
+  using LabelFormatter = std::function<QString(double value, double step)>;
+  void SetLabelFormatter(LabelFormatter formatter);
+  QString Label(double value, double step) const;
+
   // Label positions: "nice" values (1, 2 or 5 times a power of ten apart)
   // within the drawn range, at most `maxTicks` of them.
   std::vector<double> Ticks(int maxTicks = 6) const;
@@ -45,6 +52,7 @@ class CChartStandardAxis {
   QColor m_axisColor = Qt::black;
   QColor m_textColor = Qt::black;
   bool m_grid = true;
+  LabelFormatter m_formatter;
 };
 
 // The points of one series, in the order they were added.

@@ -8,6 +8,7 @@
 #include "base/message.h"
 #include "base/programdir.h"
 #include "base/stringtable.h"
+#include "engine/commissionlink.h"
 #include "engine/events.h"
 #include "engine/extract_shops.h"
 #include "engine/image.h"
@@ -66,14 +67,18 @@ bool SaveTaskFile(const CTaskList& tasks) {
 
 }  // namespace
 
-// A service answer of "false" (and for Taobao "nologin") means there is none.
+std::string LookUpBuyLink(const ProductServices& services, const std::string& url,
+                          const std::string& siteDomain) {
+  const std::string key = BuyLinkShopKey(siteDomain);
+  if (key.empty() || !services.lookupBuyLink) return std::string();
+  std::string answer = services.lookupBuyLink(url, key);
+  // "false", "nologin", "商品不在推广中" or an error page: there is none.
+  return IsCommissionLink(answer) ? answer : std::string();
+}
+
 void TakeBuyLink(const TaskEnvironment& environment, CTask& task) {
-  const std::string key = BuyLinkShopKey(task.GetSiteDomain());
-  if (key.empty() || !environment.services.lookupBuyLink) return;
-  const std::string answer = environment.services.lookupBuyLink(task.GetUrl(), key);
-  if (answer.empty() || EqualNoCase(answer, "false")) return;
-  if (key == "taobao" && EqualNoCase(answer, "nologin")) return;
-  task.SetGotoUrl(answer);
+  const std::string link = LookUpBuyLink(environment.services, task.GetUrl(), task.GetSiteDomain());
+  if (!link.empty()) task.SetGotoUrl(link);
 }
 
 std::string ProductPicturePath(const CTask& task) {

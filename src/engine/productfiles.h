@@ -66,8 +66,13 @@ std::string ProductPictureLink(const CTask& task);
 // nothing after the save happens; false then.
 bool PrepareProductFiles(const TaskEnvironment& environment, const TaskPtr& task);
 
-// Asks the commission-link service for the task's shop link (JD, Taobao and
-// Tmall, Yihaodian) and keeps a useful answer in its GotoUrl.
+// Asks the commission-link service for the shop link of a product (JD,
+// Taobao and Tmall, Yihaodian); empty for other shops and for every answer
+// that is not a link. It blocks: never call it on the window thread.
+std::string LookUpBuyLink(const ProductServices& services, const std::string& url,
+                          const std::string& siteDomain);
+
+// LookUpBuyLink for the task, kept in its GotoUrl when it is a link.
 void TakeBuyLink(const TaskEnvironment& environment, CTask& task);
 
 // Downloads the product picture to `path`, normalised to 105 x 105 in the

@@ -51,10 +51,10 @@ LoginHints CheckLoginForm(const LoginForm& form) {
   return hints;
 }
 
-RegisterHints CheckRegisterForm(const RegisterForm& form) {
+RegisterHints CheckRegisterForm(const RegisterForm& form, bool askServer) {
   RegisterHints hints;
   hints.email = CheckEmailFormat(form.email);
-  if (hints.email == 0 && ServerEmailUsed(form.email)) hints.email = IDS_EMAIL_EXISTS;
+  if (askServer && hints.email == 0 && ServerEmailUsed(form.email)) hints.email = IDS_EMAIL_EXISTS;
   hints.password = CheckPassword(form.password);
   if (form.repeatedPassword != form.password) hints.repeatedPassword = IDS_PASSWORDS_DIFFER;
   hints.nickname = CheckNickname(form.nickname);

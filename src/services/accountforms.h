@@ -46,8 +46,9 @@ unsigned CheckNickname(const std::string& nickname);
 
 LoginHints CheckLoginForm(const LoginForm& form);
 // Asks the account server whether a well-formed address is in use (57757);
-// an unanswered question counts as not in use.
-RegisterHints CheckRegisterForm(const RegisterForm& form);
+// an unanswered question counts as not in use. Without `askServer` only the
+// form itself is checked (the window asks the server on a worker).
+RegisterHints CheckRegisterForm(const RegisterForm& form, bool askServer = true);
 
 // Logs in with an accepted form. On success the account becomes the form's
 // address, encoded password and the server's nickname, saved to config.ini

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "base/hosts.h"
+#include "engine/commissionlink.h"
 #include "engine/nocase.h"
 #include "engine/urlencode.h"
 #include "services/programserver.h"
@@ -176,21 +177,26 @@ std::string EscapedRedirect(const std::string& link) {
   return redirect + UrlEncode(link + "?" + query);
 }
 
-// A tracked product asks the service once: the answer, whatever it is, is
-// kept in the task. "false" (and for Taobao "nologin") is not saved to
-// tasks.xml, so a later start asks again.
+// A tracked product asks the service once. Only a link is kept in the task:
+// any other answer ("false", "nologin", "商品不在推广中", an error page) keeps
+// the plain product link instead, so the service is not asked again and
+// tasks.xml never holds a shop link that is no link. "false" (and for Taobao
+// "nologin") is not worth a save, so a later start asks again. A failed
+// request keeps nothing: the next open asks again.
 std::string LookupForTask(const std::string& link, const std::string& cleaned,
                           const std::string& shopKey, const ShopLinkTaskStore& store, bool& found) {
   TaskPtr task = store.tasks ? store.tasks->FindByUrl(link) : nullptr;
   found = task != nullptr;
   if (!task) return std::string();
-  std::string answer = LookupCommissionLink(cleaned, shopKey);
-  task->SetGotoUrl(answer);
+  const std::string answer = LookupCommissionLink(cleaned, shopKey);
+  if (answer.empty()) return answer;
+  const std::string kept = IsCommissionLink(answer) ? answer : cleaned;
+  task->SetGotoUrl(kept);
   bool worthSaving = answer != "false" && !(shopKey == "taobao" && answer == "nologin");
   // A failed save only means the service is asked again after a restart.
   if (worthSaving && !store.tasksPath.empty()) store.tasks->SaveTasks(store.tasksPath);
   if (store.taskChanged) store.taskChanged(task);
-  return answer;
+  return kept;
 }
 
 std::string CommissionLink(const std::string& link, const std::string& cleaned,
@@ -209,7 +215,7 @@ std::string CommissionLink(const std::string& link, const std::string& cleaned,
   if (shopKey == "taobao" && (answer == "nologin" || answer.size() < cleaned.size())) {
     return cleaned;
   }
-  return EqualNoCase(answer.substr(0, 7), "http://") ? answer : cleaned;
+  return IsCommissionLink(answer) ? answer : cleaned;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 
 #include "../engine/productfiles_fixture.h"
@@ -88,6 +89,8 @@ TEST_F(AccountDialogTest, RegistrationWindowHintsInOrder) {
   Type(&dialog, "repeatedPassword", "pw2");
   Type(&dialog, "nickname", QStringLiteral("价格跟踪者们"));
   Click(&dialog, "registerButton");
+  // The address is checked with the server on a worker.
+  ASSERT_TRUE(SpinUntil([&] { return !dialog.Checking(); }));
   EXPECT_EQ(Hint(&dialog, "emailHint"), QStringLiteral("邮箱已经存在"));
   EXPECT_EQ(Hint(&dialog, "passwordHint"), QString());
   EXPECT_EQ(Hint(&dialog, "repeatedPasswordHint"), QStringLiteral("两次密码不一致"));
@@ -98,9 +101,23 @@ TEST_F(AccountDialogTest, RegistrationWindowHintsInOrder) {
   Type(&dialog, "repeatedPassword", "pw");
   Type(&dialog, "nickname", QStringLiteral("价格跟踪者"));  // ten bytes
   Click(&dialog, "registerButton");
+  ASSERT_TRUE(SpinUntil([&] { return !dialog.Checking(); }));
   EXPECT_EQ(Hint(&dialog, "nicknameHint"), QString());
   EXPECT_EQ(result, CRegisterDlg::kResultRegister);
   EXPECT_EQ(dialog.Form().nickname, Utf8ToLocal("价格跟踪者"));
+}
+
+TEST_F(AccountDialogTest, BothWindowsSpeakTheProgramsOwnLanguage) {
+  CLoginDlg login;
+  CRegisterDlg registration;
+  for (QDialog* dialog : std::initializer_list<QDialog*>{&login, &registration}) {
+    auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("cancelButton"));
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_EQ(cancel->text(), QStringLiteral("取消"));
+    for (QPushButton* button : dialog->findChildren<QPushButton*>())
+      for (QChar c : button->text())
+        EXPECT_FALSE(c.isLetter() && c.unicode() < 128) << button->text().toStdString();
+  }
 }
 
 TEST_F(AccountDialogTest, LoggedOutPanelLogsIn) {
@@ -112,11 +129,13 @@ TEST_F(AccountDialogTest, LoggedOutPanelLogsIn) {
 
   account.Reply("login", "1");  // no bar: a failed login
   panel.RunLogin({"lin@example.com", "secret", true});
+  ASSERT_TRUE(SpinUntil([&] { return panel.Pending() == 0; }));
   EXPECT_EQ(loggedIn, 0);
   EXPECT_FALSE(current.IsLoggedIn());
 
   account.Reply("login", "1|name");
   panel.RunLogin({"lin@example.com", "secret", true});
+  ASSERT_TRUE(SpinUntil([&] { return panel.Pending() == 0; }));
   EXPECT_EQ(loggedIn, 1);
   EXPECT_EQ(current.nickname, "name");
   EXPECT_EQ(UserKey("Nickname"), "name");
@@ -130,11 +149,13 @@ TEST_F(AccountDialogTest, LoggedOutPanelRegisters) {
   int loggedIn = 0;
   QObject::connect(&panel, &CUserPanelDlg::loggedIn, [&loggedIn] { ++loggedIn; });
   panel.RunRegister({"new@example.com", "pw", "pw", "New", false});
+  ASSERT_TRUE(SpinUntil([&] { return panel.Pending() == 0; }));
   EXPECT_EQ(loggedIn, 1);
   EXPECT_EQ(current.username, "new@example.com");
   EXPECT_EQ(UserKey("Username"), "<missing>");  // no automatic login asked for
   account.Reply("register", "0");
   panel.RunRegister({"other@example.com", "pw", "pw", "Other", false});
+  ASSERT_TRUE(SpinUntil([&] { return panel.Pending() == 0; }));
   EXPECT_EQ(loggedIn, 1);
   EXPECT_EQ(current.username, "new@example.com");
   EXPECT_EQ(messages.Ids(), (std::vector<unsigned>{IDS_REGISTER_OK, IDS_REGISTER_FAILED}));

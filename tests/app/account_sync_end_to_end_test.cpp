@@ -154,7 +154,7 @@ TEST_F(AccountSyncTest, RegisterUploadAndImportIntoAFreshProgramDirectory) {
     Click(dialog, "registerButton");
   });
   UserPanel()->OnRegister();
-  ASSERT_TRUE(SignedIn());
+  ASSERT_TRUE(SpinUntil([&] { return SignedIn(); }));
   EXPECT_EQ(Messages(), (std::vector<unsigned>{IDS_REGISTER_OK}));
   ASSERT_TRUE(server.Store().FindAccount(kEmail).has_value());
   EXPECT_EQ(server.Store().FindAccount(kEmail)->nickname, "Lin");
@@ -184,7 +184,7 @@ TEST_F(AccountSyncTest, RegisterUploadAndImportIntoAFreshProgramDirectory) {
     Click(dialog, "loginButton");
   });
   UserPanel()->OnLogin();
-  ASSERT_TRUE(SignedIn());
+  ASSERT_TRUE(SpinUntil([&] { return SignedIn(); }));
 
   const QString imported = RunSyncWindow(
       "taskImportDialog", [this] { Click(MyPanel(), "importLink"); },
@@ -224,7 +224,7 @@ TEST_F(AccountSyncTest, ReportsGoToTheAccountSignedInWithoutAutomaticLogin) {
   ASSERT_TRUE(server.Ready());
   OpenWindow();
   UserPanel()->RunRegister({kEmail, "secret", "secret", "Lin", false});
-  ASSERT_TRUE(SignedIn());
+  ASSERT_TRUE(SpinUntil([&] { return SignedIn(); }));
   ASSERT_EQ(IniGetString(ProgramFile("config.ini"), "User", "Username", "<none>"), "<none>");
 
   AddThroughWindow("Rice cooker", "501");

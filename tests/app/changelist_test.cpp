@@ -186,6 +186,8 @@ TEST_F(ChangeListTest, ClicksSelectTheTaskAndBuyOpensTheShopLink) {
 
   list.ClickCell(0, CChangeListDlg::kBuy);
   EXPECT_EQ(clicked.size(), 2u);
+  // The link is rewritten on a worker and opened when it is back.
+  ASSERT_TRUE(SpinUntil([&] { return !opened.empty(); }));
   ASSERT_EQ(opened.size(), 1u);
   EXPECT_EQ(opened[0].rfind("http://shop.test/p/9.html", 0), 0u) << opened[0];
   EXPECT_TRUE(messages.empty());
@@ -194,6 +196,7 @@ TEST_F(ChangeListTest, ClicksSelectTheTaskAndBuyOpensTheShopLink) {
 TEST_F(ChangeListTest, BuyWithoutALinkSaysTheLinkIsInvalid) {
   list.AddChange(*MakeTask({"2.00", "1.00", 1, 1, "down", "nochange"}, ""));
   list.ClickCell(0, CChangeListDlg::kBuy);
+  ASSERT_TRUE(SpinUntil([&] { return !messages.empty(); }));
   EXPECT_TRUE(opened.empty());
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0], 57722u);

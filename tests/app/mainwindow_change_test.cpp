@@ -13,6 +13,7 @@
 #include "app/hispricedlg.h"
 #include "app/notifysound.h"
 #include "app/popmsgdlg.h"
+#include "app/windowjobs.h"
 #include "base/ini.h"
 #include "base/stringtable.h"
 #include "controls/skin.h"
@@ -253,6 +254,8 @@ class MainWindowUpdateTest : public MainWindowChangeTest {
     auto* button = window->findChild<QPushButton*>("cmd1106");
     ASSERT_NE(button, nullptr);
     button->click();
+    // The check runs on a worker.
+    ASSERT_TRUE(SpinUntil([&] { return window->Jobs().Running() == 0; }));
   }
 
   std::vector<std::pair<std::string, std::vector<std::string>>> launches;

@@ -136,4 +136,35 @@ TEST_F(MessageBoxTest, QuittingReleasesWaitingWorkersWithoutABox) {
   EXPECT_EQ(ShowMessage(IDS_ENTER_LINK, kMessageInfo), IDOK);
 }
 
+TEST(MessageBoxLayoutTest, SizesFollowTheTextAndLongTextsWrap) {
+  const auto oneLineOf18 = [](int) { return 18; };
+  // Short text: picture + (bytes + 10) x 7 wide, a button and 84 high.
+  MessageBoxLayout shortText = LayOutMessageBox(32, 20, 0, 28, oneLineOf18);
+  EXPECT_EQ(shortText.box, QSize(32 + (20 + 10) * 7, 28 + 84));
+  EXPECT_EQ(shortText.text.left(), 20 + 32 + 20);
+  EXPECT_EQ(shortText.buttonsTop + 28, shortText.box.height() - 5);
+  // Three buttons want room of their own.
+  EXPECT_EQ(LayOutMessageBox(32, 4, 248, 28, oneLineOf18).box.width(), 248 + 40);
+  // A long text stops widening the box and wraps onto more lines.
+  const auto wrapping = [](int width) { return 18 * ((7 * 300 + width - 1) / width); };
+  MessageBoxLayout longText = LayOutMessageBox(32, 300, 0, 28, wrapping);
+  EXPECT_EQ(longText.text.width(), kMaxMessageTextWidth);
+  EXPECT_EQ(longText.text.height(), 18 * 5);
+  EXPECT_EQ(longText.box.height(), 28 + 84 + 18 * 4);
+  EXPECT_LE(longText.text.bottom(), longText.buttonsTop);
+}
+
+TEST_F(MessageBoxTest, ALongTextShowsWhollyInsideTheBox) {
+  const QString text = QString(QStringLiteral("保存任务文件失败！")).repeated(12);
+  CMsgDlg box(text);
+  box.show();
+  auto* label = box.findChild<QLabel*>(QStringLiteral("messageText"));
+  auto* ok = box.findChild<QWidget*>(QStringLiteral("okButton"));
+  ASSERT_TRUE(label && ok);
+  EXPECT_LE(label->heightForWidth(label->width()), label->height());
+  EXPECT_TRUE(box.rect().contains(label->geometry()));
+  EXPECT_FALSE(label->geometry().intersects(ok->geometry()));
+  EXPECT_NEAR(ok->geometry().center().x(), box.width() / 2, 1);
+}
+
 }  // namespace

@@ -142,6 +142,7 @@ class PopDialogTest : public ::testing::Test {
     context.clock = [this] { return now; };
     context.popMsgAutoClose = [this] { return autoClose; };
     context.startTimer = false;
+    context.canBlend = [] { return true; };
     return context;
   }
   QApplication& app = TestApplication();
@@ -212,10 +213,68 @@ TEST_F(PopDialogTest, ShowPopMsgRewritesTheProductLinkAndDeletesItselfWhenClosed
   QPointer<CPopMsgDlg> popup = ShowPopMsg("text", "http://shop.test/p/1.html", "", context);
   ASSERT_TRUE(popup);
   EXPECT_TRUE(popup->isVisible());
+  // The link comes from a worker.
+  ASSERT_TRUE(SpinUntil([&] { return !popup->LinkPending(); }));
   EXPECT_EQ(popup->Link().rfind("http://shop.test/p/1.html", 0), 0u) << popup->Link();
   popup->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(popup.isNull());
+}
+
+TEST_F(PopDialogTest, WithoutBlendingThePopUpIsThereAtOnceAndHiddenWhenItsTimeIsUp) {
+  CPopMsgContext context = Context();
+  context.canBlend = [] { return false; };
+  CPopMsgDlg popup("text", "", context);
+  popup.show();
+  EXPECT_DOUBLE_EQ(popup.windowOpacity(), 1.0);
+  for (int i = 0; i < 3 + 51; ++i) {
+    now += 100;
+    popup.Tick();
+    EXPECT_DOUBLE_EQ(popup.windowOpacity(), 1.0) << i;
+  }
+  EXPECT_FALSE(popup.isVisible());
+}
+
+TEST_F(PopDialogTest, PopUpsAtOnceStandOneAboveTheOtherAndMoveDownWhenOneCloses) {
+  const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+  std::vector<QPointer<CPopMsgDlg>> popups;
+  // More than fit: the last ones wait.
+  const int fit = work.height() / 155;
+  for (int i = 0; i < fit + 2; ++i)
+    popups.push_back(
+        ShowPopMsg("change " + std::to_string(i), "http://shop.test/p", "", Context()));
+  int shown = 0;
+  for (size_t i = 0; i < popups.size(); ++i) {
+    if (!popups[i]->isVisible()) continue;
+    ++shown;
+    EXPECT_TRUE(work.contains(popups[i]->geometry())) << i;
+    for (size_t j = 0; j < i; ++j) {
+      if (popups[j]->isVisible()) {
+        EXPECT_FALSE(popups[i]->geometry().intersects(popups[j]->geometry())) << i << " " << j;
+      }
+    }
+  }
+  EXPECT_EQ(shown, fit);
+  EXPECT_FALSE(popups.back()->isVisible());
+  EXPECT_EQ(popups[0]->geometry().bottom(), work.bottom());
+
+  // The bottom one closes: the second takes its place, a waiting one shows.
+  const int secondTop = popups[1]->y();
+  popups[0]->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  ASSERT_TRUE(SpinUntil([&] { return popups[fit] && popups[fit]->isVisible(); }));
+  EXPECT_EQ(popups[1]->geometry().bottom(), work.bottom());
+  EXPECT_GT(popups[1]->y(), secondTop);
+  for (auto& popup : popups) {
+    if (popup) popup->close();
+  }
+  SpinUntil(
+      [&] {
+        return std::all_of(popups.begin(), popups.end(),
+                           [](auto& p) { return !p || p->isHidden(); });
+      },
+      2000);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
+#include <QTimeZone>
+
 #include <QLabel>
 #include <QTableWidget>
 
@@ -19,6 +22,14 @@
 #include "support/tempdir.h"
 
 namespace {
+
+// A history date as the chart's x: seconds, read as UTC.
+double Seconds(const char* date) {
+  QDateTime time =
+      QDateTime::fromString(QString::fromLatin1(date), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+  time.setTimeZone(QTimeZone::utc());
+  return static_cast<double>(time.toSecsSinceEpoch());
+}
 
 std::shared_ptr<CPriceInfo> LoadHistory(const TempDir& dir, const std::string& xml) {
   dir.Write("history.xml", xml);
@@ -67,31 +78,70 @@ TEST_F(HistoryPanelTest, ThreePointsGiveLabelsListNewestFirstAndChartOldestFirst
   }
 
   const double oldestFirst[] = {210, 179, 189};
+  const double times[] = {Seconds("2024-01-05 12:30:00"), Seconds("2024-02-10 08:00:00"),
+                          Seconds("2024-03-01 09:15:00")};
   for (CChartSerie* serie :
        std::initializer_list<CChartSerie*>{panel.LineSerie(), panel.PointsSerie()}) {
     ASSERT_EQ(serie->GetPointsCount(), 3u);
-    for (size_t i = 0; i < 3; ++i)
-      EXPECT_EQ(serie->GetPoint(i), QPointF(static_cast<double>(i), oldestFirst[i]));
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(serie->GetPoint(i), QPointF(times[i], oldestFirst[i]));
   }
   EXPECT_DOUBLE_EQ(panel.Chart()->GetLeftAxis()->GetMin(), 179.0 * 0.95);
   EXPECT_DOUBLE_EQ(panel.Chart()->GetLeftAxis()->GetMax(), 210.0 * 1.05);
-  EXPECT_DOUBLE_EQ(panel.Chart()->GetBottomAxis()->GetMin(), 0);
-  EXPECT_DOUBLE_EQ(panel.Chart()->GetBottomAxis()->GetMax(), 3);
+  EXPECT_LT(panel.Chart()->GetBottomAxis()->GetMin(), times[0]);
+  EXPECT_GT(panel.Chart()->GetBottomAxis()->GetMax(), times[2]);
   EXPECT_EQ(panel.List()->width(), panel.width() - 17);
   EXPECT_EQ(panel.Chart()->width(), panel.width());
 }
 
-TEST_F(HistoryPanelTest, OnePointSitsAtZeroOnAnAxisToOne) {
+TEST_F(HistoryPanelTest, OnePointSitsInTheMiddleOfTwoDays) {
   panel.ShowHistory(LoadHistory(
       home,
       "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n<HPrices><LPDate>2024-01-01 00:00:00</LPDate>"
       "<LowestPrice>99.00</LowestPrice><HPDate>2024-01-01 00:00:00</HPDate>"
       "<HighestPrice>99.00</HighestPrice><HPriceList><HPrice><Date>2024-01-01 00:00:00</Date>"
       "<Price>99.00</Price></HPrice></HPriceList></HPrices>"));
-  EXPECT_DOUBLE_EQ(panel.Chart()->GetBottomAxis()->GetMax(), 1);
+  const double day = 86400;
+  const double x = Seconds("2024-01-01 00:00:00");
+  EXPECT_DOUBLE_EQ(panel.Chart()->GetBottomAxis()->GetMin(), x - day);
+  EXPECT_DOUBLE_EQ(panel.Chart()->GetBottomAxis()->GetMax(), x + day);
   ASSERT_EQ(panel.PointsSerie()->GetPointsCount(), 1u);
-  EXPECT_EQ(panel.PointsSerie()->GetPoint(0), QPointF(0, 99));
+  EXPECT_EQ(panel.PointsSerie()->GetPoint(0), QPointF(x, 99));
+  EXPECT_TRUE(panel.Chart()->PlotArea().contains(panel.Chart()->ValueToPixel(x, 99)));
   panel.Chart()->grab();
+}
+
+TEST(HistoryChartPoints, XFollowsTheDatesAndTheRangeShowsBothEnds) {
+  // Newest first, as histories hold them: a minute, then a month apart.
+  const std::vector<CPriceInfoItem> items = {{"2024-03-01 10:01:00", "3"},
+                                             {"2024-03-01 10:00:00", "2"},
+                                             {"not a date", "9"},
+                                             {"2024-02-01", "1"}};
+  const HistoryChartData data = HistoryChartPoints(items);
+  ASSERT_EQ(data.xs.size(), 3u);
+  EXPECT_EQ(data.ys, (std::vector<double>{1, 2, 3}));
+  EXPECT_DOUBLE_EQ(data.xs[1] - data.xs[0], 29 * 86400 + 10 * 3600);
+  EXPECT_DOUBLE_EQ(data.xs[2] - data.xs[1], 60);
+  const double margin = (data.xs[2] - data.xs[0]) * 0.04;
+  EXPECT_DOUBLE_EQ(data.xMin, data.xs[0] - margin);
+  EXPECT_DOUBLE_EQ(data.xMax, data.xs[2] + margin);
+  EXPECT_TRUE(HistoryChartPoints({{"garbage", "1"}}).xs.empty());
+
+  const struct {
+    double step;
+    const char* label;
+  } labels[] = {{120 * 86400, "2024-02"}, {86400, "02-01"}, {3600, "00:00"}};
+  for (const auto& l : labels)
+    EXPECT_EQ(HistoryDateLabel(data.xs[0], l.step), QString::fromUtf8(l.label)) << l.step;
+}
+
+TEST_F(HistoryPanelTest, TheNewestPointOfAMonthsLongHistoryIsInsideThePlot) {
+  panel.ShowHistory(LoadHistory(home, kThreePoints));
+  panel.Chart()->grab();
+  const QRectF plot = panel.Chart()->PlotArea();
+  for (size_t i = 0; i < panel.PointsSerie()->GetPointsCount(); ++i) {
+    const QPointF point = panel.PointsSerie()->GetPoint(i);
+    EXPECT_TRUE(plot.contains(panel.Chart()->ValueToPixel(point.x(), point.y()))) << i;
+  }
 }
 
 TEST_F(HistoryPanelTest, TheSameHistoryIsNotBuiltAgainAnotherOneIs) {
@@ -161,6 +211,10 @@ TEST_F(ComparisonPanelTest, ThreeOffersGiveTheCountLineAndRowsInOrder) {
   EXPECT_FALSE(panel.CountLabel()->isHidden());
   EXPECT_TRUE(panel.NoDataLabel()->isHidden());
   EXPECT_EQ(panel.CountLabel()->text(), QStringLiteral("共3个网站，价格从低到高"));
+  // The prices are those of the last refresh, and the panel says when.
+  EXPECT_EQ(panel.RefreshedLabel()->text(), QStringLiteral("价格更新于 2024-01-01 00:00"));
+  EXPECT_FALSE(panel.RefreshedLabel()->isHidden());
+  EXPECT_GE(panel.List()->y(), panel.RefreshedLabel()->geometry().bottom());
   ASSERT_EQ(panel.List()->rowCount(), 3);
   const char* sites[] = {"ShopA", "ShopB", "ShopC"};
   const char* prices[] = {"170.00", "180.00", "190.00"};
@@ -187,12 +241,15 @@ TEST_F(ComparisonPanelTest, GoAndSeeOpensTheOfferOrSaysTheLinkIsInvalid) {
   panel.ClickCell(0, CCompPriceDlg::kSite);  // not the buy cell: nothing
   EXPECT_TRUE(opened.empty());
   panel.ClickCell(0, CCompPriceDlg::kBuy);
+  // The offer's link is rewritten on a worker and opened when it is back.
+  ASSERT_TRUE(SpinUntil([&] { return !opened.empty(); }));
   ASSERT_EQ(opened.size(), 1u);
   EXPECT_EQ(opened[0].rfind("http://a.test/1", 0), 0u) << opened[0];
   // The rewritten http:// link is kept in the row.
   EXPECT_EQ(panel.List()->item(0, CCompPriceDlg::kGotoUrl)->text().toStdString(), opened[0]);
 
   panel.ClickCell(1, CCompPriceDlg::kBuy);
+  ASSERT_TRUE(SpinUntil([&] { return !messages.empty(); }));
   EXPECT_EQ(opened.size(), 1u);
   EXPECT_EQ(messages, (std::vector<unsigned>{57722}));
   panel.ClickCell(7, CCompPriceDlg::kBuy);  // no such row

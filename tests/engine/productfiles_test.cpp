@@ -148,6 +148,11 @@ TEST_F(ProductFilesTest, BuyLinkByShop) {
       {"Taobao not logged in", "item.taobao.com", "nologin", "", 1},
       {"Yihaodian answers false", "item.yhd.com", "", "", 1},
       {"service silent", "item.taobao.com", "", "", 1},
+      {"not promoted", "item.taobao.com",
+       "\xE5\x95\x86\xE5\x93\x81\xE4\xB8\x8D\xE5\x9C\xA8\xE6\x8E\xA8\xE5\xB9\xBF\xE4\xB8\xAD", "",
+       1},
+      {"an error page", "item.taobao.com", "<html><body>500</body></html>", "", 1},
+      {"a link and a page", "item.taobao.com", "http://buy.example/tb\n<html>", "", 1},
       {"other shop: not asked", "www.shop.example", "", "", 0},
   };
   for (const auto& c : cases) {

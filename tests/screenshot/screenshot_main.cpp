@@ -1,9 +1,16 @@
-// Draws the main window as a user sees it after adding a few products, into
-// a PNG: the program directory is a temporary one with the built skin, the
-// products come from a shop on 127.0.0.1 through the add pipeline, and one
-// tracking pass later two prices have moved.
+// Draws the main window as a user sees it after adding a few products: the
+// program directory is a temporary one with the built skin, the products come
+// from a shop on 127.0.0.1 through the add pipeline (with months of price
+// history and offers of other shops from the program's servers), and one
+// tracking pass later prices have risen and dropped; one product is paused.
+// Writes, into OUTPUT_DIR:
+//   screenshot-main.png, screenshot-main-small.png   default and smallest size
+//   screenshot-search.png, screenshot-search-small.png   search results
+//   screenshot-history.png   the price trend of the first product
+//   screenshot-compare.png   its offers in other shops
+//   screenshot-popup.png     the pop-up of a price drop
 //
-//   vantrel_screenshot OUTPUT.png
+//   vantrel_screenshot OUTPUT_DIR
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -14,12 +21,15 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 #include <QThread>
 
 #include "app/notifysound.h"
+#include "app/popmsgdlg.h"
+#include "app/searchlistdlg.h"
 #include "app/vantreldlg.h"
 #include "base/codepage.h"
 #include "base/files.h"
@@ -37,6 +47,9 @@
 
 namespace {
 
+// Rows of every state the list shows: risen, dropped, unchanged and (made
+// below) paused. Failed fetches ("抓取失败") get a product of their own here
+// once the list has that state: a page the shop stops serving before the pass.
 struct Product {
   const char* path;
   const char* name;
@@ -99,6 +112,58 @@ void CopySkin(const std::string& home) {
              fs::copy_options::recursive | fs::copy_options::overwrite_existing, error);
 }
 
+// Months of history, newest first as the server sends it: one point every
+// three weeks ending at the price the product was added with.
+std::string HistoryReply(const Product& p) {
+  const double now = std::atof(p.price);
+  const double swings[] = {0, 0.06, 0.11, 0.04, 0.15, 0.09, 0.18, 0.12};
+  const long long day = 86400;
+  // A week before today, so that the point of today's pass follows on.
+  const long long newest = (QDateTime::currentSecsSinceEpoch() / day - 7) * day;
+  std::string reply = "[";
+  for (size_t i = 0; i < std::size(swings); ++i) {
+    char point[96];
+    std::snprintf(point, sizeof point, "%s{\"t\":\"%lld\",\"p\":\"%.2f\"}", i ? "," : "",
+                  newest - static_cast<long long>(i) * 21 * day, now * (1 + swings[i]));
+    reply += point;
+  }
+  return reply + "]";
+}
+
+std::string ComparisonReply(const Product& p) {
+  const double now = std::atof(p.price);
+  const char* shops[] = {"优选商城", "家电直销", "百货旗舰店"};
+  const double factors[] = {0.97, 1.04, 1.12};
+  std::string reply = "[";
+  for (int i = 0; i < 3; ++i) {
+    char offer[320];
+    std::snprintf(offer, sizeof offer,
+                  "%s{\"title\":\"%s\",\"price\":\"%.2f\",\"url\":\"http://127.0.0.1/"
+                  "offer/%s/%d\",\"site\":\"%s\"}",
+                  i ? "," : "", p.name, now * factors[i], p.id, i, shops[i]);
+    reply += offer;
+  }
+  return reply + "]";
+}
+
+bool Save(const QImage& image, const std::string& folder, const char* name) {
+  const std::string path = folder + "/" + name;
+  if (image.save(QString::fromStdString(path), "PNG")) {
+    std::printf("%s\n", path.c_str());
+    return true;
+  }
+  std::fprintf(stderr, "vantrel_screenshot: %s can't be written\n", path.c_str());
+  return false;
+}
+
+// The window at `size`, laid out and painted.
+QImage Shot(CVantrelDlg& window, QSize size) {
+  window.resize(size);
+  SpinUntil([] { return false; }, 300);
+  window.repaint();
+  return window.grab().toImage();
+}
+
 CSite ShopSite(const FakeShop& shop) {
   return PlainPageSite(Utf8ToLocal("示例商城"), shop.Host(), Utf8ToLocal("无货"));
 }
@@ -107,10 +172,11 @@ CSite ShopSite(const FakeShop& shop) {
 
 int main(int argc, char** argv) {
   if (argc != 2) {
-    std::fprintf(stderr, "usage: vantrel_screenshot OUTPUT.png\n");
+    std::fprintf(stderr, "usage: vantrel_screenshot OUTPUT_DIR\n");
     return 2;
   }
   const std::string output = std::filesystem::absolute(argv[1]).string();
+  std::filesystem::create_directories(output);
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   TestApplication();
   TempDir home(true);
@@ -146,15 +212,16 @@ int main(int argc, char** argv) {
   options.version = "1.069";
   options.offerAutoStart = false;
   auto window = std::make_unique<CVantrelDlg>(sites, tasks, options);
-  window->resize(1280, 780);
+  const QSize defaultSize = window->size();
+  const QSize smallestSize = window->minimumSize();
   window->show();
 
   for (const Product& p : kProducts) {
     const std::string picturePath = std::string("/pictures/") + p.id + ".png";
     shop.Reply(picturePath, MakeReply(Picture(p), "image/png"));
     shop.Page(p.path, Page(p, p.price, shop.Link(picturePath)));
-    servers.History(shop.Link(p.path),
-                    std::string("[{\"t\":\"1356969600\",\"p\":\"") + p.price + "\"}]");
+    servers.History(shop.Link(p.path), HistoryReply(p));
+    servers.Comparison(shop.Link(p.path), ComparisonReply(p));
     AddChoices choices;
     choices.link = shop.Link(p.path);
     choices.siteName = Utf8ToLocal("示例商城");
@@ -178,15 +245,40 @@ int main(int argc, char** argv) {
       10000);
   for (const TaskPtr& task : tasks.Tasks()) window->Tracker().TrackingPass(task);
   SpinUntil([&] { return window->ChangeCount() == 3; }, 10000);
+  // The lamp is paused.
+  window->TaskList().DeselectAll();
+  window->TaskList().SelectRow(3, true);
+  window->PauseSelected();
   SpinUntil([] { return false; }, 1500);
+  window->TaskList().DeselectAll();
   window->TaskList().SelectRow(0, true);
-  window->repaint();
-  const QImage shot = window->grab().toImage();
-  if (!shot.save(QString::fromStdString(output), "PNG")) {
-    std::fprintf(stderr, "vantrel_screenshot: %s can't be written\n", output.c_str());
-    return 1;
-  }
+
+  bool saved = Save(Shot(*window, defaultSize), output, "screenshot-main.png") &&
+               Save(Shot(*window, smallestSize), output, "screenshot-main-small.png");
+  // Every tracked product of the shop.
+  window->SetSearchText(QString::fromUtf8("示例商城"));
+  window->Search();
+  saved = saved && Save(Shot(*window, defaultSize), output, "screenshot-search.png") &&
+          Save(Shot(*window, smallestSize), output, "screenshot-search-small.png");
+  emit window->SearchPanel().closeRequested();
+  window->SetSearchText(QString());
+
+  window->SetCurrentRow(0);
+  window->ShowPanel(CVantrelDlg::Panel::kHistory);
+  saved = saved && Save(Shot(*window, defaultSize), output, "screenshot-history.png");
+  window->ShowPanel(CVantrelDlg::Panel::kComparison);
+  saved = saved && Save(Shot(*window, defaultSize), output, "screenshot-compare.png");
+
+  CPopMsgContext context;
+  context.startTimer = false;
+  context.canBlend = [] { return false; };
+  CPopMsgDlg popup(Utf8ToLocal("不锈钢电热水壶 1.7L 家用自动断电 价格下降：129.00 -> 99.00"),
+                   shop.Link(kProducts[0].path), context);
+  popup.show();
+  SpinUntil([] { return false; }, 200);
+  saved = saved && Save(popup.grab().toImage(), output, "screenshot-popup.png");
+  popup.close();
+  if (!saved) return 1;
   window->Exit();
-  std::printf("%s\n", output.c_str());
   return 0;
 }

@@ -43,7 +43,7 @@ class CommissionLookupTest : public ::testing::Test {
   std::vector<TaskPtr> m_changed;
 };
 
-TEST_F(CommissionLookupTest, JdFalseIsKeptInTheTaskButNotSaved) {
+TEST_F(CommissionLookupTest, JdFalseKeepsThePlainLinkButIsNotSaved) {
   m_servers.Commission("jd", "false");
   TaskPtr task = AddTask("http://item.jd.com/123.html?cu=true#comment");
   EXPECT_EQ(Open(task), "http://item.jd.com/123.html");
@@ -53,7 +53,7 @@ TEST_F(CommissionLookupTest, JdFalseIsKeptInTheTaskButNotSaved) {
   EXPECT_EQ(request.Query("u"), "http://item.jd.com/123.html");  // the cleaned link
   EXPECT_NE(request.target.find("&u=" + UrlEncode("http://item.jd.com/123.html")),
             std::string::npos);
-  EXPECT_EQ(task->GetGotoUrl(), "false");
+  EXPECT_EQ(task->GetGotoUrl(), "http://item.jd.com/123.html");
   EXPECT_FALSE(TasksSaved());
   ASSERT_EQ(m_changed.size(), 1u);
   EXPECT_EQ(m_changed[0], task);
@@ -75,11 +75,11 @@ TEST_F(CommissionLookupTest, ALinkIsSavedAndOpened) {
   EXPECT_EQ(m_servers.Requests(ProgramEndpoint::kCommission), 1);
 }
 
-TEST_F(CommissionLookupTest, TaobaoNologinIsKeptButNotSaved) {
+TEST_F(CommissionLookupTest, TaobaoNologinKeepsThePlainLinkButIsNotSaved) {
   m_servers.Commission("taobao", "nologin");
   TaskPtr task = AddTask("http://item.taobao.com/item.htm?id=5&spm=x");
   EXPECT_EQ(Open(task), "http://item.taobao.com/item.htm?id=5");
-  EXPECT_EQ(task->GetGotoUrl(), "nologin");
+  EXPECT_EQ(task->GetGotoUrl(), "http://item.taobao.com/item.htm?id=5");
   EXPECT_FALSE(TasksSaved());
   EXPECT_EQ(m_servers.Log().back().Query("s"), "taobao");
 }
@@ -92,13 +92,43 @@ TEST_F(CommissionLookupTest, OtherAnswersAreSavedSoTheServiceIsNotAskedAgain) {
   m_servers.Commission("jd", "nologin");
   TaskPtr yhd = AddTask("http://item.yhd.com/item/1?ref=2");
   EXPECT_EQ(Open(yhd), "http://item.yhd.com/item/1");
-  EXPECT_EQ(yhd->GetGotoUrl(), "\xC9\xCC\xC6\xB7\xB2\xBB\xD4\xDA\xCD\xC6\xB9\xE3\xD6\xD0");
+  EXPECT_EQ(yhd->GetGotoUrl(), "http://item.yhd.com/item/1");
   EXPECT_TRUE(TasksSaved());
+  EXPECT_EQ(Open(yhd), "http://item.yhd.com/item/1");
+  EXPECT_EQ(m_servers.Requests(ProgramEndpoint::kCommission), 1);
   // "nologin" only counts as not worth saving for Taobao.
   DeleteFile(m_home.File("tasks.xml"));
   TaskPtr jd = AddTask("http://item.jd.com/8.html");
   EXPECT_EQ(Open(jd), "http://item.jd.com/8.html");
   EXPECT_TRUE(TasksSaved());
+}
+
+// Whatever the service answers, tasks.xml holds a link as the shop link: the
+// answer when it is one, else the plain product link.
+TEST_F(CommissionLookupTest, AnAnswerThatIsNoLinkIsNeverStoredAsTheShopLink) {
+  const struct {
+    std::string answer;
+    std::string stored;
+  } cases[] = {
+      {"<html><body>502 Bad Gateway</body></html>", "http://item.jd.com/20.html"},
+      {"http://c.example/jd\r\n<html>", "http://item.jd.com/20.html"},
+      {"http://", "http://item.jd.com/20.html"},
+      {"  http://c.example/jd", "http://item.jd.com/20.html"},
+      {"https://c.example/jd?a=1", "http://item.jd.com/20.html"},
+      {"HTTP://c.example/jd?a=1", "HTTP://c.example/jd?a=1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.answer);
+    m_servers.Commission("jd", c.answer);
+    TaskPtr task = AddTask("http://item.jd.com/20.html?from=x");
+    EXPECT_EQ(Open(task), c.stored);
+    EXPECT_EQ(task->GetGotoUrl(), c.stored);
+    ASSERT_TRUE(TasksSaved());
+    EXPECT_NE(m_home.Read("tasks.xml").find("<GotoUrl>" + c.stored + "</GotoUrl>"),
+              std::string::npos);
+    DeleteFile(m_home.File("tasks.xml"));
+    m_tasks.RemoveTaskAt(task);
+  }
 }
 
 TEST_F(CommissionLookupTest, TheTaskIsFoundWithoutRegardToCase) {

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+
+#include "services/shoplinks.h"
+
+class CWindowJobs;
+class QObject;
+
+// Opens a tracked product's shop page: the link is rewritten on a worker
+// (the rewriting may ask the commission service) and opened in the user's
+// browser once it comes back; an empty result tells the user that the link
+// is not valid. Nothing happens when `receiver` is gone by then.
+void OpenShopLinkLater(CWindowJobs& jobs, QObject* receiver, const std::string& url,
+                       const std::string& gotoUrl, const ShopLinkTaskStore& store);
