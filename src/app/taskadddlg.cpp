@@ -14,6 +14,7 @@
 #include "controls/qtext.h"
 #include "controls/skinbutton.h"
 #include "controls/spinedit.h"
+#include "engine/generic.h"
 
 CTaskAddDlg::CTaskAddDlg(CSiteList& sites, QWidget* parent)
     : QDialog(parent),
@@ -87,6 +88,9 @@ AddChoices CTaskAddDlg::GetChoices() const {
   int site = m_site->currentIndex();
   if (site >= 0 && site < static_cast<int>(m_sites.size()))
     choices.siteName = m_sites[static_cast<size_t>(site)]->GetName();
+  // A web link of a shop without rules goes to the general shop.
+  else if (GenericShopTakes(choices.link))
+    choices.siteName = GenericSiteName();
   choices.frequencyHour = ToLocal(m_frequency.hour->text());
   choices.frequencyMinute = ToLocal(m_frequency.minute->text());
   choices.trackPrice = m_tracking.trackPrice->isChecked();

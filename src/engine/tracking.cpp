@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <utility>
 
 #include "base/ini.h"
@@ -11,6 +12,7 @@
 #include "base/timetext.h"
 #include "engine/events.h"
 #include "engine/extract.h"
+#include "engine/generic.h"
 #include "engine/nocase.h"
 #include "engine/site.h"
 #include "engine/spider.h"
@@ -203,7 +205,8 @@ void CTracker::TrackingPass(const TaskPtr& task) {
 
   SiteRef site = m_sites.FindSiteByName(task->GetSiteName());
   if (!site) site = m_sites.FindSiteByDomain(task->GetSiteDomain());
-  if (!site) {
+  const bool generic = !site && IsGenericSiteName(task->GetSiteName());
+  if (!site && !generic) {
     // No rules to read the page with: the row shows the error, the stored
     // price and stock stay, and nothing is saved.
     task->SetPriceState("error");
@@ -214,16 +217,27 @@ void CTracker::TrackingPass(const TaskPtr& task) {
 
   CSpider spider;
   const std::string url = task->GetUrl();
-  const std::string page = FetchProductPage(spider, *site, url);
-  if (page.size() < kShortestPage) return;
-  if (SiteRef flagged = m_sites.FindSiteInPage(page)) {
-    task->SetSiteName(flagged->GetName());
-    site = flagged;
+  std::string page;
+  std::function<std::string()> productId;
+  if (generic) {
+    if (!FetchGenericPage(spider, url, page)) return;
+    const GenericProduct product = ReadGenericProduct(page);
+    TakePrice(*task, product.price);
+    TakeStock(*task, product.stock);
+    if (!product.currency.empty()) task->SetCurrency(product.currency);
+    productId = [id = product.info.id] { return id; };
+  } else {
+    page = FetchProductPage(spider, *site, url);
+    if (page.size() < kShortestPage) return;
+    if (SiteRef flagged = m_sites.FindSiteInPage(page)) {
+      task->SetSiteName(flagged->GetName());
+      site = flagged;
+    }
+    const ProductValues values = ExtractProduct(spider, page, *site, url);
+    TakePrice(*task, values.effectivePrice);
+    TakeStock(*task, values.stock);
+    productId = [&page, &site] { return ExtractItemInfo(page, *site).id; };
   }
-
-  const ProductValues values = ExtractProduct(spider, page, *site, url);
-  TakePrice(*task, values.effectivePrice);
-  TakeStock(*task, values.stock);
 
   const Decision decision = Decide(*task);
   if (!decision.AnythingSeen()) {
@@ -231,7 +245,7 @@ void CTracker::TrackingPass(const TaskPtr& task) {
     SaveTaskFile();
     return;
   }
-  if (task->GetProductID().empty()) task->SetProductID(ExtractItemInfo(page, *site).id);
+  if (task->GetProductID().empty()) task->SetProductID(productId());
 
   // The files of a task deleted meanwhile are gone and must stay gone.
   if (PriceChangeSeen(*task, decision) && StillTracked(*task)) {

@@ -11,6 +11,7 @@
 #include "base/stringtable.h"
 #include "engine/addtask.h"
 #include "engine/events_record.h"
+#include "engine/generic.h"
 #include "engine/site.h"
 #include "engine/tasklist.h"
 #include "services/productservices.h"
@@ -69,17 +70,19 @@ bool ReadChoices(const std::vector<std::string>& args, AddChoices& choices) {
 // link.
 bool ChooseSite(const CSiteList& sites, AddChoices& choices) {
   if (!choices.siteName.empty()) {
-    if (sites.FindSiteByName(choices.siteName)) return true;
+    if (sites.FindSiteByName(choices.siteName) || IsGenericSiteName(choices.siteName)) return true;
     std::fprintf(stderr, "vantrelctl: no site named %s in sites.xml\n",
                  LocalToUtf8(choices.siteName).c_str());
     return false;
   }
+  // A link no site knows goes to the general shop, which reads the product
+  // data the page publishes.
   SiteRef guessed = GuessSiteFromLink(sites, choices.link);
-  if (!guessed) {
+  if (!guessed && !GenericShopTakes(choices.link)) {
     ShowMessage(IDS_LINK_NOT_SUPPORTED, kMessageInfo);
     return false;
   }
-  choices.siteName = guessed->GetName();
+  choices.siteName = guessed ? guessed->GetName() : GenericSiteName();
   return true;
 }
 
@@ -131,6 +134,8 @@ VANTREL_COMMAND(add, "add",
                 "Adds a task to the program directory as the add window does: the link is\n"
                 "cleaned, the shop is the site named by --site or else the first site of\n"
                 "sites.xml whose Domain (host names separated by \"|\") occurs in the link,\n"
+                "else the general shop \"通用\" (the product data the page publishes in\n"
+                "JSON-LD, microdata or Open Graph, see `vantrelctl extract`);\n"
                 "the product page is fetched and read with the shop's rules, and a product\n"
                 "with a name, an identifier, a picture link and a price (or out of stock)\n"
                 "is added to tasks.xml with its comparison, history and picture files.\n"
