@@ -261,6 +261,7 @@ void CTracker::Report(const TaskPtr& task, bool tell, const std::string& changeT
   m_events.PostUpdateData(task, "");
   if (!tell) return;
   m_events.PostUpdateChangeData(task);
+  if (m_tell) m_tell(MakeToldMessage(*task, changeText));
   if (m_msgPop == 0) m_events.ShowChangePopup(changeText, task->GetUrl(), task->GetGotoUrl());
   m_events.PlaySound(ProgramFile("ding.wav"));
 }

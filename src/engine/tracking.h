@@ -10,6 +10,7 @@
 
 #include "engine/tasklist.h"
 #include "engine/timerqueue.h"
+#include "engine/told.h"
 
 class CSiteList;
 class EventSink;
@@ -80,6 +81,9 @@ class CTracker {
 
   // Set before the first pass.
   void SetPriceRecorder(RecordPriceFunction record) { m_recordPrice = std::move(record); }
+  // Every change told to the window is told here too (the notification
+  // channels). Set before the first pass.
+  void SetTeller(TellFunction tell) { m_tell = std::move(tell); }
 
   CTimerQueue& Queue() { return *m_queue; }
 
@@ -94,6 +98,7 @@ class CTracker {
   std::atomic<int> m_msgPop;
   std::atomic<std::int64_t> m_sleepTimeMs;
   RecordPriceFunction m_recordPrice;
+  TellFunction m_tell;
 
   mutable std::mutex m_timersLock;
   std::map<std::string, TimerId> m_taskTimers;

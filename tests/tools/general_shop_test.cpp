@@ -12,7 +12,9 @@
 #include "support/command_line.h"
 #include "support/drawn_images.h"
 #include "support/fake_program_servers.h"
+#include "support/fake_smtp_server.h"
 #include "support/fakeshop.h"
+#include "support/http_server.h"
 #include "support/tempdir.h"
 
 namespace {
@@ -76,6 +78,16 @@ TEST_F(GeneralShopToolTest, AddThenOnePassSeesTheDrop) {
   EXPECT_EQ(added.productId, "C-42");
   EXPECT_EQ(added.currency, "EUR");
 
+  // The drop also reaches a webhook and a mail server within the pass.
+  FakeSmtpServer smtp;
+  TestHttpServer hook;
+  hook.Post("/hook", [](const httplib::Request&, httplib::Response&) {});
+  const std::string config = home.File("config.ini");
+  IniWriteString(config, "Notify", "WebhookUrl", hook.Url("/hook"));
+  IniWriteString(config, "Notify", "MailUrl", smtp.Url());
+  IniWriteString(config, "Notify", "MailFrom", "vantrel@example.org");
+  IniWriteString(config, "Notify", "MailTo", "me@example.org");
+
   shop.Page("/p.html", JsonLdPage("89,90"), PageEncoding::kUtf8);
   out = Run("track --once", status);
   ASSERT_EQ(status, 0) << out;
@@ -87,6 +99,21 @@ TEST_F(GeneralShopToolTest, AddThenOnePassSeesTheDrop) {
   ASSERT_TRUE(tracked.LoadTasks(home.File("tasks.xml"), "", "", nullptr));
   EXPECT_EQ(tracked.TaskAt(0)->GetCurrentPrice(), "89.90");
   EXPECT_EQ(tracked.TaskAt(0)->GetCurrency(), "EUR");
+
+  EXPECT_NE(hook.LastBody("/hook").find(R"("new_price":"89.90")"), std::string::npos)
+      << hook.LastBody("/hook");
+  EXPECT_NE(hook.LastBody("/hook").find(R"("currency":"EUR")"), std::string::npos);
+  ASSERT_EQ(smtp.Mails().size(), 1u);
+  EXPECT_NE(smtp.Mails()[0].data.find("保温杯价格变为89.90\r\n" + link), std::string::npos)
+      << smtp.Mails()[0].data;
+
+  // notify-test reports each channel's outcome.
+  out = Run("notify-test", status);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_EQ(out, "mail\tsent\nwebhook\tsent\nntfy\toff\ntelegram\toff\ndesktop\toff\n");
+  out = Run("notify-test desktop", status);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(out, "desktop\tfailed\tno desktop notification service in this program\n");
 }
 
 }  // namespace
