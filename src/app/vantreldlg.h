@@ -13,6 +13,7 @@
 #include "engine/tasklist.h"
 #include "engine/timerqueue.h"
 #include "services/account.h"
+#include "services/notify.h"
 #include "services/productservices.h"
 #include "services/startup.h"
 
@@ -186,6 +187,8 @@ class CVantrelDlg : public QWidget, private WindowEventHandler {
   CTaskList& m_tasks;
   MainWindowOptions m_options;
   CWindowEventSink* m_events;
+  // Declared before the tracker: it outlives the passes that tell it.
+  std::unique_ptr<CNotifier> m_notifier;
   std::unique_ptr<CTracker> m_tracker;
   std::unique_ptr<CAddWorkers> m_addWorkers;
   std::thread m_deleteWorker;

@@ -382,6 +382,12 @@ void CVantrelDlg::ShowSettings() {
     UpdateStatusText();
     return refreshed;
   };
+  if (m_notifier) {
+    context.notify.statuses = [this] { return m_notifier->Statuses(); };
+    context.notify.sendTest = [this](NotifyChannel channel) {
+      m_notifier->TellChannel(channel, MakeTestMessage());
+    };
+  }
   CConfigDlg dialog(std::move(context), this);
   dialog.exec();
 }

@@ -74,7 +74,9 @@ void CNotifier::Run() {
   std::unique_lock lock(m_lock);
   while (true) {
     m_changed.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
-    if (m_jobs.empty()) return;  // stopping, with nothing left to send
+    // Stopping: what is left is dropped, so that closing the program never
+    // waits for a channel; callers that must deliver Flush first.
+    if (m_stopping) return;
     Job job = std::move(m_jobs.front());
     m_jobs.pop_front();
     m_busy = true;

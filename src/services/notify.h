@@ -64,6 +64,9 @@ using DesktopNotifyFunction =
 std::string SendToChannel(NotifyChannel channel, const NotifySettings& settings,
                           const ToldMessage& message, const DesktopNotifyFunction& desktop);
 
+// The message of "测试" and `vantrelctl notify-test`.
+ToldMessage MakeTestMessage();
+
 // The JSON object a webhook receives (UTF-8).
 std::string WebhookBody(const ToldMessage& message);
 
@@ -84,7 +87,7 @@ struct ChannelStatus {
 class CNotifier {
  public:
   explicit CNotifier(std::chrono::milliseconds firstWait = std::chrono::seconds(5));
-  // Sends what is queued (without the waits between tries), then stops.
+  // Stops after the try that is running; queued messages are dropped.
   ~CNotifier();
   CNotifier(const CNotifier&) = delete;
   CNotifier& operator=(const CNotifier&) = delete;

@@ -2,8 +2,10 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include "base/codepage.h"
 #include "base/ini.h"
 #include "base/programdir.h"
+#include "base/timetext.h"
 #include "services/notify.h"
 
 namespace {
@@ -56,6 +58,15 @@ bool ChannelFromName(const std::string& name, NotifyChannel& channel) {
     }
   }
   return false;
+}
+
+ToldMessage MakeTestMessage() {
+  ToldMessage message;
+  message.kind = "test";
+  message.productName = Utf8ToLocal("万特尔");
+  message.text = Utf8ToLocal("通知测试：这条消息来自万特尔。");
+  message.time = FormatNowText();
+  return message;
 }
 
 NotifySettings ReadNotifySettings() {

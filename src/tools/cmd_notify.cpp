@@ -3,8 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "base/codepage.h"
-#include "base/timetext.h"
 #include "services/notify.h"
 #include "tools/command.h"
 
@@ -20,11 +18,7 @@ int RunNotifyTest(const std::vector<std::string>& args) {
     std::fprintf(stderr, "vantrelctl notify-test: no channel named %s\n", args[0].c_str());
     return 2;
   }
-  ToldMessage message;
-  message.kind = "test";
-  message.productName = Utf8ToLocal("万特尔");
-  message.text = Utf8ToLocal("通知测试：这条消息来自万特尔。");
-  message.time = FormatNowText();
+  const ToldMessage message = MakeTestMessage();
 
   const NotifySettings settings = ReadNotifySettings();
   int failures = 0;
