@@ -100,6 +100,7 @@ TaskPtr MakePlaceholderTask(const AddChoices& choices, const ProductServices& se
   values.priceUp = choices.priceUp;
   values.priceDown = choices.priceDown;
   values.targetPrice = choices.targetPrice;
+  values.dropPercent = choices.dropPercent;
   values.imageLink = BlankPicturePath();
   values.lastUpdate = FormatNowText();
   values.productName = LoadString(IDS_FIRST_FETCH);

@@ -42,8 +42,10 @@ Decision Decide(const CTask& task) {
   decision.riseToTell = decision.riseSeen && values.priceUp;
   decision.dropSeen = values.trackPrice && priceState == "down";
   const double target = ReadNumber(values.targetPrice);
-  decision.dropToTell = decision.dropSeen && values.priceDown &&
-                        (target <= 0 || ReadNumber(values.currentPrice) <= target);
+  decision.dropToTell =
+      decision.dropSeen && values.priceDown &&
+      (target <= 0 || ReadNumber(values.currentPrice) <= target) &&
+      DropIsLargeEnough(task.GetPreviousPrice(), values.currentPrice, values.dropPercent);
   decision.stockToTell = values.trackStock && task.GetStockState() == "change";
   return decision;
 }
@@ -99,6 +101,15 @@ std::int64_t TaskPeriodMs(const CTask& task) {
   // give a timer that fires once.
   if (!(ms > 0) || ms > 1e15) return 0;
   return static_cast<std::int64_t>(std::trunc(ms));
+}
+
+bool DropIsLargeEnough(const std::string& oldPrice, const std::string& newPrice,
+                       const std::string& percent) {
+  const double least = ReadNumber(percent);
+  const double before = ReadNumber(oldPrice);
+  if (!(least > 0) || !(before > 0)) return true;
+  // A hair of tolerance, so that 100 -> 90 is the 10% it reads as.
+  return (before - ReadNumber(newPrice)) * 100.0 >= least * before - 1e-9;
 }
 
 std::string StockWord(int stock) {

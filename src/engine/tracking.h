@@ -32,6 +32,12 @@ std::int64_t TaskPeriodMs(const CTask& task);
 // "库存变为" and the stock word when a stock change is to be told; empty
 // when neither. Local code page.
 std::string ChangeText(const CTask& task);
+// Whether a drop from `oldPrice` to `newPrice` is at least `percent` per
+// cent of the old price. An empty, zero or unreadable percentage asks for
+// no least drop; neither does an old price of 0 (there was none to drop
+// from).
+bool DropIsLargeEnough(const std::string& oldPrice, const std::string& newPrice,
+                       const std::string& percent);
 // "不确定" for -1, "缺货" for 0, "有货" for any other value.
 std::string StockWord(int stock);
 

@@ -1,5 +1,6 @@
 // vantrelctl add: the add pipeline without a window.
 #include <cstdio>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
@@ -22,7 +23,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: vantrelctl add URL [--site NAME] [--hours H] [--minutes M] [--target PRICE] "
-    "[--no-stock] [--no-drop] [--rise]\n";
+    "[--drop-percent N] [--no-stock] [--no-drop] [--rise]\n";
 
 // Messages the pipeline shows go to standard output, in UTF-8; the ids are
 // kept so that the exit status can tell a task that was added but not saved.
@@ -38,13 +39,27 @@ int PrintMessage(unsigned id, int kind, const std::string& localText) {
   return kind == kMessageQuestion ? IDNO : IDOK;
 }
 
+// A percentage above 0 and below 100, written back as it was typed.
+bool ReadDropPercent(const std::string& text, std::string& percent) {
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || !(value > 0) || !(value < 100)) {
+    std::fprintf(stderr, "vantrelctl add: --drop-percent takes a number above 0 and below 100\n");
+    return false;
+  }
+  percent = text;
+  return true;
+}
+
 bool ReadChoices(const std::vector<std::string>& args, AddChoices& choices) {
   // The window's defaults, except that rises are told only when asked.
   choices.priceUp = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     std::string value;
-    if (arg == "--site" || arg == "--hours" || arg == "--minutes" || arg == "--target") {
+    if (arg == "--drop-percent") {
+      if (!TakeValue(args, i, value) || !ReadDropPercent(value, choices.dropPercent)) return false;
+    } else if (arg == "--site" || arg == "--hours" || arg == "--minutes" || arg == "--target") {
       if (!TakeValue(args, i, value)) return false;
       value = ArgumentToLocal(value);
       if (arg == "--site") choices.siteName = value;
@@ -129,8 +144,8 @@ int RunAdd(const std::vector<std::string>& args) {
 }  // namespace
 
 VANTREL_COMMAND(add, "add",
-                "URL [--site NAME] [--hours H] [--minutes M] [--target PRICE] [--no-stock] "
-                "[--no-drop] [--rise]",
+                "URL [--site NAME] [--hours H] [--minutes M] [--target PRICE] [--drop-percent N] "
+                "[--no-stock] [--no-drop] [--rise]",
                 "Adds a task to the program directory as the add window does: the link is\n"
                 "cleaned, the shop is the site named by --site or else the first site of\n"
                 "sites.xml whose Domain (host names separated by \"|\") occurs in the link,\n"
@@ -141,7 +156,8 @@ VANTREL_COMMAND(add, "add",
                 "is added to tasks.xml with its comparison, history and picture files.\n"
                 "Frequency --hours (default 1) and --minutes (default 0); prices and stock\n"
                 "are tracked, drops told (--no-drop: not), rises told only with --rise,\n"
-                "--no-stock stops tracking stock, --target sets the target price. Run\n"
+                "--no-stock stops tracking stock, --target sets the target price,\n"
+                "--drop-percent tells only drops of at least N per cent (0 < N < 100). Run\n"
                 "`vantrelctl track` afterwards to track it.\n"
                 "Prints \"added\", link, product name, price and stock (tab-separated, UTF-8)\n"
                 "and exits 0 when the task was added; otherwise prints the program's\n"

@@ -117,3 +117,24 @@ TEST_F(GeneralShopToolTest, AddThenOnePassSeesTheDrop) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(GeneralShopToolTest, AddKeepsTheLeastDropPercent) {
+  shop.Page("/p.html", JsonLdPage("99.00"), PageEncoding::kUtf8);
+  const std::string link = shop.Link("/p.html");
+  int status = -1;
+  for (const char* wrong : {"0", "100", "ten", ""}) {
+    SCOPED_TRACE(wrong);
+    Run("add '" + link + "' --drop-percent '" + wrong + "'", status);
+    EXPECT_EQ(status, 2);
+  }
+  Run("add '" + link + "' --drop-percent 12.5", status);
+  ASSERT_EQ(status, 0);
+  CTaskList tasks;
+  ASSERT_TRUE(tasks.LoadTasks(home.File("tasks.xml"), "", "", nullptr));
+  ASSERT_EQ(tasks.GetCount(), 1);
+  EXPECT_EQ(tasks.TaskAt(0)->GetDropPercent(), "12.5");
+}
+
+}  // namespace
