@@ -88,6 +88,9 @@ class CVantrelDlg : public QWidget, private WindowEventHandler {
   void InvertSelection();
   void EditSelected();
   void BatchEditSelected();
+  // "导入任务…" / "导出任务…": the task list from and to a JSON or CSV file.
+  void ImportTaskFile(const QString& path);
+  void ExportTaskFile(const QString& path);
   void OpenSelectedProduct();
   void ShowHelp();
   void ShowAbout();

@@ -6,6 +6,9 @@
 #include <nlohmann/json.hpp>
 
 #include "base/codepage.h"
+#include "base/files.h"
+#include "base/programdir.h"
+#include "engine/tasklist.h"
 #include "services/history.h"
 
 namespace {
@@ -341,4 +344,41 @@ bool ReadExportedTasks(const std::string& bytes, std::vector<ExportedTask>& task
                                                                    : ReadCsv(text, tasks, error);
   if (!ok) tasks.clear();
   return ok;
+}
+
+namespace {
+
+std::string HistoryPath(const CTaskValues& values) {
+  return ProgramFile("productprices/" + ProductFileKey(values.siteDomain, values.productId) +
+                     ".xml");
+}
+
+}  // namespace
+
+std::vector<ExportedTask> CollectExportedTasks(const CTaskList& tasks, bool withHistories) {
+  std::vector<ExportedTask> exported;
+  for (const TaskPtr& task : tasks.Tasks()) {
+    ExportedTask entry{task->GetValues(), nullptr};
+    auto history = std::make_shared<CPriceInfo>();
+    if (withHistories && history->LoadCache(HistoryPath(entry.values))) entry.history = history;
+    exported.push_back(std::move(entry));
+  }
+  return exported;
+}
+
+ImportOutcome ImportExportedTasks(const std::vector<ExportedTask>& entries, const CTaskList& list,
+                                  const std::function<bool(const TaskPtr&)>& add) {
+  ImportOutcome outcome;
+  MakeDirectories(ProgramFile("productprices"));
+  for (const ExportedTask& entry : entries) {
+    // A history file of the same product already there is the newer one.
+    const std::string historyPath = HistoryPath(entry.values);
+    if (entry.history && !list.FindByUrl(entry.values.url) && !FileExists(historyPath))
+      entry.history->SaveCache(historyPath);
+    auto task = std::make_shared<CTask>(entry.values);
+    const bool taken = add(task);
+    if (taken) outcome.added.push_back(task);
+    outcome.taken.push_back(taken);
+  }
+  return outcome;
 }

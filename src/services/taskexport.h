@@ -1,10 +1,12 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/task.h"
+#include "engine/tasklist.h"
 
 class CPriceInfo;
 
@@ -26,3 +28,17 @@ std::string ExportCsv(const std::vector<ExportedTask>& tasks);
 // the line or entry that is wrong; then `tasks` is empty.
 bool ReadExportedTasks(const std::string& bytes, std::vector<ExportedTask>& tasks,
                        std::string& error);
+
+// The list's tasks as entries; with histories, each one's history file of
+// productprices/ in the program directory, where there is one.
+std::vector<ExportedTask> CollectExportedTasks(const CTaskList& tasks, bool withHistories);
+
+// Offers each entry, as a new task, to `add` (the list's own add: false for
+// a link already tracked). A taken task's history is written first where
+// the product has no history file yet.
+struct ImportOutcome {
+  std::vector<TaskPtr> added;
+  std::vector<bool> taken;  // per entry, in the file's order
+};
+ImportOutcome ImportExportedTasks(const std::vector<ExportedTask>& entries, const CTaskList& list,
+                                  const std::function<bool(const TaskPtr&)>& add);

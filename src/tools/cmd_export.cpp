@@ -8,16 +8,10 @@
 #include "base/files.h"
 #include "base/programdir.h"
 #include "engine/tasklist.h"
-#include "services/history.h"
 #include "services/taskexport.h"
 #include "tools/command.h"
 
 namespace {
-
-std::string HistoryPath(const CTaskValues& values) {
-  return ProgramFile("productprices/" + ProductFileKey(values.siteDomain, values.productId) +
-                     ".xml");
-}
 
 // tasks.xml of the program directory; a missing file is an empty list, an
 // unreadable one an error.
@@ -47,13 +41,7 @@ int RunExport(const std::vector<std::string>& args) {
   }
   CTaskList tasks;
   if (!LoadTaskFile(tasks, "export")) return 1;
-  std::vector<ExportedTask> exported;
-  for (const TaskPtr& task : tasks.Tasks()) {
-    ExportedTask entry{task->GetValues(), nullptr};
-    auto history = std::make_shared<CPriceInfo>();
-    if (format == "json" && history->LoadCache(HistoryPath(entry.values))) entry.history = history;
-    exported.push_back(std::move(entry));
-  }
+  const std::vector<ExportedTask> exported = CollectExportedTasks(tasks, format == "json");
   const std::string text = format == "json" ? ExportJson(exported) : ExportCsv(exported);
   if (file.empty() || file == "-") {
     std::fwrite(text.data(), 1, text.size(), stdout);
@@ -85,26 +73,21 @@ int RunImport(const std::vector<std::string>& args) {
   }
   CTaskList tasks;
   if (!LoadTaskFile(tasks, "import")) return 1;
-  MakeDirectories(ProgramFile("productprices"));
-  std::vector<std::string> lines;
-  for (ExportedTask& entry : imported) {
-    const std::string link = LocalToUtf8(entry.values.url);
-    // The list refuses a link it already tracks (in any case).
-    auto task = std::make_shared<CTask>(entry.values);
-    if (!tasks.AddTask(task)) {
-      lines.push_back("skipped\t" + link + "\n");
-      continue;
-    }
-    // A history file of the same product already there is the newer one.
-    const std::string historyPath = HistoryPath(entry.values);
-    if (entry.history && !FileExists(historyPath)) entry.history->SaveCache(historyPath);
-    lines.push_back("added\t" + link + "\t" + LocalToUtf8(entry.values.productName) + "\n");
-  }
+  const ImportOutcome outcome = ImportExportedTasks(
+      imported, tasks, [&tasks](const TaskPtr& task) { return tasks.AddTask(task); });
   if (!tasks.SaveTasks(ProgramFile("tasks.xml"))) {
     std::fprintf(stderr, "vantrelctl import: tasks.xml can't be written; nothing was added\n");
     return 1;
   }
-  for (const std::string& line : lines) std::fputs(line.c_str(), stdout);
+  // In the file's order, as the list took or refused them.
+  for (size_t i = 0; i < imported.size(); ++i) {
+    const std::string link = LocalToUtf8(imported[i].values.url);
+    if (outcome.taken[i])
+      std::printf("added\t%s\t%s\n", link.c_str(),
+                  LocalToUtf8(imported[i].values.productName).c_str());
+    else
+      std::printf("skipped\t%s\n", link.c_str());
+  }
   return 0;
 }
 
