@@ -1,25 +1,14 @@
 #include "support/fake_smtp_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
+#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
 
-namespace {
+#include "support/http_server.h"
 
-bool WaitReadable(int socket, const std::atomic<bool>& stopping) {
-  while (!stopping) {
-    pollfd p{socket, POLLIN, 0};
-    const int n = poll(&p, 1, 50);
-    if (n > 0) return true;
-    if (n < 0 && errno != EINTR) return false;
-  }
-  return false;
-}
+namespace {
 
 void SendText(int socket, const std::string& text) {
   size_t sent = 0;
@@ -37,22 +26,14 @@ bool StartsWithNoCase(const std::string& line, const char* prefix) {
 }  // namespace
 
 FakeSmtpServer::FakeSmtpServer() {
-  m_listen = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  listen(m_listen, 8);
-  socklen_t size = sizeof address;
-  getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &size);
-  m_port = ntohs(address.sin_port);
-  m_thread = std::thread([this] { AcceptLoop(); });
+  m_listen = ListenOnLoopback(m_port);
+  if (m_port != 0) m_thread = std::thread([this] { AcceptLoop(); });
 }
 
 FakeSmtpServer::~FakeSmtpServer() {
   m_stopping = true;
-  m_thread.join();
-  close(m_listen);
+  if (m_thread.joinable()) m_thread.join();
+  if (m_listen >= 0) close(m_listen);
 }
 
 std::string FakeSmtpServer::Url() const { return "smtp://127.0.0.1:" + std::to_string(m_port); }
