@@ -25,11 +25,16 @@ TEST_F(MainWindowTest, TaskFilesGoOutAndComeBackAsRows) {
   added.values.url = shop.Link("/item/new.html");
   added.values.productName = "Teapot";
   added.values.productId = "777";
+  added.values.currency = "EUR";
   entries.push_back(added);
   home.Write("in.json", ExportJson(entries));
   window->ImportTaskFile(QString::fromStdString(home.File("in.json")));
   ASSERT_TRUE(SpinUntil([&] { return Model().rowCount() == 2; }));
   EXPECT_EQ(Cell(1, kColumnName), QStringLiteral("Teapot"));
+  // The price says its currency when the shop names one.
+  EXPECT_EQ(Cell(1, kColumnPrice).section(QStringLiteral("\r\n"), 0, 0),
+            QStringLiteral("99.00 EUR"));
+  EXPECT_EQ(Cell(0, kColumnPrice).section(QStringLiteral("\r\n"), 0, 0), QStringLiteral("99.00"));
   EXPECT_EQ(tasks.GetCount(), 2);
 
   home.Write("bad.json", "{\"Tasks\": [{\"Url\": 5}]}");
