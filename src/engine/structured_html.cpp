@@ -4,8 +4,10 @@
 
 #include <cstring>
 #include <memory>
+#include <mutex>
 
 #include <libxml/HTMLparser.h>
+#include <libxml/parser.h>
 #include <libxml/tree.h>
 
 #include "engine/structured_internal.h"
@@ -162,6 +164,10 @@ void Walk(xmlNode* node, int depth, bool inForeignItem, PageSources& sources) {
 PageSources WalkHtml(const std::string& utf8Page) {
   PageSources sources;
   if (utf8Page.empty()) return sources;
+  // The parser's globals are set up once, before passes on several threads
+  // parse at the same time.
+  static std::once_flag initialised;
+  std::call_once(initialised, [] { xmlInitParser(); });
   const int options = HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING |
                       HTML_PARSE_NONET | HTML_PARSE_NOIMPLIED;
   HtmlDoc doc(htmlReadMemory(utf8Page.data(), static_cast<int>(utf8Page.size()), nullptr, "UTF-8",
