@@ -19,6 +19,7 @@
 #include "base/programdir.h"
 #include "base/stringtable.h"
 #include "controls/qtext.h"
+#include "engine/proxy.h"
 #include "services/updatecheck.h"
 
 namespace {
@@ -105,6 +106,13 @@ CAppConfigDlg::CAppConfigDlg(CConfigContext& context, QWidget* parent)
   m_popShow = RadioPair(QStringLiteral("提示框是否显示："), QStringLiteral("显示提示框"),
                         QStringLiteral("不显示提示框"), context.msgPop, baseLayout, baseGroup);
   layout->addWidget(baseGroup);
+
+  auto* proxyRow = new QHBoxLayout;
+  m_proxy = new QLineEdit(FromLocal(ProxySetting()), this);
+  m_proxy->setPlaceholderText(QStringLiteral("http://、https:// 或 socks5://，空则使用系统代理"));
+  proxyRow->addWidget(new QLabel(QStringLiteral("代理服务器："), this));
+  proxyRow->addWidget(m_proxy, 1);
+  layout->addLayout(proxyRow);
   layout->addStretch(1);
 
   // Connected after the initial values are in, so that opening writes nothing.
@@ -114,6 +122,15 @@ CAppConfigDlg::CAppConfigDlg(CConfigContext& context, QWidget* parent)
   connect(m_shareIcon, &QButtonGroup::idClicked, this, &CAppConfigDlg::OnShareIconSize);
   connect(m_popClose, &QButtonGroup::idClicked, this, &CAppConfigDlg::OnPopClose);
   connect(m_popShow, &QButtonGroup::idClicked, this, &CAppConfigDlg::OnPopShow);
+  connect(m_proxy, &QLineEdit::editingFinished, this, &CAppConfigDlg::OnProxy);
+}
+
+void CAppConfigDlg::OnProxy() {
+  const std::string proxy = ToLocal(m_proxy->text().trimmed());
+  // A link that is no proxy is not stored; the box says so until fixed.
+  const bool valid = IsValidProxy(proxy);
+  m_proxy->setStyleSheet(valid ? QString() : QStringLiteral("QLineEdit { color: #da00a9; }"));
+  if (valid && proxy != ProxySetting()) WriteBase("Proxy", proxy);
 }
 
 QRadioButton* CAppConfigDlg::ShareIconRadio(int index) const {
@@ -246,13 +263,14 @@ CConfigDlg::CConfigDlg(CConfigContext context, QWidget* parent)
 
   m_tabApp = new QPushButton(QStringLiteral("基本设置"), this);
   m_tabUpdate = new QPushButton(QStringLiteral("软件升级"), this);
+  m_tabNotify = new QPushButton(QStringLiteral("通知"), this);
   const QString tabStyle =
       QStringLiteral(
           "QPushButton { border-image: url(%1) 0 0 0 0 stretch stretch; padding: 6px 16px; } "
           "QPushButton:checked { border-image: url(%2) 0 0 0 0 stretch stretch; }")
           .arg(FromLocal(ProgramFile("imgs/TabHeadBkg.png")),
                FromLocal(ProgramFile("imgs/TabHeadSelBkg.png")));
-  for (QPushButton* tab : {m_tabApp, m_tabUpdate}) {
+  for (QPushButton* tab : {m_tabApp, m_tabUpdate, m_tabNotify}) {
     tab->setCheckable(true);
     tab->setAutoExclusive(true);
     tab->setStyleSheet(tabStyle);
@@ -263,6 +281,8 @@ CConfigDlg::CConfigDlg(CConfigContext context, QWidget* parent)
   m_updatePage = new CUpdateDlg(m_context, m_pages);
   m_pages->addWidget(m_appPage);
   m_pages->addWidget(m_updatePage);
+  m_notifyPage = new CNotifyConfigDlg(m_context.notify, m_pages);
+  m_pages->addWidget(m_notifyPage);
 
   m_result = new QLabel(this);
   auto* ok = new QPushButton(QStringLiteral("确定"), this);
@@ -275,6 +295,7 @@ CConfigDlg::CConfigDlg(CConfigContext context, QWidget* parent)
   auto* tabs = new QHBoxLayout;
   tabs->addWidget(m_tabApp);
   tabs->addWidget(m_tabUpdate);
+  tabs->addWidget(m_tabNotify);
   tabs->addStretch(1);
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(m_result, 1);
@@ -287,6 +308,10 @@ CConfigDlg::CConfigDlg(CConfigContext context, QWidget* parent)
 
   connect(m_tabApp, &QPushButton::clicked, this, [this] { ShowPage(0); });
   connect(m_tabUpdate, &QPushButton::clicked, this, [this] { ShowPage(1); });
+  connect(m_tabNotify, &QPushButton::clicked, this, [this] { ShowPage(2); });
+  connect(m_notifyPage, &CNotifyConfigDlg::saved, this, [this](bool ok) {
+    ShowText(ok ? QStringLiteral("通知设置保存成功") : QStringLiteral("通知设置保存失败"));
+  });
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   connect(m_appPage, &CAppConfigDlg::result, this, &CConfigDlg::ShowResult);
   // The update page's reports arrive queued, as they did when posted.
@@ -295,15 +320,18 @@ CConfigDlg::CConfigDlg(CConfigContext context, QWidget* parent)
 }
 
 void CConfigDlg::ShowPage(int index) {
-  m_pages->setCurrentIndex(index == 1 ? 1 : 0);
-  m_tabApp->setChecked(index != 1);
+  if (index < 0 || index > 2) index = 0;
+  m_pages->setCurrentIndex(index);
+  m_tabApp->setChecked(index == 0);
   m_tabUpdate->setChecked(index == 1);
+  m_tabNotify->setChecked(index == 2);
 }
 
 int CConfigDlg::CurrentPage() const { return m_pages->currentIndex(); }
 
-void CConfigDlg::ShowResult(unsigned stringId) {
-  const QString text = LoadQString(stringId);
+void CConfigDlg::ShowResult(unsigned stringId) { ShowText(LoadQString(stringId)); }
+
+void CConfigDlg::ShowText(const QString& text) {
   m_result->setText(text);
   QPalette palette = m_result->palette();
   palette.setColor(QPalette::WindowText, ConfigResultColor(text));

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "app/notifyconfigdlg.h"
+
 class QButtonGroup;
 class QCheckBox;
 class QLabel;
@@ -30,6 +32,8 @@ struct CConfigContext {
   // "手动更新网站设置": refreshes the shop rules now (RefreshSiteRules with the
   // program's site list) and tells whether that worked; may be empty.
   std::function<bool()> refreshSiteRules;
+  // Page "通知": the program's notifier.
+  CNotifyContext notify;
 };
 
 // The colour of a result line: red-violet for a failure, green for a
@@ -48,6 +52,9 @@ class CAppConfigDlg : public QWidget {
   QCheckBox* AutoStartBox() const { return m_autoStart; }
   QLineEdit* SleepTimeEdit() const { return m_sleepTime; }
   QLineEdit* ListTextSizeEdit() const { return m_listTextSize; }
+  // "Proxy" of section "Base", written when editing ends and it is a proxy
+  // link (or empty).
+  QLineEdit* ProxyEdit() const { return m_proxy; }
   // Index 0 and 1 of the three radio pairs.
   QRadioButton* ShareIconRadio(int index) const;
   QRadioButton* PopCloseRadio(int index) const;
@@ -63,11 +70,13 @@ class CAppConfigDlg : public QWidget {
   void OnShareIconSize(int index);
   void OnPopClose(int index);
   void OnPopShow(int index);
+  void OnProxy();
 
   CConfigContext& m_context;
   QCheckBox* m_autoStart;
   QLineEdit* m_sleepTime;
   QLineEdit* m_listTextSize;
+  QLineEdit* m_proxy;
   QButtonGroup* m_shareIcon;
   QButtonGroup* m_popClose;
   QButtonGroup* m_popShow;
@@ -98,7 +107,7 @@ class CUpdateDlg : public QWidget {
   QPushButton* m_refresh;
 };
 
-// The modal settings dialog "设置" with its two pages and the result line.
+// The modal settings dialog "设置" with its pages and the result line.
 class CConfigDlg : public QDialog {
   Q_OBJECT
 
@@ -107,8 +116,9 @@ class CConfigDlg : public QDialog {
 
   CAppConfigDlg* AppPage() const { return m_appPage; }
   CUpdateDlg* UpdatePage() const { return m_updatePage; }
+  CNotifyConfigDlg* NotifyPage() const { return m_notifyPage; }
   QLabel* ResultLine() const { return m_result; }
-  // Shows page 0 ("基本设置") or 1 ("软件升级").
+  // Shows page 0 ("基本设置"), 1 ("软件升级") or 2 ("通知").
   void ShowPage(int index);
   int CurrentPage() const;
   // The values the dialog holds now (the in-memory ones, updated by writes).
@@ -116,12 +126,15 @@ class CConfigDlg : public QDialog {
 
  private:
   void ShowResult(unsigned stringId);
+  void ShowText(const QString& text);
 
   CConfigContext m_context;
   QPushButton* m_tabApp;
   QPushButton* m_tabUpdate;
+  QPushButton* m_tabNotify;
   QStackedWidget* m_pages;
   CAppConfigDlg* m_appPage;
   CUpdateDlg* m_updatePage;
+  CNotifyConfigDlg* m_notifyPage;
   QLabel* m_result;
 };

@@ -14,6 +14,7 @@
 #include "controls/qtext.h"
 #include "controls/skinbutton.h"
 #include "controls/spinedit.h"
+#include "engine/generic.h"
 
 CTaskAddDlg::CTaskAddDlg(CSiteList& sites, QWidget* parent)
     : QDialog(parent),
@@ -46,6 +47,7 @@ CTaskAddDlg::CTaskAddDlg(CSiteList& sites, QWidget* parent)
   form->addRow(QString(), tracking);
   form->addRow(QStringLiteral("目标价："), m_tracking.targetPrice);
   form->addRow(QString(), m_tracking.note);
+  form->addRow(QStringLiteral("降幅至少（%）："), m_tracking.dropPercent);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(24, 20, 24, 16);
@@ -73,7 +75,9 @@ void CTaskAddDlg::OnAdd() {
     ShowMessage(IDS_ENTER_LINK, kMessageInfo);
     return;
   }
-  if (choices.siteName.empty()) {
+  // A web link of a shop without rules goes to the general shop.
+  m_generalShop = choices.siteName.empty() && GenericShopTakes(choices.link);
+  if (choices.siteName.empty() && !m_generalShop) {
     ShowMessage(IDS_LINK_NOT_SUPPORTED, kMessageInfo);
     return;
   }
@@ -87,6 +91,8 @@ AddChoices CTaskAddDlg::GetChoices() const {
   int site = m_site->currentIndex();
   if (site >= 0 && site < static_cast<int>(m_sites.size()))
     choices.siteName = m_sites[static_cast<size_t>(site)]->GetName();
+  else if (m_generalShop)
+    choices.siteName = GenericSiteName();
   choices.frequencyHour = ToLocal(m_frequency.hour->text());
   choices.frequencyMinute = ToLocal(m_frequency.minute->text());
   choices.trackPrice = m_tracking.trackPrice->isChecked();
@@ -94,5 +100,6 @@ AddChoices CTaskAddDlg::GetChoices() const {
   choices.priceDown = m_tracking.priceDown->isChecked();
   choices.priceUp = m_tracking.priceUp->isChecked();
   choices.targetPrice = ToLocal(m_tracking.targetPrice->text().trimmed());
+  choices.dropPercent = ToLocal(m_tracking.dropPercent->text().trimmed());
   return choices;
 }

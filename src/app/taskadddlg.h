@@ -40,4 +40,6 @@ class CTaskAddDlg : public QDialog {
   QComboBox* m_site;
   FrequencyFields m_frequency;
   TrackingFields m_tracking;
+  // "添加" took a web link that no shop of the drop-down knows.
+  bool m_generalShop = false;
 };

@@ -67,11 +67,13 @@ CTaskEditDlg::CTaskEditDlg(const CTask& task, const CSiteList& sites, QWidget* p
   m_tracking.priceDown->setChecked(m_original.priceDown);
   m_tracking.priceUp->setChecked(m_original.priceUp);
   m_tracking.targetPrice->setText(FromLocal(m_original.targetPrice));
+  m_tracking.dropPercent->setText(FromLocal(m_original.dropPercent));
   m_tracking.note->setText(QStringLiteral("说明：目标价不为空时，系统只有在低于目标价时才提醒"));
   // setChecked(true) on a box that starts checked emits nothing.
   for (QWidget* follower :
        {static_cast<QWidget*>(m_tracking.priceDown), static_cast<QWidget*>(m_tracking.priceUp),
-        static_cast<QWidget*>(m_tracking.targetPrice)})
+        static_cast<QWidget*>(m_tracking.targetPrice),
+        static_cast<QWidget*>(m_tracking.dropPercent)})
     follower->setEnabled(m_original.trackPrice);
 
   auto* form = new QFormLayout;
@@ -95,6 +97,7 @@ CTaskEditDlg::CTaskEditDlg(const CTask& task, const CSiteList& sites, QWidget* p
   form->addRow(QString(), checks);
   form->addRow(QStringLiteral("目标价"), m_tracking.targetPrice);
   form->addRow(QString(), m_tracking.note);
+  form->addRow(QStringLiteral("降幅至少（%）"), m_tracking.dropPercent);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(24, 20, 24, 16);
@@ -134,5 +137,6 @@ CTaskValues CTaskEditDlg::GetValues() const {
   values.priceDown = m_tracking.priceDown->isChecked();
   values.priceUp = m_tracking.priceUp->isChecked();
   values.targetPrice = ToLocal(m_tracking.targetPrice->text().trimmed());
+  values.dropPercent = ToLocal(m_tracking.dropPercent->text().trimmed());
   return values;
 }

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpressionValidator>
 
 #include "controls/qtext.h"
 #include "controls/skin.h"
@@ -65,14 +66,20 @@ TrackingFields MakeTrackingFields(QWidget* parent) {
       MakeCheck("价格下降提醒", "priceDownCheck", parent),
       MakeCheck("价格上升提醒", "priceUpCheck", parent),
       new QLineEdit(parent),
-      new QLabel(QStringLiteral("目标价不为空时，系统只有在低于目标价时才提醒"), parent)};
+      new QLabel(QStringLiteral("目标价不为空时，系统只有在低于目标价时才提醒"), parent),
+      new QLineEdit(parent)};
   fields.targetPrice->setObjectName(QStringLiteral("targetPriceEdit"));
+  fields.dropPercent->setObjectName(QStringLiteral("dropPercentEdit"));
+  fields.dropPercent->setPlaceholderText(QStringLiteral("空则任何降价都提醒"));
+  fields.dropPercent->setValidator(new QRegularExpressionValidator(
+      QRegularExpression(QStringLiteral("([1-9][0-9]?|0)?(\\.[0-9]{0,2})?")), fields.dropPercent));
   fields.note->setObjectName(QStringLiteral("noteLabel"));
   fields.note->setWordWrap(true);
   QObject::connect(fields.trackPrice, &QCheckBox::toggled, parent, [fields](bool on) {
     fields.priceDown->setEnabled(on);
     fields.priceUp->setEnabled(on);
     fields.targetPrice->setEnabled(on);
+    fields.dropPercent->setEnabled(on);
   });
   return fields;
 }

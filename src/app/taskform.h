@@ -40,6 +40,8 @@ struct TrackingFields {
   QCheckBox* priceUp;
   QLineEdit* targetPrice;
   QLabel* note;
+  // The least drop worth telling, in per cent (empty: any drop).
+  QLineEdit* dropPercent;
 };
 TrackingFields MakeTrackingFields(QWidget* parent);
 

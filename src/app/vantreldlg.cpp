@@ -16,6 +16,7 @@
 
 #include "app/changelistdlg.h"
 #include "app/comppricedlg.h"
+#include "app/desktopnotify.h"
 #include "app/hispricedlg.h"
 #include "app/mypaneldlg.h"
 #include "app/searchlistdlg.h"
@@ -102,6 +103,9 @@ CVantrelDlg::CVantrelDlg(CSiteList& sites, CTaskList& tasks, MainWindowOptions o
       m_sites, m_tasks, *m_events,
       TrackingSettings{m_options.settings.sleepTimeMs, m_options.settings.msgPop}, m_options.clock);
   m_tracker->SetPriceRecorder(RecordTrackedPrice);
+  m_notifier = std::make_unique<CNotifier>();
+  m_notifier->SetDesktop(ShowDesktopNotification);
+  m_tracker->SetTeller(m_notifier->Teller());
   m_tracker->ScheduleAllTasks();
   m_addWorkers = std::make_unique<CAddWorkers>(Environment());
 

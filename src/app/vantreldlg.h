@@ -13,6 +13,7 @@
 #include "engine/tasklist.h"
 #include "engine/timerqueue.h"
 #include "services/account.h"
+#include "services/notify.h"
 #include "services/productservices.h"
 #include "services/shoplinks.h"
 #include "services/startup.h"
@@ -91,6 +92,9 @@ class CVantrelDlg : public QWidget, private WindowEventHandler {
   void InvertSelection();
   void EditSelected();
   void BatchEditSelected();
+  // "导入任务…" / "导出任务…": the task list from and to a JSON or CSV file.
+  void ImportTaskFile(const QString& path);
+  void ExportTaskFile(const QString& path);
   void OpenSelectedProduct();
   void ShowHelp();
   void ShowAbout();
@@ -195,6 +199,8 @@ class CVantrelDlg : public QWidget, private WindowEventHandler {
   MainWindowOptions m_options;
   CWindowEventSink* m_events;
   std::unique_ptr<CWindowJobs> m_jobs;
+  // Declared before the tracker: it outlives the passes that tell it.
+  std::unique_ptr<CNotifier> m_notifier;
   std::unique_ptr<CTracker> m_tracker;
   std::unique_ptr<CAddWorkers> m_addWorkers;
   std::thread m_deleteWorker;

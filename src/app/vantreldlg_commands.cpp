@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
 
@@ -18,6 +19,7 @@
 #include "app/vantreldlg.h"
 #include "app/windowjobs.h"
 #include "base/autostart.h"
+#include "base/files.h"
 #include "base/hosts.h"
 #include "base/message.h"
 #include "base/openlink.h"
@@ -35,6 +37,7 @@
 #include "services/share.h"
 #include "services/shoplinks.h"
 #include "services/startup.h"
+#include "services/taskexport.h"
 #include "services/updatecheck.h"
 
 TaskEnvironment CVantrelDlg::Environment() {
@@ -387,6 +390,33 @@ void CVantrelDlg::ShowAbout() {
   dialog.exec();
 }
 
+void CVantrelDlg::ImportTaskFile(const QString& path) {
+  std::string bytes;
+  std::vector<ExportedTask> entries;
+  std::string error = "can't be read";
+  if (!ReadWholeFile(ToLocal(path), bytes) || !ReadExportedTasks(bytes, entries, error)) {
+    ShowMessageText(0, kMessageInfo,
+                    ToLocal(QStringLiteral("导入任务失败，没有添加任何任务：%1\n%2")
+                                .arg(path, QString::fromUtf8(error.c_str()))));
+    return;
+  }
+  // The account import's path: rows, files and timers follow from the list.
+  const ImportOutcome outcome = ImportExportedTasks(
+      entries, m_tasks, [this](const TaskPtr& task) { return m_addWorkers->StartImport(task); });
+  const auto skipped = static_cast<long long>(entries.size() - outcome.added.size());
+  ShowMessageText(0, kMessageInfo,
+                  ToLocal(QStringLiteral("导入任务完成：添加 %1 个，已存在 %2 个。")
+                              .arg(static_cast<long long>(outcome.added.size()))
+                              .arg(skipped)));
+}
+
+void CVantrelDlg::ExportTaskFile(const QString& path) {
+  const bool csv = path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive);
+  const std::vector<ExportedTask> entries = CollectExportedTasks(m_tasks, !csv);
+  if (!WriteFileAtomic(ToLocal(path), csv ? ExportCsv(entries) : ExportJson(entries)))
+    ShowMessageText(0, kMessageInfo, ToLocal(QStringLiteral("导出任务失败：%1").arg(path)));
+}
+
 void CVantrelDlg::ShowSettings() {
   CConfigContext context;
   context.shareIconSize = m_options.settings.shareIconSize;
@@ -406,6 +436,12 @@ void CVantrelDlg::ShowSettings() {
     UpdateStatusText();
     return refreshed;
   };
+  if (m_notifier) {
+    context.notify.statuses = [this] { return m_notifier->Statuses(); };
+    context.notify.sendTest = [this](NotifyChannel channel) {
+      m_notifier->TellChannel(channel, MakeTestMessage());
+    };
+  }
   CConfigDlg dialog(std::move(context), this);
   dialog.exec();
 }
@@ -546,6 +582,17 @@ void CVantrelDlg::CreateMenus() {
           &CVantrelDlg::InvertSelection);
   connect(AddItem(m_mainMenu, 32812, "批量编辑任务"), &QAction::triggered, this,
           &CVantrelDlg::BatchEditSelected);
+  connect(AddItem(m_mainMenu, 32901, "导入任务…"), &QAction::triggered, this, [this] {
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("导入任务"), QString(),
+                                                      QStringLiteral("任务文件 (*.json *.csv)"));
+    if (!path.isEmpty()) ImportTaskFile(path);
+  });
+  connect(AddItem(m_mainMenu, 32902, "导出任务…"), &QAction::triggered, this, [this] {
+    const QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("导出任务"), QStringLiteral("tasks.json"),
+                                     QStringLiteral("JSON (*.json);;CSV (*.csv)"));
+    if (!path.isEmpty()) ExportTaskFile(path);
+  });
   m_mainMenu->addSeparator();
   connect(AddItem(m_mainMenu, 1078, "设置"), &QAction::triggered, this, &CVantrelDlg::ShowSettings);
   connect(AddItem(m_mainMenu, 32791, "开机自动启动"), &QAction::triggered, this,

@@ -173,7 +173,11 @@ void CTaskListModel::FillRow(int row, const CTask& task, bool redrawImage) {
   const QString lineBreak = QStringLiteral("\r\n");
   fill(kColumnName, FromLocal(v.productName));
   fill(kColumnState, StatusText(v.status));
-  fill(kColumnPrice, FromLocal(v.currentPrice) + lineBreak + FromLocal(task.GetPriceState()));
+  // A shop that prices in another currency says which.
+  const QString currency =
+      v.currency.empty() ? QString() : QStringLiteral(" ") + FromLocal(v.currency);
+  fill(kColumnPrice,
+       FromLocal(v.currentPrice) + currency + lineBreak + FromLocal(task.GetPriceState()));
   const int stock = v.currentStock == FETCHING_MARK ? 2 : v.currentStock;
   fill(kColumnStock, QString::number(stock) + lineBreak + FromLocal(task.GetStockState()));
   fill(kColumnSite, FromLocal(v.siteName));

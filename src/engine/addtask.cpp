@@ -7,6 +7,7 @@
 #include "base/timetext.h"
 #include "engine/events.h"
 #include "engine/extract.h"
+#include "engine/generic.h"
 #include "engine/spider.h"
 
 namespace {
@@ -37,6 +38,48 @@ AddResult Refuse(const TaskEnvironment& environment, const TaskPtr& task, AddRes
   return result;
 }
 
+// What the add pipeline read of a new product.
+struct AddedProduct {
+  std::string domain;
+  ItemInfo info;
+  std::string price;
+  int stock = STOCK_UNKNOWN;
+  std::string currency;
+};
+
+bool ReadWithRules(const TaskEnvironment& environment, CSpider& spider, CTask& task, SiteRef site,
+                   const std::string& url, AddedProduct& product) {
+  const std::string page = FetchProductPage(spider, *site, url);
+  if (page.empty()) return false;
+  if (SiteRef flagged = environment.sites.FindSiteInPage(page)) {
+    task.SetSiteName(flagged->GetName());
+    site = flagged;
+  }
+  const ProductValues values = ExtractProduct(spider, page, *site, url);
+  product.info = ExtractItemInfo(page, *site);
+  product.price = values.effectivePrice;
+  product.stock = values.stock;
+  product.domain = site->GetDomain();
+  return AcceptProduct(product.info.name, product.info.id, product.info.image, product.price,
+                       product.stock);
+}
+
+// A shop without rules: the page's own product data. A page without a
+// picture link gets the blank picture, as a task still being fetched has.
+bool ReadGeneralShop(CSpider& spider, const std::string& url, AddedProduct& product) {
+  std::string page;
+  if (!FetchGenericPage(spider, url, page)) return false;
+  GenericProduct generic = ReadGenericProduct(page);
+  if (!AcceptGenericProduct(generic)) return false;
+  product.info = generic.info;
+  if (product.info.image.empty()) product.info.image = BlankPicturePath();
+  product.price = generic.price.empty() ? FormatPrice(0) : generic.price;
+  product.stock = generic.stock;
+  product.currency = generic.currency;
+  product.domain = GenericSiteDomain(url);
+  return !product.domain.empty();
+}
+
 }  // namespace
 
 SiteRef GuessSiteFromLink(const CSiteList& sites, const std::string& link) {
@@ -57,6 +100,7 @@ TaskPtr MakePlaceholderTask(const AddChoices& choices, const ProductServices& se
   values.priceUp = choices.priceUp;
   values.priceDown = choices.priceDown;
   values.targetPrice = choices.targetPrice;
+  values.dropPercent = choices.dropPercent;
   values.imageLink = BlankPicturePath();
   values.lastUpdate = FormatNowText();
   values.productName = LoadString(IDS_FIRST_FETCH);
@@ -74,31 +118,27 @@ bool AcceptProduct(const std::string& name, const std::string& productId,
 
 AddResult AddWorker(const TaskEnvironment& environment, const TaskPtr& task) {
   if (!task) return AddResult::kFailed;
-  // The window offers only existing sites; one removed by a rules refresh
-  // while the window was open leaves nothing to read the page with.
+  // The window offers only existing sites and the general shop; a site
+  // removed by a rules refresh while the window was open leaves nothing to
+  // read the page with.
   SiteRef site = environment.sites.FindSiteByName(task->GetSiteName());
-  if (!site) return Refuse(environment, task, AddResult::kFailed);
+  const bool generic = !site && IsGenericSiteName(task->GetSiteName());
+  if (!site && !generic) return Refuse(environment, task, AddResult::kFailed);
 
   CSpider spider;
   const std::string url = task->GetUrl();
-  const std::string page = FetchProductPage(spider, *site, url);
-  if (page.empty()) return Refuse(environment, task, AddResult::kFailed);
-  if (SiteRef flagged = environment.sites.FindSiteInPage(page)) {
-    task->SetSiteName(flagged->GetName());
-    site = flagged;
-  }
+  AddedProduct product;
+  const bool read = generic ? ReadGeneralShop(spider, url, product)
+                            : ReadWithRules(environment, spider, *task, site, url, product);
+  if (!read) return Refuse(environment, task, AddResult::kFailed);
 
-  const ProductValues values = ExtractProduct(spider, page, *site, url);
-  const ItemInfo info = ExtractItemInfo(page, *site);
-  if (!AcceptProduct(info.name, info.id, info.image, values.effectivePrice, values.stock))
-    return Refuse(environment, task, AddResult::kFailed);
-
-  task->SetSiteDomain(site->GetDomain());
-  task->SetProductName(info.name);
-  task->SetProductID(info.id);
-  task->SetImageLink(info.image);
-  task->SetCurrentPrice(values.effectivePrice);
-  task->SetCurrentStock(values.stock);
+  task->SetSiteDomain(product.domain);
+  task->SetProductName(product.info.name);
+  task->SetProductID(product.info.id);
+  task->SetImageLink(product.info.image);
+  task->SetCurrentPrice(product.price);
+  task->SetCurrentStock(product.stock);
+  task->SetCurrency(product.currency);
   // Marked as tracked before the list holds it: a tracking pass that saves
   // tasks.xml meanwhile must not write the fetching mark as its state.
   task->SetStatus(1);

@@ -23,6 +23,7 @@ struct AddChoices {
   bool priceDown = true;
   bool priceUp = true;
   std::string targetPrice;
+  std::string dropPercent;  // the least drop worth telling, in per cent; "" any
 };
 
 // The site the add window selects for a link it is given: for a link longer

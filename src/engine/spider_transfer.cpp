@@ -8,6 +8,7 @@
 
 #include "engine/cookies.h"
 #include "engine/curlhandle.h"
+#include "engine/proxy.h"
 #include "engine/spider.h"
 
 namespace {
@@ -110,6 +111,7 @@ TransferReply PerformTransfer(const TransferRequest& request) {
                      static_cast<curl_off_t>(request.postBody.size()));
     curl_easy_setopt(c, CURLOPT_POSTFIELDS, request.postBody.data());
   }
+  ApplyProxy(c);
   cookies->Attach(c);
   curl_easy_setopt(c, CURLOPT_COOKIEFILE, "");  // turns the cookie engine on
   CURLcode result = curl_easy_perform(c);

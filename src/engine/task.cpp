@@ -20,6 +20,8 @@ struct SavedField {
   std::string CTaskValues::*text;
   int CTaskValues::*number;
   bool CTaskValues::*flag;
+  // Written only when set, so that tasks without it keep their bytes.
+  bool optional = false;
 };
 
 // The fields of a "Task" record in the order of the file; the reader finds
@@ -44,6 +46,8 @@ const SavedField kSavedFields[] = {
     {"PriceDown", FieldKind::kFlag, nullptr, nullptr, &CTaskValues::priceDown},
     {"TargetPrice", FieldKind::kAscii, &CTaskValues::targetPrice, nullptr, nullptr},
     {"GotoUrl", FieldKind::kLocalText, &CTaskValues::gotoUrl, nullptr, nullptr},
+    {"Currency", FieldKind::kLocalText, &CTaskValues::currency, nullptr, nullptr, true},
+    {"DropPercent", FieldKind::kAscii, &CTaskValues::dropPercent, nullptr, nullptr, true},
 };
 
 std::string RemoveNbsp(std::string name) {
@@ -119,6 +123,7 @@ const std::string& CTask::Record() const {
   if (m_recordValid) return m_record;
   m_record = "<Task>";
   for (const SavedField& field : kSavedFields) {
+    if (field.optional && (m_values.*field.text).empty()) continue;
     m_record += '<';
     m_record += field.tag;
     m_record += '>';

@@ -33,6 +33,11 @@ struct CTaskValues {
   bool priceDown = false;
   std::string targetPrice;
   std::string gotoUrl;
+  // Kept after the eighteen, so that older programs skip them: the currency
+  // a general shop's page names ("" for the shops' own yuan), and the
+  // smallest drop in percent worth telling ("" or 0: any drop).
+  std::string currency;
+  std::string dropPercent;
 };
 
 // One tracked product. The tracking passes, the add pipeline and the windows
@@ -101,6 +106,10 @@ class CTask {
   void SetTargetPrice(std::string v) { SetSaved(m_values.targetPrice, std::move(v)); }
   std::string GetGotoUrl() const { return Get(m_values.gotoUrl); }
   void SetGotoUrl(std::string v) { SetSaved(m_values.gotoUrl, std::move(v)); }
+  std::string GetCurrency() const { return Get(m_values.currency); }
+  void SetCurrency(std::string v) { SetSaved(m_values.currency, std::move(v)); }
+  std::string GetDropPercent() const { return Get(m_values.dropPercent); }
+  void SetDropPercent(std::string v) { SetSaved(m_values.dropPercent, std::move(v)); }
 
   // Run-time fields, not saved.
   // "error", "nochange", "up", "down"; empty before the first pass.

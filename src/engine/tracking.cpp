@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <utility>
 
 #include "base/ini.h"
@@ -11,6 +12,7 @@
 #include "base/timetext.h"
 #include "engine/events.h"
 #include "engine/extract.h"
+#include "engine/generic.h"
 #include "engine/nocase.h"
 #include "engine/site.h"
 #include "engine/spider.h"
@@ -40,8 +42,10 @@ Decision Decide(const CTask& task) {
   decision.riseToTell = decision.riseSeen && values.priceUp;
   decision.dropSeen = values.trackPrice && priceState == "down";
   const double target = ReadNumber(values.targetPrice);
-  decision.dropToTell = decision.dropSeen && values.priceDown &&
-                        (target <= 0 || ReadNumber(values.currentPrice) <= target);
+  decision.dropToTell =
+      decision.dropSeen && values.priceDown &&
+      (target <= 0 || ReadNumber(values.currentPrice) <= target) &&
+      DropIsLargeEnough(task.GetPreviousPrice(), values.currentPrice, values.dropPercent);
   decision.stockToTell = values.trackStock && task.GetStockState() == "change";
   return decision;
 }
@@ -97,6 +101,15 @@ std::int64_t TaskPeriodMs(const CTask& task) {
   // give a timer that fires once.
   if (!(ms > 0) || ms > 1e15) return 0;
   return static_cast<std::int64_t>(std::trunc(ms));
+}
+
+bool DropIsLargeEnough(const std::string& oldPrice, const std::string& newPrice,
+                       const std::string& percent) {
+  const double least = ReadNumber(percent);
+  const double before = ReadNumber(oldPrice);
+  if (!(least > 0) || !(before > 0)) return true;
+  // A hair of tolerance, so that 100 -> 90 is the 10% it reads as.
+  return (before - ReadNumber(newPrice)) * 100.0 >= least * before - 1e-9;
 }
 
 std::string StockWord(int stock) {
@@ -203,7 +216,8 @@ void CTracker::TrackingPass(const TaskPtr& task) {
 
   SiteRef site = m_sites.FindSiteByName(task->GetSiteName());
   if (!site) site = m_sites.FindSiteByDomain(task->GetSiteDomain());
-  if (!site) {
+  const bool generic = !site && IsGenericSiteName(task->GetSiteName());
+  if (!site && !generic) {
     // No rules to read the page with: the row shows the error, the stored
     // price and stock stay, and nothing is saved.
     task->SetPriceState("error");
@@ -214,16 +228,27 @@ void CTracker::TrackingPass(const TaskPtr& task) {
 
   CSpider spider;
   const std::string url = task->GetUrl();
-  const std::string page = FetchProductPage(spider, *site, url);
-  if (page.size() < kShortestPage) return;
-  if (SiteRef flagged = m_sites.FindSiteInPage(page)) {
-    task->SetSiteName(flagged->GetName());
-    site = flagged;
+  std::string page;
+  std::function<std::string()> productId;
+  if (generic) {
+    if (!FetchGenericPage(spider, url, page)) return;
+    const GenericProduct product = ReadGenericProduct(page);
+    TakePrice(*task, product.price);
+    TakeStock(*task, product.stock);
+    if (!product.currency.empty()) task->SetCurrency(product.currency);
+    productId = [id = product.info.id] { return id; };
+  } else {
+    page = FetchProductPage(spider, *site, url);
+    if (page.size() < kShortestPage) return;
+    if (SiteRef flagged = m_sites.FindSiteInPage(page)) {
+      task->SetSiteName(flagged->GetName());
+      site = flagged;
+    }
+    const ProductValues values = ExtractProduct(spider, page, *site, url);
+    TakePrice(*task, values.effectivePrice);
+    TakeStock(*task, values.stock);
+    productId = [&page, &site] { return ExtractItemInfo(page, *site).id; };
   }
-
-  const ProductValues values = ExtractProduct(spider, page, *site, url);
-  TakePrice(*task, values.effectivePrice);
-  TakeStock(*task, values.stock);
 
   const Decision decision = Decide(*task);
   if (!decision.AnythingSeen()) {
@@ -231,7 +256,7 @@ void CTracker::TrackingPass(const TaskPtr& task) {
     SaveTaskFile();
     return;
   }
-  if (task->GetProductID().empty()) task->SetProductID(ExtractItemInfo(page, *site).id);
+  if (task->GetProductID().empty()) task->SetProductID(productId());
 
   // The files of a task deleted meanwhile are gone and must stay gone.
   if (PriceChangeSeen(*task, decision) && StillTracked(*task)) {
@@ -247,6 +272,7 @@ void CTracker::Report(const TaskPtr& task, bool tell, const std::string& changeT
   m_events.PostUpdateData(task, "");
   if (!tell) return;
   m_events.PostUpdateChangeData(task);
+  if (m_tell) m_tell(MakeToldMessage(*task, changeText));
   if (m_msgPop == 0) m_events.ShowChangePopup(changeText, task->GetUrl(), task->GetGotoUrl());
   m_events.PlaySound(ProgramFile("ding.wav"));
 }

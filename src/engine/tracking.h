@@ -10,6 +10,7 @@
 
 #include "engine/tasklist.h"
 #include "engine/timerqueue.h"
+#include "engine/told.h"
 
 class CSiteList;
 class EventSink;
@@ -31,6 +32,12 @@ std::int64_t TaskPeriodMs(const CTask& task);
 // "库存变为" and the stock word when a stock change is to be told; empty
 // when neither. Local code page.
 std::string ChangeText(const CTask& task);
+// Whether a drop from `oldPrice` to `newPrice` is at least `percent` per
+// cent of the old price. An empty, zero or unreadable percentage asks for
+// no least drop; neither does an old price of 0 (there was none to drop
+// from).
+bool DropIsLargeEnough(const std::string& oldPrice, const std::string& newPrice,
+                       const std::string& percent);
 // "不确定" for -1, "缺货" for 0, "有货" for any other value.
 std::string StockWord(int stock);
 
@@ -80,6 +87,9 @@ class CTracker {
 
   // Set before the first pass.
   void SetPriceRecorder(RecordPriceFunction record) { m_recordPrice = std::move(record); }
+  // Every change told to the window is told here too (the notification
+  // channels). Set before the first pass.
+  void SetTeller(TellFunction tell) { m_tell = std::move(tell); }
 
   CTimerQueue& Queue() { return *m_queue; }
 
@@ -94,6 +104,7 @@ class CTracker {
   std::atomic<int> m_msgPop;
   std::atomic<std::int64_t> m_sleepTimeMs;
   RecordPriceFunction m_recordPrice;
+  TellFunction m_tell;
 
   mutable std::mutex m_timersLock;
   std::map<std::string, TimerId> m_taskTimers;

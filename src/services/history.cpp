@@ -164,6 +164,14 @@ bool CPriceInfo::LoadCache(const std::string& path) {
   return true;
 }
 
+void CPriceInfo::SetSummary(const CPriceInfoItem& lowest, const CPriceInfoItem& highest) {
+  std::lock_guard<std::mutex> lock(m_lock);
+  m_lowestDate = lowest.date;
+  m_lowestPrice = lowest.price;
+  m_highestDate = highest.date;
+  m_highestPrice = highest.price;
+}
+
 std::vector<CPriceInfoItem> CPriceInfo::Items() const {
   std::lock_guard<std::mutex> lock(m_lock);
   std::vector<CPriceInfoItem> items;

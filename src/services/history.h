@@ -41,6 +41,9 @@ class CPriceInfo {
   // The bytes SaveCache writes.
   std::string ToCacheText() const;
 
+  // Puts a summary as a saved history had it (an imported one).
+  void SetSummary(const CPriceInfoItem& lowest, const CPriceInfoItem& highest);
+
   std::vector<CPriceInfoItem> Items() const;
   size_t GetItemCount() const;
   std::string GetLowestDate() const;

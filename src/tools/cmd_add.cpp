@@ -1,5 +1,6 @@
 // vantrelctl add: the add pipeline without a window.
 #include <cstdio>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "base/stringtable.h"
 #include "engine/addtask.h"
 #include "engine/events_record.h"
+#include "engine/generic.h"
 #include "engine/site.h"
 #include "engine/tasklist.h"
 #include "services/productservices.h"
@@ -21,7 +23,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: vantrelctl add URL [--site NAME] [--hours H] [--minutes M] [--target PRICE] "
-    "[--no-stock] [--no-drop] [--rise]\n";
+    "[--drop-percent N] [--no-stock] [--no-drop] [--rise]\n";
 
 // Messages the pipeline shows go to standard output, in UTF-8; the ids are
 // kept so that the exit status can tell a task that was added but not saved.
@@ -37,13 +39,27 @@ int PrintMessage(unsigned id, int kind, const std::string& localText) {
   return kind == kMessageQuestion ? IDNO : IDOK;
 }
 
+// A percentage above 0 and below 100, written back as it was typed.
+bool ReadDropPercent(const std::string& text, std::string& percent) {
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || !(value > 0) || !(value < 100)) {
+    std::fprintf(stderr, "vantrelctl add: --drop-percent takes a number above 0 and below 100\n");
+    return false;
+  }
+  percent = text;
+  return true;
+}
+
 bool ReadChoices(const std::vector<std::string>& args, AddChoices& choices) {
   // The window's defaults, except that rises are told only when asked.
   choices.priceUp = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     std::string value;
-    if (arg == "--site" || arg == "--hours" || arg == "--minutes" || arg == "--target") {
+    if (arg == "--drop-percent") {
+      if (!TakeValue(args, i, value) || !ReadDropPercent(value, choices.dropPercent)) return false;
+    } else if (arg == "--site" || arg == "--hours" || arg == "--minutes" || arg == "--target") {
       if (!TakeValue(args, i, value)) return false;
       value = ArgumentToLocal(value);
       if (arg == "--site") choices.siteName = value;
@@ -69,17 +85,19 @@ bool ReadChoices(const std::vector<std::string>& args, AddChoices& choices) {
 // link.
 bool ChooseSite(const CSiteList& sites, AddChoices& choices) {
   if (!choices.siteName.empty()) {
-    if (sites.FindSiteByName(choices.siteName)) return true;
+    if (sites.FindSiteByName(choices.siteName) || IsGenericSiteName(choices.siteName)) return true;
     std::fprintf(stderr, "vantrelctl: no site named %s in sites.xml\n",
                  LocalToUtf8(choices.siteName).c_str());
     return false;
   }
+  // A link no site knows goes to the general shop, which reads the product
+  // data the page publishes.
   SiteRef guessed = GuessSiteFromLink(sites, choices.link);
-  if (!guessed) {
+  if (!guessed && !GenericShopTakes(choices.link)) {
     ShowMessage(IDS_LINK_NOT_SUPPORTED, kMessageInfo);
     return false;
   }
-  choices.siteName = guessed->GetName();
+  choices.siteName = guessed ? guessed->GetName() : GenericSiteName();
   return true;
 }
 
@@ -126,17 +144,20 @@ int RunAdd(const std::vector<std::string>& args) {
 }  // namespace
 
 VANTREL_COMMAND(add, "add",
-                "URL [--site NAME] [--hours H] [--minutes M] [--target PRICE] [--no-stock] "
-                "[--no-drop] [--rise]",
+                "URL [--site NAME] [--hours H] [--minutes M] [--target PRICE] [--drop-percent N] "
+                "[--no-stock] [--no-drop] [--rise]",
                 "Adds a task to the program directory as the add window does: the link is\n"
                 "cleaned, the shop is the site named by --site or else the first site of\n"
                 "sites.xml whose Domain (host names separated by \"|\") occurs in the link,\n"
+                "else the general shop \"通用\" (the product data the page publishes in\n"
+                "JSON-LD, microdata or Open Graph, see `vantrelctl extract`);\n"
                 "the product page is fetched and read with the shop's rules, and a product\n"
                 "with a name, an identifier, a picture link and a price (or out of stock)\n"
                 "is added to tasks.xml with its comparison, history and picture files.\n"
                 "Frequency --hours (default 1) and --minutes (default 0); prices and stock\n"
                 "are tracked, drops told (--no-drop: not), rises told only with --rise,\n"
-                "--no-stock stops tracking stock, --target sets the target price. Run\n"
+                "--no-stock stops tracking stock, --target sets the target price,\n"
+                "--drop-percent tells only drops of at least N per cent (0 < N < 100). Run\n"
                 "`vantrelctl track` afterwards to track it.\n"
                 "Prints \"added\", link, product name, price and stock (tab-separated, UTF-8)\n"
                 "and exits 0 when the task was added; otherwise prints the program's\n"

@@ -12,6 +12,7 @@
 #include "base/programdir.h"
 #include "engine/addtask.h"
 #include "engine/extract.h"
+#include "engine/generic.h"
 #include "engine/site.h"
 #include "engine/spider.h"
 #include "tools/arguments.h"
@@ -82,13 +83,14 @@ std::string LoadPage(const ExtractOptions& options, const std::string& url, cons
   }
   if (!site) {
     // No shop for the link: a first look finds the shop by its Flag, then
-    // the page is fetched the way that shop's pages are.
-    if (trace) trace->OnRequest(url);
-    site = sites.FindSiteInPage(spider.GetPage(url, "", "", ""));
+    // the page is fetched the way that shop's pages are. A page no shop
+    // recognises is read as the general shop's.
+    FetchGenericPage(spider, url, page, trace);
+    site = sites.FindSiteInPage(page);
     if (!site) {
-      std::fprintf(stderr, "vantrelctl extract: no shop rule for %s (use --site)\n",
-                   options.url.c_str());
-      return {};
+      if (page.empty())
+        std::fprintf(stderr, "vantrelctl extract: the page is empty (fetch failed)\n");
+      return page;
     }
   }
   page = FetchProductPage(spider, *site, url, trace);
@@ -98,6 +100,30 @@ std::string LoadPage(const ExtractOptions& options, const std::string& url, cons
 
 void PrintValue(const char* key, const std::string& localText) {
   std::printf("%s: %s\n", key, LocalToUtf8(localText).c_str());
+}
+
+void PrintSourced(const char* key, const std::string& localText, const StructuredValue& from) {
+  PrintValue(key, localText);
+  if (!from.source.empty()) std::printf("%s.source: %s\n", key, from.source.c_str());
+}
+
+// A page of the general shop: each value with the source it came from, and
+// the price as the page wrote it.
+int PrintGeneric(const std::string& page) {
+  const GenericProduct product = ReadGenericProduct(page);
+  PrintValue("site", GenericSiteName());
+  PrintSourced("name", product.info.name, product.data.name);
+  PrintSourced("id", product.info.id, product.data.id);
+  PrintSourced("image", product.info.image, product.data.image);
+  PrintSourced("price", product.price.empty() ? FormatPrice(0) : product.price, product.data.price);
+  if (!product.data.price.Empty()) PrintValue("price.written", product.data.price.value);
+  PrintSourced("currency", product.currency, product.data.currency);
+  std::printf("stock: %d\n", product.stock);
+  if (!product.data.availability.Empty()) {
+    std::printf("stock.source: %s\n", product.data.availability.source.c_str());
+    PrintValue("stock.written", product.data.availability.value);
+  }
+  return AcceptGenericProduct(product) ? 0 : 1;
 }
 
 int RunExtract(const std::vector<std::string>& args) {
@@ -114,9 +140,9 @@ int RunExtract(const std::vector<std::string>& args) {
     return 1;
   }
   const std::string url = ArgumentToLocal(options.url);
-  SiteRef site = options.siteName.empty() ? GuessSiteFromLink(sites, url)
-                                          : sites.FindSiteByName(ArgumentToLocal(options.siteName));
-  if (!options.siteName.empty() && !site) {
+  const std::string siteName = ArgumentToLocal(options.siteName);
+  SiteRef site = siteName.empty() ? GuessSiteFromLink(sites, url) : sites.FindSiteByName(siteName);
+  if (!options.siteName.empty() && !site && !IsGenericSiteName(siteName)) {
     std::fprintf(stderr, "vantrelctl extract: no shop named %s\n", options.siteName.c_str());
     return 1;
   }
@@ -126,10 +152,14 @@ int RunExtract(const std::vector<std::string>& args) {
   CSpider spider;
   std::string page = LoadPage(options, url, sites, site, spider, trace);
   if (page.empty()) return 1;
-  if (SiteRef inPage = sites.FindSiteInPage(page)) site = inPage;
+  if (IsGenericSiteName(siteName))
+    site = nullptr;
+  else if (SiteRef inPage = sites.FindSiteInPage(page))
+    site = inPage;
   if (!site) {
-    std::fprintf(stderr, "vantrelctl extract: no shop rule recognises the page (use --site)\n");
-    return 1;
+    // A saved page of a shop without rules is taken as UTF-8 when it is.
+    if (!options.pageFile.empty() && IsValidUtf8(page)) page = Utf8ToLocal(page);
+    return PrintGeneric(page);
   }
   // A saved page is in the character set of its shop, as the shop sent it.
   if (!options.pageFile.empty() && strcasecmp(site->GetEncode().c_str(), "utf-8") == 0)
@@ -171,6 +201,13 @@ VANTREL_COMMAND(extract, "extract",
                 "undetermined). --trace first prints \"request: LINK\" for every request\n"
                 "sent (links after placeholder substitution) and \"cache hit: KEY\" when\n"
                 "a step reuses a reply of the same product.\n"
-                "Exit status 1 when the rules cannot be loaded, no shop applies or the\n"
-                "page is empty.",
+                "A page that no shop rule recognises (or --site 通用) is read as the\n"
+                "general shop's: its schema.org JSON-LD, microdata and Open Graph product\n"
+                "data. It prints site, name, id, image, price (\"%.2f\"), currency and\n"
+                "stock, each followed by a \"KEY.source:\" line naming where the value came\n"
+                "from (json-ld, microdata, opengraph, or link for the canonical link\n"
+                "standing in for an id), and price.written / stock.written as the page\n"
+                "wrote them; exit status 1 when the product could not be added.\n"
+                "Exit status 1 when the rules cannot be loaded, the page is empty or it\n"
+                "yields no product.",
                 RunExtract);

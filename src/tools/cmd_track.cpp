@@ -15,6 +15,7 @@
 #include "engine/site.h"
 #include "engine/tasklist.h"
 #include "engine/tracking.h"
+#include "services/notify.h"
 #include "services/pricerecord.h"
 #include "services/startup.h"
 #include "tools/command.h"
@@ -76,9 +77,13 @@ int RunTrack(const std::vector<std::string>& args) {
   const TrackingSettings settings = ReadTrackingSettings();
   CPrintingEventSink printer(stdout);
   CEventDispatcher dispatcher(printer);
+  // Changes go to the notification channels too; the notifier is the last
+  // to go, so that what the passes told is still sent.
+  CNotifier notifier;
   {
     CTracker tracker(sites, tasks, dispatcher, settings);
     tracker.SetPriceRecorder(RecordTrackedPrice);
+    tracker.SetTeller(notifier.Teller());
     if (once) {
       ScheduleOnce(tracker, tasks, settings.sleepTimeMs);
       // One-shot timers leave the queue when they fire.
@@ -92,6 +97,7 @@ int RunTrack(const std::vector<std::string>& args) {
     }
   }  // the tracker waits here for the passes that are running
   dispatcher.Flush();
+  notifier.Flush();
   return 0;
 }
 
@@ -115,5 +121,7 @@ VANTREL_COMMAND(track, "track", "[--once]",
                 "PRICESTATE is up, down, nochange or error; STOCKSTATE change or nochange;\n"
                 "STOCK 1 in stock, 0 out of stock, -1 undetermined. TEXT is the change\n"
                 "text, e.g. \"<name>价格变为89.00\". An empty column is \"-\".\n"
+                "Each UpdateChangeData also goes to the notification channels of section\n"
+                "\"Notify\" (see notify-test); the command ends once they were sent.\n"
                 "Exit status 1 when sites.xml or tasks.xml can't be read.",
                 RunTrack);

@@ -11,6 +11,7 @@
 
 #include "engine/cookies.h"
 #include "engine/curlhandle.h"
+#include "engine/proxy.h"
 #include "engine/spider.h"
 
 namespace {
@@ -97,6 +98,7 @@ HttpGetResult HttpGet(const HttpGetRequest& request) {
   curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &OnProgress);
   curl_easy_setopt(c, CURLOPT_XFERINFODATA, &exchange);
+  ApplyProxy(c);
   CURLcode code = curl_easy_perform(c);
   bool skipped = code == CURLE_WRITE_ERROR && exchange.skippedBody;
   result.completed = code == CURLE_OK || skipped;

@@ -12,6 +12,7 @@
 #include "controls/qtext.h"
 #include "controls/spinedit.h"
 #include "dialog_helpers.h"
+#include "engine/generic.h"
 
 namespace {
 
@@ -109,7 +110,8 @@ TEST_F(TaskAddDialogTest, AddRefusesAMissingLinkOrShopAndStaysOpen) {
       {"", -1, IDS_ENTER_LINK},
       {"", 0, IDS_ENTER_LINK},
       {"   ", 0, IDS_ENTER_LINK},
-      {"http://unknown.example/item/2", -1, IDS_LINK_NOT_SUPPORTED},
+      // A web link of an unknown shop goes to the general shop; other text not.
+      {"unknown.example/item/2", -1, IDS_LINK_NOT_SUPPORTED},
   };
   for (const Case& c : cases) {
     MessageRecorder messages;
@@ -122,6 +124,20 @@ TEST_F(TaskAddDialogTest, AddRefusesAMissingLinkOrShopAndStaysOpen) {
     EXPECT_TRUE(dialog.isVisible()) << c.link;
     EXPECT_EQ(dialog.result(), 0) << c.link;
   }
+}
+
+TEST_F(TaskAddDialogTest, AWebLinkNoShopKnowsGoesToTheGeneralShop) {
+  MessageRecorder messages;
+  CTaskAddDlg dialog(m_sites);
+  dialog.show();
+  TypeLink(dialog, "http://unknown.example/item/2");
+  EXPECT_EQ(Selected(dialog), "");  // typing guesses no shop
+  Child<QLineEdit>(&dialog, "dropPercentEdit")->setText("15");
+  Click(&dialog, "addButton");
+  EXPECT_TRUE(messages.Ids().empty());
+  EXPECT_EQ(dialog.result(), 1086);
+  EXPECT_EQ(Selected(dialog), GenericSiteName());
+  EXPECT_EQ(dialog.GetChoices().dropPercent, "15");
 }
 
 TEST_F(TaskAddDialogTest, ExecGives1086WithTheChosenValues) {

@@ -29,7 +29,8 @@ std::string Compress(const std::string& text, int windowBits) {
   return out;
 }
 
-// Waits until the socket can be read, or the server stops.
+}  // namespace
+
 bool WaitReadable(int socket, const std::atomic<bool>& stopping) {
   while (!stopping) {
     pollfd p{socket, POLLIN, 0};
@@ -40,7 +41,19 @@ bool WaitReadable(int socket, const std::atomic<bool>& stopping) {
   return false;
 }
 
-}  // namespace
+int ListenOnLoopback(int& port) {
+  int listening = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof(address);
+  if (listening < 0 || bind(listening, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+      listen(listening, 64) != 0 ||
+      getsockname(listening, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+    return listening;
+  port = ntohs(address.sin_port);
+  return listening;
+}
 
 std::string GzipText(const std::string& text) { return Compress(text, 31); }
 std::string ZlibText(const std::string& text) { return Compress(text, 15); }
@@ -115,17 +128,8 @@ std::string TestHttpServer::LastBody(const std::string& path) const {
 }
 
 RawHttpServer::RawHttpServer() {
-  m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof(address);
-  if (m_listen < 0 || bind(m_listen, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-      listen(m_listen, 64) != 0 ||
-      getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &size) != 0)
-    return;
-  m_port = ntohs(address.sin_port);
-  m_thread = std::thread([this] { AcceptLoop(); });
+  m_listen = ListenOnLoopback(m_port);
+  if (m_port != 0) m_thread = std::thread([this] { AcceptLoop(); });
 }
 
 RawHttpServer::~RawHttpServer() {

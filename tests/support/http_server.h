@@ -93,6 +93,12 @@ class RawHttpServer {
   std::map<std::string, std::string> m_requests;
 };
 
+// For servers of their own: waits until the socket can be read (false once
+// `stopping` is set), and opens a listening socket on 127.0.0.1 with a port
+// the system picks (`port` stays 0 when that failed).
+bool WaitReadable(int socket, const std::atomic<bool>& stopping);
+int ListenOnLoopback(int& port);
+
 // gzip, zlib (deflate) and raw deflate forms of a text, made with zlib.
 std::string GzipText(const std::string& text);
 std::string ZlibText(const std::string& text);

@@ -116,7 +116,7 @@ TEST_F(AddTrackToolTest, RefusalsPrintTheMessage) {
        "添加任务失败，已经存在！\n"},
       {"stock undetermined", "add " + Quote(shop.Link("/item/2.html")),
        "添加任务失败，抓取出错，请重新添加！\n"},
-      {"no shop for the link", "add http://unknown.example/1.html",
+      {"no shop and no web link", "add unknown.example/1.html",
        "您跟踪的链接暂不支持！请点击软件右下角的链接联系开发者。\n"},
   };
   for (const auto& c : cases) {

@@ -1,0 +1,79 @@
+#include "engine/generic.h"
+
+#include <strings.h>
+
+#include <memory>
+
+#include <curl/curl.h>
+
+#include "base/codepage.h"
+#include "engine/nocase.h"
+#include "engine/spider.h"
+
+namespace {
+
+struct UrlDeleter {
+  void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+
+std::string UrlPart(CURLU* url, CURLUPart part) {
+  char* text = nullptr;
+  if (curl_url_get(url, part, &text, 0) != CURLUE_OK || !text) return std::string();
+  std::string value(text);
+  curl_free(text);
+  return value;
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+}  // namespace
+
+std::string GenericSiteName() {
+  static const std::string name = Utf8ToLocal("通用");
+  return name;
+}
+
+bool IsGenericSiteName(const std::string& name) { return EqualNoCase(name, GenericSiteName()); }
+
+std::string GenericSiteDomain(const std::string& link) {
+  std::unique_ptr<CURLU, UrlDeleter> url(curl_url());
+  if (!url || curl_url_set(url.get(), CURLUPART_URL, link.c_str(), 0) != CURLUE_OK)
+    return std::string();
+  const std::string host = Lower(UrlPart(url.get(), CURLUPART_HOST));
+  const std::string port = UrlPart(url.get(), CURLUPART_PORT);
+  return port.empty() || host.empty() ? host : host + ":" + port;
+}
+
+bool GenericShopTakes(const std::string& link) {
+  const bool web = link.size() > 8 && (strncasecmp(link.c_str(), "http://", 7) == 0 ||
+                                       strncasecmp(link.c_str(), "https://", 8) == 0);
+  return web && !GenericSiteDomain(link).empty();
+}
+
+GenericProduct ReadGenericProduct(const std::string& page) {
+  GenericProduct product;
+  product.data = ReadStructuredData(page);
+  product.info.name = product.data.name.value;
+  product.info.id = product.data.id.value;
+  product.info.image = product.data.image.value;
+  product.price = StructuredPriceText(product.data.price.value);
+  product.currency = product.data.currency.value;
+  product.stock = AvailabilityStock(product.data.availability.value);
+  return product;
+}
+
+bool FetchGenericPage(CSpider& spider, const std::string& url, std::string& page,
+                      ExtractTrace* trace) {
+  if (trace) trace->OnRequest(url);
+  page = spider.GetPage(url, "utf-8", "", "");
+  return !page.empty();
+}
+
+bool AcceptGenericProduct(const GenericProduct& product) {
+  if (product.info.name.empty() || product.info.id.empty()) return false;
+  return !product.price.empty() || product.stock == STOCK_OUT;
+}

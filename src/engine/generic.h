@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+
+#include "engine/extract.h"
+#include "engine/structured.h"
+
+class CSpider;
+
+// The built-in shop "通用" (general): links that no site of sites.xml
+// matches are read through the product data the page publishes for search
+// engines instead of through rules.
+
+// "通用" in the local code page.
+std::string GenericSiteName();
+bool IsGenericSiteName(const std::string& name);
+// The lower-case host (with its port, if any) of a link: the domain under
+// which a general shop's tasks keep their files. "" when it is no link.
+std::string GenericSiteDomain(const std::string& link);
+
+// Whether the general shop can read a link: an http or https link with a host.
+bool GenericShopTakes(const std::string& link);
+
+struct GenericProduct {
+  StructuredProduct data;
+  ItemInfo info;         // name, id and picture link
+  std::string price;     // "%.2f", or "" when the page has no price
+  std::string currency;  // as the page gives it, e.g. "EUR"
+  int stock = STOCK_UNKNOWN;
+};
+
+// The product of a fetched page (local code page).
+GenericProduct ReadGenericProduct(const std::string& page);
+
+// Fetches the page of a general shop's link; false when the fetch failed or
+// the page is empty. The fetcher converts a page the reply declares in
+// another charset (GBK ...); others are taken as UTF-8.
+bool FetchGenericPage(CSpider& spider, const std::string& url, std::string& page,
+                      ExtractTrace* trace = nullptr);
+
+// Whether a product of a general shop can become a task: a name, an
+// identifier, and a price or the word that it is out of stock.
+bool AcceptGenericProduct(const GenericProduct& product);

@@ -1,0 +1,265 @@
+// One try of one channel, over libcurl: SMTP for e-mail, an HTTP POST for
+// the webhook, ntfy and Telegram.
+#include <algorithm>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include <curl/curl.h>
+
+#include <nlohmann/json.hpp>
+
+#include "base/codepage.h"
+#include "engine/cookies.h"
+#include "engine/curlhandle.h"
+#include "engine/proxy.h"
+#include "engine/spider.h"
+#include "engine/tracking.h"
+#include "services/notify.h"
+
+namespace {
+
+// No channel may hold the sending thread for long.
+constexpr long kConnectSeconds = 15;
+constexpr long kExchangeSeconds = 30;
+
+// A header value must stay one header.
+std::string OneLine(std::string text) {
+  for (char& c : text)
+    if (c == '\r' || c == '\n' || c == '\0') c = ' ';
+  return text;
+}
+
+std::string Trim(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return std::string();
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::vector<std::string> Split(const std::string& text, const std::string& separators) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find_first_of(separators, start);
+    if (end == std::string::npos) end = text.size();
+    const std::string part = Trim(text.substr(start, end - start));
+    if (!part.empty()) parts.push_back(part);
+    start = end + 1;
+  }
+  return parts;
+}
+
+std::string Base64(const std::string& bytes) {
+  static const char* kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    unsigned value = static_cast<unsigned char>(bytes[i]) << 16;
+    if (i + 1 < bytes.size()) value |= static_cast<unsigned char>(bytes[i + 1]) << 8;
+    if (i + 2 < bytes.size()) value |= static_cast<unsigned char>(bytes[i + 2]);
+    out += kDigits[(value >> 18) & 63];
+    out += kDigits[(value >> 12) & 63];
+    out += i + 1 < bytes.size() ? kDigits[(value >> 6) & 63] : '=';
+    out += i + 2 < bytes.size() ? kDigits[value & 63] : '=';
+  }
+  return out;
+}
+
+std::string Title(const ToldMessage& message) {
+  return message.productName.empty() ? LocalToUtf8(message.text) : LocalToUtf8(message.productName);
+}
+
+// The text every channel shows: the change, the link and the time.
+std::string BodyText(const ToldMessage& message) {
+  std::string body = LocalToUtf8(message.text);
+  if (!message.link.empty()) body += "\n" + LocalToUtf8(message.link);
+  if (!message.time.empty()) body += "\n" + message.time;
+  return body;
+}
+
+size_t KeepReply(char* data, size_t, size_t size, void* user) {
+  auto* reply = static_cast<std::string*>(user);
+  // A channel's answer is a line or two; more is not read.
+  if (reply->size() < 65536) reply->append(data, std::min<size_t>(size, 65536 - reply->size()));
+  return size;
+}
+
+void CommonOptions(CURL* c, char* errorText) {
+  curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, kConnectSeconds);
+  curl_easy_setopt(c, CURLOPT_TIMEOUT, kExchangeSeconds);
+  curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorText);
+  ApplyProxy(c);
+}
+
+std::string CurlError(CURLcode code, const char* errorText) {
+  return errorText[0] ? std::string(errorText) : std::string(curl_easy_strerror(code));
+}
+
+// POSTs `body`; "" for a 2xx reply, else the error. `reply` gets the body.
+std::string Post(const std::string& url, const std::string& body,
+                 const std::vector<std::string>& headers, std::string* reply = nullptr) {
+  InitCurlOnce();
+  CurlEasy curl(curl_easy_init());
+  if (!curl) return "curl_easy_init failed";
+  curl_slist* list = curl_slist_append(nullptr, "Expect:");
+  for (const std::string& header : headers) list = curl_slist_append(list, OneLine(header).c_str());
+  CurlHeaderList owned(list);
+  std::string answer;
+  char errorText[CURL_ERROR_SIZE] = {};
+  CURL* c = curl.get();
+  curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(c, CURLOPT_USERAGENT, "Vantrel");
+  curl_easy_setopt(c, CURLOPT_HTTPHEADER, list);
+  curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+  curl_easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
+  curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &KeepReply);
+  curl_easy_setopt(c, CURLOPT_WRITEDATA, &answer);
+  CommonOptions(c, errorText);
+  const CURLcode code = curl_easy_perform(c);
+  if (code != CURLE_OK) return CurlError(code, errorText);
+  long status = 0;
+  curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+  if (reply) *reply = answer;
+  if (status < 200 || status > 299) return "HTTP " + std::to_string(status);
+  return std::string();
+}
+
+std::string MailDate() {
+  char text[64];
+  const time_t now = std::time(nullptr);
+  tm local{};
+  localtime_r(&now, &local);
+  std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S %z", &local);
+  return text;
+}
+
+struct MailUpload {
+  std::string text;
+  size_t sent = 0;
+};
+
+size_t ReadMail(char* buffer, size_t size, size_t count, void* user) {
+  auto* upload = static_cast<MailUpload*>(user);
+  const size_t n = std::min(size * count, upload->text.size() - upload->sent);
+  upload->text.copy(buffer, n, upload->sent);
+  upload->sent += n;
+  return n;
+}
+
+std::string SendMail(const NotifySettings& settings, const ToldMessage& message) {
+  const std::vector<std::string> to = Split(OneLine(settings.mailTo), ",;");
+  if (to.empty()) return "MailTo is empty";
+  const std::string from = Trim(OneLine(settings.mailFrom));
+  if (from.empty()) return "MailFrom is empty";
+  std::string joined;
+  for (const std::string& address : to) joined += (joined.empty() ? "" : ", ") + address;
+  MailUpload upload;
+  upload.text = "Date: " + MailDate() + "\r\nFrom: " + from + "\r\nTo: " + joined +
+                "\r\nSubject: =?UTF-8?B?" + Base64(Title(message)) +
+                "?=\r\nMIME-Version: 1.0\r\nContent-Type: text/plain; charset=UTF-8\r\n"
+                "Content-Transfer-Encoding: 8bit\r\n\r\n";
+  for (const std::string& line : Split(BodyText(message), "\n")) upload.text += line + "\r\n";
+
+  InitCurlOnce();
+  CurlEasy curl(curl_easy_init());
+  if (!curl) return "curl_easy_init failed";
+  curl_slist* list = nullptr;
+  for (const std::string& address : to)
+    list = curl_slist_append(list, ("<" + address + ">").c_str());
+  CurlHeaderList recipients(list);
+  char errorText[CURL_ERROR_SIZE] = {};
+  CURL* c = curl.get();
+  curl_easy_setopt(c, CURLOPT_URL, settings.mailUrl.c_str());
+  curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
+  curl_easy_setopt(c, CURLOPT_MAIL_FROM, ("<" + from + ">").c_str());
+  curl_easy_setopt(c, CURLOPT_MAIL_RCPT, list);
+  curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
+  curl_easy_setopt(c, CURLOPT_READFUNCTION, &ReadMail);
+  curl_easy_setopt(c, CURLOPT_READDATA, &upload);
+  curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(upload.text.size()));
+  if (!settings.mailUser.empty()) {
+    curl_easy_setopt(c, CURLOPT_USERNAME, settings.mailUser.c_str());
+    curl_easy_setopt(c, CURLOPT_PASSWORD, settings.mailPassword.c_str());
+  }
+  // A password never travels in the clear: with one, smtp:// must switch to
+  // TLS (STARTTLS); without, TLS is used when the server offers it.
+  curl_easy_setopt(c, CURLOPT_USE_SSL,
+                   settings.mailUser.empty() ? static_cast<long>(CURLUSESSL_TRY)
+                                             : static_cast<long>(CURLUSESSL_ALL));
+  CommonOptions(c, errorText);
+  const CURLcode code = curl_easy_perform(c);
+  return code == CURLE_OK ? std::string() : CurlError(code, errorText);
+}
+
+std::string SendWebhook(const NotifySettings& settings, const ToldMessage& message) {
+  std::vector<std::string> headers{"Content-Type: application/json; charset=utf-8"};
+  for (const std::string& header : Split(LocalToUtf8(settings.webhookHeaders), "|")) {
+    if (header.find(':') == std::string::npos || header.front() == ':')
+      return "WebhookHeaders: not a \"Name: value\" header: " + header;
+    headers.push_back(header);
+  }
+  return Post(settings.webhookUrl, WebhookBody(message), headers);
+}
+
+std::string SendNtfy(const NotifySettings& settings, const ToldMessage& message) {
+  std::vector<std::string> headers{"Content-Type: text/plain; charset=utf-8",
+                                   "Title: =?UTF-8?B?" + Base64(Title(message)) + "?="};
+  if (!message.link.empty()) headers.push_back("Click: " + message.link);
+  if (!settings.ntfyToken.empty()) headers.push_back("Authorization: Bearer " + settings.ntfyToken);
+  return Post(settings.ntfyUrl, BodyText(message), headers);
+}
+
+std::string SendTelegram(const NotifySettings& settings, const ToldMessage& message) {
+  if (settings.telegramChat.empty()) return "TelegramChat is empty";
+  std::string api = settings.telegramApi.empty() ? kDefaultTelegramApi : settings.telegramApi;
+  while (!api.empty() && api.back() == '/') api.pop_back();
+  nlohmann::json body;
+  body["chat_id"] = LocalToUtf8(settings.telegramChat);
+  body["text"] = Title(message) + "\n" + BodyText(message);
+  body["disable_web_page_preview"] = true;
+  std::string reply;
+  const std::string error =
+      Post(api + "/bot" + settings.telegramToken + "/sendMessage",
+           body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
+           {"Content-Type: application/json"}, &reply);
+  if (!error.empty()) return error;
+  const nlohmann::json answer = nlohmann::json::parse(reply, nullptr, false);
+  if (answer.is_object() && answer.value("ok", false)) return std::string();
+  return "Telegram did not accept the message";
+}
+
+}  // namespace
+
+std::string WebhookBody(const ToldMessage& message) {
+  nlohmann::json body;
+  body["kind"] = message.kind;
+  body["name"] = LocalToUtf8(message.productName);
+  body["link"] = LocalToUtf8(message.link);
+  body["old_price"] = LocalToUtf8(message.oldPrice);
+  body["new_price"] = LocalToUtf8(message.newPrice);
+  body["currency"] = LocalToUtf8(message.currency);
+  body["stock"] = message.stock;
+  body["stock_text"] = LocalToUtf8(StockWord(message.stock));
+  body["text"] = LocalToUtf8(message.text);
+  body["time"] = message.time;
+  return body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string SendToChannel(NotifyChannel channel, const NotifySettings& settings,
+                          const ToldMessage& message, const DesktopNotifyFunction& desktop) {
+  switch (channel) {
+    case NotifyChannel::kMail:
+      return SendMail(settings, message);
+    case NotifyChannel::kWebhook:
+      return SendWebhook(settings, message);
+    case NotifyChannel::kNtfy:
+      return SendNtfy(settings, message);
+    case NotifyChannel::kTelegram:
+      return SendTelegram(settings, message);
+    case NotifyChannel::kDesktop:
+      if (!desktop) return "no desktop notification service in this program";
+      return desktop(Title(message), BodyText(message));
+  }
+  return "unknown channel";
+}

@@ -1,0 +1,384 @@
+#include "services/taskexport.h"
+
+#include <cstdlib>
+#include <variant>
+
+#include <nlohmann/json.hpp>
+
+#include "base/codepage.h"
+#include "base/files.h"
+#include "base/programdir.h"
+#include "engine/tasklist.h"
+#include "services/history.h"
+
+namespace {
+
+using nlohmann::json;
+
+// A saved field of a task, under its tasks.xml name.
+struct ExportField {
+  const char* name;
+  std::variant<std::string CTaskValues::*, int CTaskValues::*, bool CTaskValues::*> member;
+};
+
+const ExportField kFields[] = {
+    {"Url", &CTaskValues::url},
+    {"SiteName", &CTaskValues::siteName},
+    {"SiteDomain", &CTaskValues::siteDomain},
+    {"ProductName", &CTaskValues::productName},
+    {"ProductID", &CTaskValues::productId},
+    {"ImageLink", &CTaskValues::imageLink},
+    {"CurrentPrice", &CTaskValues::currentPrice},
+    {"Currency", &CTaskValues::currency},
+    {"CurrentStock", &CTaskValues::currentStock},
+    {"TargetPrice", &CTaskValues::targetPrice},
+    {"DropPercent", &CTaskValues::dropPercent},
+    {"FrequencyHour", &CTaskValues::frequencyHour},
+    {"FrequencyMinute", &CTaskValues::frequencyMinute},
+    {"Status", &CTaskValues::status},
+    {"TrackPrice", &CTaskValues::trackPrice},
+    {"TrackStock", &CTaskValues::trackStock},
+    {"PriceDown", &CTaskValues::priceDown},
+    {"PriceUp", &CTaskValues::priceUp},
+    {"LastUpdate", &CTaskValues::lastUpdate},
+    {"GotoUrl", &CTaskValues::gotoUrl},
+};
+
+constexpr const char* kBom = "\xEF\xBB\xBF";
+
+std::string Text(const std::string& local) { return LocalToUtf8(local); }
+
+json HistoryJson(const CPriceInfo& history) {
+  json points = json::array();
+  for (const CPriceInfoItem& item : history.Items())
+    points.push_back({{"Date", Text(item.date)}, {"Price", Text(item.price)}});
+  return {{"LowestDate", Text(history.GetLowestDate())},
+          {"LowestPrice", Text(history.GetLowestPrice())},
+          {"HighestDate", Text(history.GetHighestDate())},
+          {"HighestPrice", Text(history.GetHighestPrice())},
+          {"Points", points}};
+}
+
+// The text of a field for CSV: flags "true"/"false", numbers in decimal.
+std::string FieldText(const CTaskValues& values, const ExportField& field) {
+  if (auto text = std::get_if<std::string CTaskValues::*>(&field.member))
+    return Text(values.**text);
+  if (auto number = std::get_if<int CTaskValues::*>(&field.member))
+    return std::to_string(values.**number);
+  return values.*std::get<bool CTaskValues::*>(field.member) ? "true" : "false";
+}
+
+std::string CsvCell(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+// Sets a field from a text of the file; false when it is no such value.
+bool SetField(CTaskValues& values, const ExportField& field, const std::string& utf8) {
+  if (auto text = std::get_if<std::string CTaskValues::*>(&field.member)) {
+    values.** text = Utf8ToLocal(utf8);
+    return true;
+  }
+  if (auto number = std::get_if<int CTaskValues::*>(&field.member)) {
+    char* end = nullptr;
+    const long value = std::strtol(utf8.c_str(), &end, 10);
+    if (utf8.empty() || *end != '\0' || value < -1 || value > 1000000) return false;
+    values.** number = static_cast<int>(value);
+    return true;
+  }
+  if (utf8 != "true" && utf8 != "false") return false;
+  values.*std::get<bool CTaskValues::*>(field.member) = utf8 == "true";
+  return true;
+}
+
+bool ReadJsonField(const json& entry, CTaskValues& values, const ExportField& field,
+                   std::string& error) {
+  auto found = entry.find(field.name);
+  if (found == entry.end()) return true;  // a missing field keeps its default
+  bool ok = false;
+  if (std::holds_alternative<std::string CTaskValues::*>(field.member))
+    ok = found->is_string() && SetField(values, field, found->get<std::string>());
+  else if (std::holds_alternative<int CTaskValues::*>(field.member))
+    ok = found->is_number_integer() &&
+         SetField(values, field, std::to_string(found->get<long long>()));
+  else
+    ok = found->is_boolean() && SetField(values, field, found->get<bool>() ? "true" : "false");
+  if (!ok) error = std::string("field ") + field.name + " has a wrong value";
+  return ok;
+}
+
+bool ReadHistory(const json& history, CPriceInfo& info, std::string& error) {
+  auto text = [&](const json& object, const char* key, std::string& out) {
+    auto found = object.find(key);
+    if (found == object.end()) return true;
+    if (!found->is_string()) return false;
+    out = Utf8ToLocal(found->get<std::string>());
+    return true;
+  };
+  CPriceInfoItem lowest, highest;
+  bool ok = history.is_object() && text(history, "LowestDate", lowest.date) &&
+            text(history, "LowestPrice", lowest.price) &&
+            text(history, "HighestDate", highest.date) &&
+            text(history, "HighestPrice", highest.price);
+  auto points = ok ? history.find("Points") : history.end();
+  if (ok && points != history.end()) {
+    ok = points->is_array();
+    for (size_t i = 0; ok && i < points->size(); ++i) {
+      const json& point = (*points)[i];
+      CPriceInfoItem item;
+      ok = point.is_object() && text(point, "Date", item.date) && text(point, "Price", item.price);
+      if (ok) info.AddItem(item);
+    }
+  }
+  if (!ok) {
+    error = "its History is not a price history";
+    return false;
+  }
+  info.SetSummary(lowest, highest);
+  return true;
+}
+
+size_t LineOfByte(const std::string& bytes, size_t byte) {
+  size_t line = 1;
+  for (size_t i = 0; i < byte && i < bytes.size(); ++i)
+    if (bytes[i] == '\n') ++line;
+  return line;
+}
+
+bool ReadJson(const std::string& bytes, std::vector<ExportedTask>& tasks, std::string& error) {
+  json document;
+  try {
+    document = json::parse(bytes);
+  } catch (const json::parse_error& problem) {
+    error = "line " + std::to_string(LineOfByte(bytes, problem.byte)) + ": not valid JSON";
+    return false;
+  }
+  auto list = document.is_object() ? document.find("Tasks") : document.end();
+  if (list == document.end() || !list->is_array()) {
+    error = "no \"Tasks\" list";
+    return false;
+  }
+  for (size_t i = 0; i < list->size(); ++i) {
+    const json& entry = (*list)[i];
+    const std::string where = "entry " + std::to_string(i + 1) + ": ";
+    if (!entry.is_object()) {
+      error = where + "not an object";
+      return false;
+    }
+    ExportedTask task;
+    for (const ExportField& field : kFields) {
+      if (!ReadJsonField(entry, task.values, field, error)) {
+        error = where + error;
+        return false;
+      }
+    }
+    if (task.values.url.empty()) {
+      error = where + "no Url";
+      return false;
+    }
+    auto history = entry.find("History");
+    if (history != entry.end() && !history->is_null()) {
+      task.history = std::make_shared<CPriceInfo>();
+      if (!ReadHistory(*history, *task.history, error)) {
+        error = where + error;
+        return false;
+      }
+    }
+    tasks.push_back(std::move(task));
+  }
+  return true;
+}
+
+// RFC 4180 records; false (with the line) for a quote left open or text
+// after a closing quote.
+bool SplitCsv(const std::string& text, std::vector<std::vector<std::string>>& rows,
+              std::vector<size_t>& lines, std::string& error) {
+  std::vector<std::string> row;
+  std::string cell;
+  bool quoted = false, afterQuote = false, any = false;
+  size_t line = 1, rowLine = 1;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        cell += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+        afterQuote = true;
+      } else {
+        if (c == '\n') ++line;
+        cell += c;
+      }
+      continue;
+    }
+    if (c == '"' && cell.empty() && !afterQuote) {
+      quoted = any = true;
+    } else if (c == ',') {
+      row.push_back(std::move(cell));
+      cell.clear();
+      afterQuote = false;
+      any = true;
+    } else if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      if (any || !cell.empty()) {
+        row.push_back(std::move(cell));
+        rows.push_back(std::move(row));
+        lines.push_back(rowLine);
+      }
+      row.clear();
+      cell.clear();
+      afterQuote = any = false;
+      rowLine = ++line;
+    } else if (afterQuote) {
+      error = "line " + std::to_string(line) + ": text after a closing quote";
+      return false;
+    } else {
+      cell += c;
+      any = true;
+    }
+  }
+  if (quoted) {
+    error = "line " + std::to_string(rowLine) + ": a quote is never closed";
+    return false;
+  }
+  if (any || !cell.empty()) {
+    row.push_back(std::move(cell));
+    rows.push_back(std::move(row));
+    lines.push_back(rowLine);
+  }
+  return true;
+}
+
+bool ReadCsv(const std::string& bytes, std::vector<ExportedTask>& tasks, std::string& error) {
+  std::vector<std::vector<std::string>> rows;
+  std::vector<size_t> lines;
+  if (!SplitCsv(bytes, rows, lines, error)) return false;
+  if (rows.empty()) {
+    error = "line 1: no header";
+    return false;
+  }
+  std::vector<const ExportField*> columns;
+  for (const std::string& name : rows[0]) {
+    const ExportField* found = nullptr;
+    for (const ExportField& field : kFields)
+      if (name == field.name) found = &field;
+    if (!found) {
+      error = "line " + std::to_string(lines[0]) + ": unknown column " + name;
+      return false;
+    }
+    columns.push_back(found);
+  }
+  for (size_t r = 1; r < rows.size(); ++r) {
+    const std::string where = "line " + std::to_string(lines[r]) + ": ";
+    if (rows[r].size() != columns.size()) {
+      error = where + std::to_string(rows[r].size()) + " cells, the header has " +
+              std::to_string(columns.size());
+      return false;
+    }
+    ExportedTask task;
+    for (size_t c = 0; c < columns.size(); ++c) {
+      if (!SetField(task.values, *columns[c], rows[r][c])) {
+        error = where + "column " + columns[c]->name + " has a wrong value";
+        return false;
+      }
+    }
+    if (task.values.url.empty()) {
+      error = where + "no Url";
+      return false;
+    }
+    tasks.push_back(std::move(task));
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string ExportJson(const std::vector<ExportedTask>& tasks) {
+  json list = json::array();
+  for (const ExportedTask& task : tasks) {
+    json entry = json::object();
+    for (const ExportField& field : kFields) {
+      if (auto text = std::get_if<std::string CTaskValues::*>(&field.member))
+        entry[field.name] = Text(task.values.**text);
+      else if (auto number = std::get_if<int CTaskValues::*>(&field.member))
+        entry[field.name] = task.values.**number;
+      else
+        entry[field.name] = task.values.*std::get<bool CTaskValues::*>(field.member);
+    }
+    entry["History"] = task.history ? HistoryJson(*task.history) : json();
+    list.push_back(std::move(entry));
+  }
+  json document = {{"Format", "vantrel-tasks"}, {"Version", 1}, {"Tasks", list}};
+  return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+std::string ExportCsv(const std::vector<ExportedTask>& tasks) {
+  std::string csv = kBom;
+  for (const ExportField& field : kFields)
+    csv += std::string(&field == kFields ? "" : ",") + field.name;
+  csv += "\r\n";
+  for (const ExportedTask& task : tasks) {
+    for (const ExportField& field : kFields)
+      csv += (&field == kFields ? "" : ",") + CsvCell(FieldText(task.values, field));
+    csv += "\r\n";
+  }
+  return csv;
+}
+
+bool ReadExportedTasks(const std::string& bytes, std::vector<ExportedTask>& tasks,
+                       std::string& error) {
+  tasks.clear();
+  std::string text = bytes.rfind(kBom, 0) == 0 ? bytes.substr(3) : bytes;
+  if (!IsValidUtf8(text)) {
+    error = "not UTF-8 text";
+    return false;
+  }
+  const size_t first = text.find_first_not_of(" \t\r\n");
+  const bool ok = first != std::string::npos && text[first] == '{' ? ReadJson(text, tasks, error)
+                                                                   : ReadCsv(text, tasks, error);
+  if (!ok) tasks.clear();
+  return ok;
+}
+
+namespace {
+
+std::string HistoryPath(const CTaskValues& values) {
+  return ProgramFile("productprices/" + ProductFileKey(values.siteDomain, values.productId) +
+                     ".xml");
+}
+
+}  // namespace
+
+std::vector<ExportedTask> CollectExportedTasks(const CTaskList& tasks, bool withHistories) {
+  std::vector<ExportedTask> exported;
+  for (const TaskPtr& task : tasks.Tasks()) {
+    ExportedTask entry{task->GetValues(), nullptr};
+    auto history = std::make_shared<CPriceInfo>();
+    if (withHistories && history->LoadCache(HistoryPath(entry.values))) entry.history = history;
+    exported.push_back(std::move(entry));
+  }
+  return exported;
+}
+
+ImportOutcome ImportExportedTasks(const std::vector<ExportedTask>& entries, const CTaskList& list,
+                                  const std::function<bool(const TaskPtr&)>& add) {
+  ImportOutcome outcome;
+  MakeDirectories(ProgramFile("productprices"));
+  for (const ExportedTask& entry : entries) {
+    // A history file of the same product already there is the newer one.
+    const std::string historyPath = HistoryPath(entry.values);
+    if (entry.history && !list.FindByUrl(entry.values.url) && !FileExists(historyPath))
+      entry.history->SaveCache(historyPath);
+    auto task = std::make_shared<CTask>(entry.values);
+    const bool taken = add(task);
+    if (taken) outcome.added.push_back(task);
+    outcome.taken.push_back(taken);
+  }
+  return outcome;
+}
