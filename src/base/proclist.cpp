@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -18,9 +19,9 @@ struct DirCloser {
   void operator()(DIR* dir) const { closedir(dir); }
 };
 
-// The file name of the process's executable; empty when it can't be read
+// The full path of the process's executable; empty when it can't be read
 // (another user's process, or one that just ended).
-std::string ExecutableName(const std::string& procEntry) {
+std::string ExecutablePath(const std::string& procEntry) {
   char target[4096];
   ssize_t length = readlink((procEntry + "/exe").c_str(), target, sizeof target - 1);
   if (length <= 0) return std::string();
@@ -30,8 +31,17 @@ std::string ExecutableName(const std::string& procEntry) {
   if (path.size() > kDeleted.size() &&
       path.compare(path.size() - kDeleted.size(), kDeleted.size(), kDeleted) == 0)
     path.resize(path.size() - kDeleted.size());
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+  return path;
+}
+
+// The folder as the kernel names executables: absolute, links resolved,
+// with a trailing "/".
+std::string CanonicalFolder(const std::string& folder) {
+  char resolved[PATH_MAX];
+  if (!realpath(folder.c_str(), resolved)) return std::string();
+  std::string path = resolved;
+  if (path.empty() || path.back() != '/') path += '/';
+  return path;
 }
 
 bool OwnedByMe(const std::string& procEntry) {
@@ -63,8 +73,10 @@ bool WaitForEnd(pid_t pid, int milliseconds) {
 
 }  // namespace
 
-pid_t FindRunningProgram(const std::string& name) {
+pid_t FindRunningProgram(const std::string& name, const std::string& folder) {
   if (name.empty()) return -1;
+  const std::string wantedFolder = folder.empty() ? std::string() : CanonicalFolder(folder);
+  if (!folder.empty() && wantedFolder.empty()) return -1;
   std::unique_ptr<DIR, DirCloser> proc(opendir("/proc"));
   if (!proc) return -1;
   pid_t self = getpid();
@@ -74,7 +86,11 @@ pid_t FindRunningProgram(const std::string& name) {
     if (pid <= 0 || *end != '\0' || pid == self) continue;
     std::string procEntry = std::string("/proc/") + entry->d_name;
     if (!OwnedByMe(procEntry)) continue;
-    if (strcasecmp(ExecutableName(procEntry).c_str(), name.c_str()) == 0)
+    const std::string path = ExecutablePath(procEntry);
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) continue;
+    if (strcasecmp(path.c_str() + slash + 1, name.c_str()) != 0) continue;
+    if (wantedFolder.empty() || path.compare(0, slash + 1, wantedFolder) == 0)
       return static_cast<pid_t>(pid);
   }
   return -1;

@@ -86,6 +86,9 @@ class CSiteList {
   // Merges the shops of a sites.xml file into the list (see AddSite). False,
   // and nothing changed, when the file can't be loaded as a document.
   bool LoadSites(const std::string& path);
+  // The same for a rule file just fetched to replace the rules: a document
+  // without a single shop is a failed fetch too, and changes nothing.
+  bool MergeFetchedSites(const std::string& path);
   // Writes the list as sites.xml, atomically. A file there that cannot be
   // read as a document is first kept aside as path + ".bad".
   bool SaveSites(const std::string& path) const;
@@ -113,6 +116,7 @@ class CSiteList {
 
  private:
   SiteRef FindFirst(const std::function<bool(const CSite&)>& match) const;
+  bool MergeFile(const std::string& path, bool needShops);
   std::string ToXml() const;
 
   mutable std::mutex m_lock;

@@ -1,5 +1,7 @@
 // sites.xml: reading it into a CSiteList and writing the list back.
 #include <initializer_list>
+#include <optional>
+#include <vector>
 
 #include "base/files.h"
 #include "engine/site.h"
@@ -56,15 +58,24 @@ void AppendFields(std::string& xml, const CSite& site, const SiteField (&fields)
 
 }  // namespace
 
-bool CSiteList::LoadSites(const std::string& path) {
+bool CSiteList::LoadSites(const std::string& path) { return MergeFile(path, false); }
+
+bool CSiteList::MergeFetchedSites(const std::string& path) { return MergeFile(path, true); }
+
+bool CSiteList::MergeFile(const std::string& path, bool needShops) {
   XmlDocument doc;
   if (!doc.LoadFile(path)) return false;
-  if (doc.FindChildElement("Version")) SetVersion(doc.GetChildText());
+  std::optional<std::string> version;
+  if (doc.FindChildElement("Version")) version = doc.GetChildText();
+  std::vector<SiteRef> shops;
   if (doc.FindChildElement("SiteList")) {
     doc.EnterElement();
-    while (doc.FindChildElement("Site")) AddSite(ReadSite(doc));
+    while (doc.FindChildElement("Site")) shops.push_back(ReadSite(doc));
     doc.LeaveElement();
   }
+  if (needShops && shops.empty()) return false;
+  if (version) SetVersion(*version);
+  for (SiteRef& shop : shops) AddSite(std::move(shop));
   return true;
 }
 

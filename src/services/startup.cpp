@@ -58,10 +58,9 @@ bool LoadProgramTasks(CTaskList& tasks, const CSiteList& sites) {
 void LoadAppData(AppData& data) {
   data.title = LoadString(IDS_APP_TITLE);
   data.version = LoadString(IDS_VERSION);
-  PrepareRuntimeFiles();
-  const std::string sitesPath = ProgramFile("sites.xml");
-  if (!FileExists(sitesPath)) RefreshSiteRules(data.sites);
-  data.sites.LoadSites(sitesPath);
+  // Outdated rules stay in use until a fetched replacement is in place.
+  if (PrepareRuntimeFiles()) RefreshSiteRules(data.sites);
+  data.sites.LoadSites(ProgramFile("sites.xml"));
   data.tasksLoaded = LoadProgramTasks(data.tasks, data.sites);
   data.settings = ReadAppSettings();
 }

@@ -33,15 +33,17 @@ extern const char* const kDemoPassword;
 std::string UpdateFolderUrl();
 
 // Makes sure the files the program ships with are in the program directory:
-// refreshes an outdated updater (deleting sites.xml with it), deletes a
-// sites.xml that is too small or too old, fetches missing images, sound,
-// blank.jpg and price-image digit templates from the update folder, and
-// creates the data folders. Failed downloads leave the file missing.
-void PrepareRuntimeFiles();
+// refreshes an outdated updater, fetches missing images, sound, blank.jpg and
+// price-image digit templates from the update folder, and creates the data
+// folders. Failed downloads leave the file missing. True when sites.xml is
+// missing, too small, too old or belongs to a replaced updater: the rules
+// should then be refreshed, and the file stays until a refresh replaces it.
+bool PrepareRuntimeFiles();
 
 // Fetches a fresh sites.xml from "SiteRulesUrl" (with "?t=" and the time),
 // merges it into `sites` and writes the list to the program directory's
-// sites.xml. True when the fetched file could be merged and the list saved.
+// sites.xml. True when the fetched file held shops, merged and the list was
+// saved; otherwise sites.xml and `sites` stay as they were.
 bool RefreshSiteRules(CSiteList& sites);
 
 // Loads the program directory's tasks.xml into `tasks`, attaching each task's
@@ -60,5 +62,5 @@ struct AppData {
 };
 
 // Start-up without windows, in order: run-time files, the rules refresh when
-// sites.xml is missing, the shop rules, the tasks, the settings.
+// sites.xml is missing or outdated, the shop rules, the tasks, the settings.
 void LoadAppData(AppData& data);

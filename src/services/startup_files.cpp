@@ -97,20 +97,20 @@ class CStartupDownloads {
 };
 
 // Updaters written before the cut-off day cannot read the current update
-// folder; they are replaced, and the rules with them.
-void RefreshOldUpdater(CStartupDownloads& downloads) {
+// folder; they are replaced, and the rules with them. True when the rules
+// must be replaced.
+bool RefreshOldUpdater(CStartupDownloads& downloads) {
   const std::string updater = ProgramFile("update");
-  if (!WrittenBefore(updater, LocalTime(2014, 11, 23, 0), 24 * 60 * 60)) return;
+  if (!WrittenBefore(updater, LocalTime(2014, 11, 23, 0), 24 * 60 * 60)) return false;
   DeleteFile(updater);
   downloads.Download("update");
   if (FileExists(updater)) chmod(updater.c_str(), 0755);
-  DeleteFile(ProgramFile("sites.xml"));
+  return true;
 }
 
-void DropOutdatedSiteRules() {
+bool SiteRulesOutdated() {
   const std::string sites = ProgramFile("sites.xml");
-  if (FileSize(sites) < kMinimumSitesSize) DeleteFile(sites);
-  if (WrittenBefore(sites, LocalTime(2012, 9, 3, 1), 60)) DeleteFile(sites);
+  return FileSize(sites) < kMinimumSitesSize || WrittenBefore(sites, LocalTime(2012, 9, 3, 1), 60);
 }
 
 }  // namespace
@@ -123,10 +123,10 @@ std::string UpdateFolderUrl() {
   return url;
 }
 
-void PrepareRuntimeFiles() {
+bool PrepareRuntimeFiles() {
   CStartupDownloads downloads(UpdateFolderUrl());
-  RefreshOldUpdater(downloads);
-  DropOutdatedSiteRules();
+  const bool oldUpdater = RefreshOldUpdater(downloads);
+  const bool replaceRules = oldUpdater || SiteRulesOutdated();
   for (const char* name : kRuntimeFiles) downloads.DownloadIfMissing(name);
 
   MakeDirectories(ProgramFile("temp/"));
@@ -139,6 +139,7 @@ void PrepareRuntimeFiles() {
   for (char digit = '0'; digit <= '9'; ++digit)
     downloads.DownloadIfMissing(std::string("priceimg/newegg/") + digit + ".gif");
   downloads.DownloadIfMissing("priceimg/newegg/pot.gif");
+  return replaceRules;
 }
 
 bool RefreshSiteRules(CSiteList& sites) {
@@ -149,9 +150,9 @@ bool RefreshSiteRules(CSiteList& sites) {
   DeleteFile(fetched);
   CSpider().DownloadFile(url + (url.find('?') == std::string::npos ? "?t=" : "&t=") + NowStamp(),
                          fetched);
-  // Only a fetched file that merged is written out: saving the list after a
-  // failed fetch could replace good rules with an empty list.
-  const bool merged = FileExists(fetched) && sites.LoadSites(fetched);
+  // Only a fetched file with shops that merged is written out: saving the list
+  // after a failed fetch could replace good rules with an empty list.
+  const bool merged = FileExists(fetched) && sites.MergeFetchedSites(fetched);
   DeleteFile(fetched);
   return merged && sites.SaveSites(ProgramFile("sites.xml"));
 }

@@ -18,6 +18,10 @@ struct HttpGetRequest {
   bool followRedirects = true;
   long connectMilliseconds = 60000;
   long lowSpeedSeconds = 60;
+  // When the reply says Content-Encoding gzip (or x-gzip), `onBody` receives
+  // the decoded body, and a body that does not decode to its end fails the
+  // exchange.
+  bool decodeGzip = false;
   // Set from another thread to abort the exchange as an internet error.
   const std::atomic<bool>* cancel = nullptr;
   // Receives each block (at most kDownloadBlockBytes) of a status-200 body

@@ -12,7 +12,6 @@
 #include "base/proclist.h"
 #include "base/programdir.h"
 #include "base/stringtable.h"
-#include "engine/inflate.h"
 #include "engine/site.h"
 #include "engine/spider.h"
 #include "updater/download.h"
@@ -54,13 +53,6 @@ std::string EscapePath(const std::string& path) {
     }
   }
   return escaped;
-}
-
-bool HeadersSayGzip(const std::string& rawHeaders) {
-  std::string flat;
-  for (char c : rawHeaders)
-    if (c != ' ') flat += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return flat.find("content-encoding:gzip") != std::string::npos;
 }
 
 }  // namespace
@@ -109,6 +101,8 @@ void CUpdateWorker::Join() {
 void CUpdateWorker::Run() {
   const std::string infoFile = ProgramFile(kInfoFile);
   StatusId(IDS_UPD_FETCHING_INFO);
+  // A copy left by an earlier run must not pass for this fetch.
+  DeleteFile(infoFile);
   FetchToFile(m_arguments.infoUrl, infoFile);
   m_failure.clear();
   if (!FileExists(infoFile)) {
@@ -150,6 +144,7 @@ bool CUpdateWorker::FetchToFile(const std::string& url, const std::string& file,
   request.connectMilliseconds = timeouts.connectMilliseconds;
   request.lowSpeedSeconds = timeouts.lowSpeedSeconds;
   request.cancel = &m_cancel;
+  request.decodeGzip = true;
   std::string body;
   request.onBody = [&body](const char* data, size_t size, int64_t) {
     if (body.size() + size > kMaxBodyBytes) return false;
@@ -159,9 +154,7 @@ bool CUpdateWorker::FetchToFile(const std::string& url, const std::string& file,
   HttpGetResult reply = HttpGet(request);
   if (!reply.completed) return false;
   if (reply.status != 200) return true;
-  if (HeadersSayGzip(reply.rawHeaders)) body = Gunzip(body, kMaxBodyBytes);
-  WriteFileAtomic(file, body);
-  return true;
+  return WriteFileAtomic(file, body);
 }
 
 bool CUpdateWorker::UpdateSiteRules() {
@@ -176,7 +169,7 @@ bool CUpdateWorker::UpdateSiteRules() {
   m_sink.ReportProgress(50);
   // Without the server's rules there is nothing to merge; rewriting the local
   // file from itself could only lose it (a missing one would come back empty).
-  bool merged = FileExists(serverRules) && sites.LoadSites(serverRules);
+  bool merged = FileExists(serverRules) && sites.MergeFetchedSites(serverRules);
   m_sink.ReportProgress(75);
   bool saved = merged && sites.SaveSites(rulesFile);
   m_sink.ReportProgress(100);
@@ -187,7 +180,10 @@ bool CUpdateWorker::UpdateSiteRules() {
 
 bool CUpdateWorker::UpdateProgramFiles() {
   m_sink.SetBusy(true);
-  pid_t running = m_installed ? -1 : FindRunningProgram(m_arguments.programName);
+  // Only the main program of this folder: a same-named program of another
+  // installation is none of this updater's business.
+  pid_t running =
+      m_installed ? -1 : FindRunningProgram(m_arguments.programName, ProgramDirectory());
   if (running > 0 && Message(IDS_UPD_PROGRAM_RUNNING, kMessageQuestion,
                              m_arguments.programName + LoadString(IDS_UPD_PROGRAM_RUNNING)))
     EndProgram(running);
@@ -219,6 +215,8 @@ bool CUpdateWorker::DownloadAndReplace(const std::string& path) {
 }
 
 bool CUpdateWorker::ReplaceFromServer(const std::string& path, const std::string& local) {
+  // A new version may bring files in folders the old one did not have.
+  MakeDirectories(local.substr(0, local.rfind('/') + 1));
   CReplacementFile file(local);
   if (!file.Open()) {
     Message(IDS_UPD_WRITE_FILE, kMessageInfo,
@@ -231,6 +229,7 @@ bool CUpdateWorker::ReplaceFromServer(const std::string& path, const std::string
   request.connectMilliseconds = kFileConnectMilliseconds;
   request.lowSpeedSeconds = GetSpiderTimeouts().lowSpeedSeconds;
   request.cancel = &m_cancel;
+  request.decodeGzip = true;
   int64_t received = 0;
   int shown = -1;
   request.onBody = [&](const char* data, size_t size, int64_t length) {

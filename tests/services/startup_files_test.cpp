@@ -63,25 +63,23 @@ TEST_F(StartupFiles, UpdateFolderIsTheInformationUrlWithoutItsFileName) {
   EXPECT_EQ(UpdateFolderUrl(), "");
 }
 
-TEST_F(StartupFiles, ShortSitesFileIsDeletedAndOneOfFullSizeStays) {
+// Outdated rules are reported for a refresh, never deleted before one.
+TEST_F(StartupFiles, ShortOldOrMissingRulesAskForARefreshAndStay) {
+  EXPECT_TRUE(PrepareRuntimeFiles());  // missing
+
   WriteSites(60899);
-  PrepareRuntimeFiles();
-  EXPECT_FALSE(FileExists(home.File("sites.xml")));
+  EXPECT_TRUE(PrepareRuntimeFiles());
+  EXPECT_EQ(FileSize(home.File("sites.xml")), 60899);
 
   WriteSites(60900);
-  PrepareRuntimeFiles();
-  EXPECT_EQ(FileSize(home.File("sites.xml")), 60900);
-}
+  EXPECT_FALSE(PrepareRuntimeFiles());
 
-TEST_F(StartupFiles, SitesFileAMinuteOlderThanTheCutOffIsDeleted) {
   WriteSites(70000);
   SetWriteTime(home.File("sites.xml"), Local(2012, 9, 3, 0, 59, 1));
-  PrepareRuntimeFiles();
-  EXPECT_TRUE(FileExists(home.File("sites.xml")));
-
+  EXPECT_FALSE(PrepareRuntimeFiles());
   SetWriteTime(home.File("sites.xml"), Local(2012, 9, 3, 0, 59, 0));
-  PrepareRuntimeFiles();
-  EXPECT_FALSE(FileExists(home.File("sites.xml")));
+  EXPECT_TRUE(PrepareRuntimeFiles());
+  EXPECT_EQ(FileSize(home.File("sites.xml")), 70000);
 }
 
 TEST_F(StartupFiles, UpdaterADayOlderThanTheCutOffIsReplacedAndTheRulesWithIt) {
@@ -89,17 +87,16 @@ TEST_F(StartupFiles, UpdaterADayOlderThanTheCutOffIsReplacedAndTheRulesWithIt) {
   home.Write("update", "old");
   WriteSites(70000);
   SetWriteTime(home.File("update"), Local(2014, 11, 22, 0, 0, 1));
-  PrepareRuntimeFiles();
+  EXPECT_FALSE(PrepareRuntimeFiles());
   EXPECT_EQ(home.Read("update"), "old");
-  EXPECT_TRUE(FileExists(home.File("sites.xml")));
 
   SetWriteTime(home.File("update"), Local(2014, 11, 22, 0, 0, 0));
-  PrepareRuntimeFiles();
+  EXPECT_TRUE(PrepareRuntimeFiles());
   EXPECT_EQ(home.Read("update"), "#!/bin/sh\n");
   struct stat st;
   ASSERT_EQ(stat(home.File("update").c_str(), &st), 0);
   EXPECT_TRUE(st.st_mode & S_IXUSR);
-  EXPECT_FALSE(FileExists(home.File("sites.xml")));
+  EXPECT_TRUE(FileExists(home.File("sites.xml")));
 }
 
 TEST_F(StartupFiles, MissingFilesAreFetchedAndPresentOnesLeftAlone) {
@@ -194,7 +191,10 @@ TEST_F(StartupFiles, FailedRefreshKeepsTheRulesFile) {
   EXPECT_FALSE(RefreshSiteRules(sites));  // 404
   folder.Serve("sites.xml", "<html>maintenance</html");
   EXPECT_FALSE(RefreshSiteRules(sites));  // not a document
+  folder.Serve("sites.xml", "<?xml version=\"1.0\" ?><Sites><Version>9</Version></Sites>");
+  EXPECT_FALSE(RefreshSiteRules(sites));  // a document without a shop
   EXPECT_EQ(home.Read("sites.xml"), before);
+  EXPECT_EQ(sites.GetVersion(), "5");
   EXPECT_EQ(sites.FindSiteByName("Stale"), nullptr);
   EXPECT_FALSE(FileExists(home.File("sites_rt.xml")));
 

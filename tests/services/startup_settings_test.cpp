@@ -142,6 +142,34 @@ TEST_F(LoadApp, PresentRulesAreNotFetchedAndAnUnreadableTaskFileIsReported) {
   EXPECT_TRUE(FileExists(home.File("tasks.xml.bad")));
 }
 
+// A short rule file is replaced only by a fetched file with shops; until
+// then the program keeps tracking with it.
+TEST_F(LoadApp, ShortRulesStayUntilAFetchReplacesThem) {
+  const std::string old =
+      "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n<Sites><Version>1</Version><SiteList>"
+      "<Site><Name>Old</Name><Domain>old.example</Domain></Site></SiteList></Sites>";
+  home.Write("sites.xml", old);
+  for (const char* reply : {"", "<Sites><Version>2</Version><SiteList/></Sites>"}) {
+    if (*reply) folder.Serve("sites.xml", reply);
+    AppData data;
+    LoadAppData(data);
+    EXPECT_EQ(home.Read("sites.xml"), old) << reply;
+    EXPECT_NE(data.sites.FindSiteByName("Old"), nullptr) << reply;
+  }
+
+  folder.Serve("sites.xml",
+               "<Sites><Version>3</Version><SiteList><Site><Name>New</Name>"
+               "<Domain>new.example</Domain></Site></SiteList></Sites>");
+  AppData data;
+  LoadAppData(data);
+  EXPECT_EQ(data.sites.GetVersion(), "3");
+  EXPECT_EQ(data.sites.GetCount(), 1u);
+  EXPECT_NE(data.sites.FindSiteByName("New"), nullptr);
+  CSiteList saved;
+  ASSERT_TRUE(saved.LoadSites(home.File("sites.xml")));
+  EXPECT_EQ(saved.GetVersion(), "3");
+}
+
 TEST_F(LoadApp, NoTaskFileIsAnEmptyList) {
   AppData data;
   LoadAppData(data);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <string>
 
 #include "base/files.h"
@@ -140,13 +141,14 @@ TEST_F(WorkerTest, PathsThatLeaveTheProgramDirectoryAreRefused) {
 }
 
 TEST_F(WorkerTest, AFileThatCannotBeWrittenShowsTheInUseMessage) {
-  server.Page("/upd/nofolder/x.txt", "x", "text/plain");
+  server.Page("/upd/x.txt", "x", "text/plain");
   server.Page("/upd/y.txt", "y", "text/plain");
-  ServeInfo("VERSION=2\r\nFILE1=nofolder/x.txt\r\nFILE2=y.txt\r\n");
+  // A folder where the ".upg" copy should go: the copy can't be opened.
+  std::filesystem::create_directories(home.File("x.txt.upg"));
+  ServeInfo("VERSION=2\r\nFILE1=x.txt\r\nFILE2=y.txt\r\n");
   Run();
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0],
-            "写文件" + home.File("nofolder/x.txt") + "错误！\n文件正在使用中，请先关闭程序！");
+  EXPECT_EQ(messages[0], "写文件" + home.File("x.txt") + "错误！\n文件正在使用中，请先关闭程序！");
   EXPECT_EQ(server.Requests("/upd/y.txt"), 0);
   EXPECT_FALSE(FileExists(home.File("update.ini")));
 }

@@ -7,8 +7,7 @@
 namespace {
 
 TEST_F(WorkerTest, ARunningMainProgramIsEndedWhenTheUserConfirms) {
-  TempDir elsewhere;
-  RunningCopy program(elsewhere, name, "/bin/sleep", {"30"});
+  RunningCopy program(home, name, "/bin/sleep", {"30"});
   ASSERT_GT(program.Pid(), 0);
   std::atomic<bool> runningAtDownload{true};
   server.Get("/upd/a.txt", [&](const httplib::Request&, httplib::Response& reply) {
@@ -30,8 +29,7 @@ TEST_F(WorkerTest, ARunningMainProgramIsEndedWhenTheUserConfirms) {
 }
 
 TEST_F(WorkerTest, ARunningMainProgramIsLeftAloneOtherwise) {
-  TempDir elsewhere;
-  RunningCopy program(elsewhere, name, "/bin/sleep", {"30"});
+  RunningCopy program(home, name, "/bin/sleep", {"30"});
   ASSERT_GT(program.Pid(), 0);
   server.Page("/upd/a.txt", "A", "text/plain");
   ServeInfo("VERSION=2\r\nFILE1=a.txt\r\n");
@@ -46,8 +44,7 @@ TEST_F(WorkerTest, ARunningMainProgramIsLeftAloneOtherwise) {
 }
 
 TEST_F(WorkerTest, NoQuestionWithoutARunningProgramOrANewVersion) {
-  TempDir elsewhere;
-  RunningCopy program(elsewhere, name, "/bin/sleep", {"30"});
+  RunningCopy program(home, name, "/bin/sleep", {"30"});
   ServeInfo("VERSION=1.069\r\nFILE1=a.txt\r\n");
   Run();
   EXPECT_TRUE(messages.empty());
