@@ -1,4 +1,5 @@
 // The store on an SQL database; the same statements serve both back ends.
+#include <algorithm>
 #include <cstdlib>
 
 #include "server/sql.h"
@@ -6,7 +7,9 @@
 
 namespace {
 
-constexpr int kPostgresConnections = 8;
+// PostgreSQL's default limit is 100 connections, and several servers may
+// share one database.
+constexpr int kMostPostgresConnections = 64;
 
 std::int64_t ToInt64(const std::string& text) { return std::strtoll(text.c_str(), nullptr, 10); }
 
@@ -130,10 +133,13 @@ bool IsPostgresAddress(const std::string& database) {
 
 }  // namespace
 
-std::unique_ptr<CServerStore> OpenServerStore(const std::string& database, std::string& error) {
+std::unique_ptr<CServerStore> OpenServerStore(const std::string& database, std::string& error,
+                                              int connections) {
   std::unique_ptr<CSqlDatabase> sql =
-      IsPostgresAddress(database) ? OpenPostgresDatabase(database, kPostgresConnections, error)
-                                  : OpenSqliteDatabase(database, error);
+      IsPostgresAddress(database)
+          ? OpenPostgresDatabase(database, std::clamp(connections, 1, kMostPostgresConnections),
+                                 error)
+          : OpenSqliteDatabase(database, error);
   if (!sql) return nullptr;
   return std::make_unique<CSqlStore>(std::move(sql));
 }

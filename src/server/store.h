@@ -65,7 +65,9 @@ class CServerStore {
   virtual std::optional<PricePoint> LastPricePoint(const std::string& url) = 0;
 };
 
-// "postgresql://..." or "postgres://..." opens PostgreSQL; anything else is
-// the path of a SQLite file (created when missing). Null, with `error` set,
-// when the database can't be opened or its tables can't be made.
-std::unique_ptr<CServerStore> OpenServerStore(const std::string& database, std::string& error);
+// "postgresql://..." or "postgres://..." opens PostgreSQL with `connections`
+// connections (one per thread that uses the store, at most 64); anything else
+// is the path of a SQLite file (created when missing). Null, with `error`
+// set, when the database can't be opened or its tables can't be made.
+std::unique_ptr<CServerStore> OpenServerStore(const std::string& database, std::string& error,
+                                              int connections = 8);
