@@ -137,8 +137,13 @@ int IniGetInt(const std::string& file, const std::string& section, const std::st
   return static_cast<int>(std::strtol(value->c_str(), nullptr, 10));
 }
 
+bool IniTextWritable(const std::string& text) {
+  return text.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+}
+
 bool IniWriteString(const std::string& file, const std::string& section, const std::string& key,
                     const std::string& value) {
+  if (!IniTextWritable(section) || !IniTextWritable(key) || !IniTextWritable(value)) return false;
   std::lock_guard lock(g_iniLock);
   IniLines ini = ReadLines(file);
   SectionRange range = FindSection(ini, section);

@@ -17,6 +17,12 @@ std::string IniGetString(const std::string& file, const std::string& section,
 int IniGetInt(const std::string& file, const std::string& section, const std::string& key,
               int defaultValue);
 
+// False when the text holds a CR, LF or NUL: written into a line it would end
+// the line early and could add sections or keys of its own.
+bool IniTextWritable(const std::string& text);
+
+// Refuses (false, file untouched) a section, key or value that is not
+// IniTextWritable.
 bool IniWriteString(const std::string& file, const std::string& section, const std::string& key,
                     const std::string& value);
 // Removes the key's line; true when the file is as wanted afterwards.

@@ -45,6 +45,11 @@ CAccount LoadAccount() {
 }
 
 bool SaveAccount(const CAccount& account) {
+  // All three values or none: a refused nickname must not leave a new address
+  // next to an old password.
+  if (!IniTextWritable(account.username) || !IniTextWritable(account.password) ||
+      !IniTextWritable(account.nickname))
+    return false;
   return IniWriteString(ConfigFile(), kUserSection, "Username", account.username) &&
          IniWriteString(ConfigFile(), kUserSection, "Password", account.password) &&
          IniWriteString(ConfigFile(), kUserSection, "Nickname", account.nickname);
@@ -59,7 +64,11 @@ bool DeleteSavedAccount() {
 bool ReadLoginReply(const std::string& reply, std::string& nickname) {
   size_t bar = reply.find('|');
   if (bar == std::string::npos) return false;
-  nickname = reply.substr(bar + 1);
+  // A nickname that could not be stored as one line of config.ini is a bad
+  // reply, not a name.
+  std::string name = reply.substr(bar + 1);
+  if (!IniTextWritable(name)) return false;
+  nickname = name;
   return true;
 }
 

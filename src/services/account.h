@@ -50,6 +50,7 @@ std::string ServerGetTasks(const CAccount& account);
 
 // Reading replies.
 // A login reply: success when it holds a "|"; the nickname follows the first.
+// A nickname with CR, LF or NUL makes the reply a failure.
 bool ReadLoginReply(const std::string& reply, std::string& nickname);
 // A reply read as a decimal number (0 when it does not start with one).
 int ReadReplyNumber(const std::string& reply);

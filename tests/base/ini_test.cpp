@@ -73,6 +73,23 @@ TEST(Ini, NewFileIsPrivateAndAnExistingModeIsKept) {
   EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
+TEST(Ini, LineEndsAndNulAreRefusedAndNothingIsWritten) {
+  TempDir dir;
+  dir.Write("config.ini", "[Hosts]\r\nAccountUrl=http://127.0.0.1/\r\n");
+  std::string file = dir.File("config.ini");
+  const std::string bad[] = {"a\rb", "a\nb", "x\r\n[Hosts]\r\nAccountUrl=http://203.0.113.9/",
+                             std::string("a\0b", 3)};
+  for (const std::string& text : bad) {
+    EXPECT_FALSE(IniTextWritable(text));
+    EXPECT_FALSE(IniWriteString(file, "User", "Nickname", text));
+    EXPECT_FALSE(IniWriteString(file, "User", text, "1"));
+    EXPECT_FALSE(IniWriteString(file, text, "Nickname", "1"));
+  }
+  EXPECT_EQ(dir.Read("config.ini"), "[Hosts]\r\nAccountUrl=http://127.0.0.1/\r\n");
+  EXPECT_TRUE(IniWriteString(file, "User", "Nickname", "Lin \t|=;[x]"));
+  EXPECT_EQ(IniGetString(file, "User", "Nickname", ""), "Lin \t|=;[x]");
+}
+
 TEST(Ini, WriteFailsWhenTheFolderIsMissing) {
   EXPECT_FALSE(IniWriteString("/nonexistent-folder/config.ini", "Base", "A", "1"));
 }

@@ -38,8 +38,14 @@ TEST(LoginReply, NeedsABarAndGivesTheNameAfterTheFirst) {
     bool success;
     const char* nickname;
   } cases[] = {
-      {"1|Lin", true, "Lin"}, {"1|a|b", true, "a|b"}, {"|", true, ""},
-      {"1", false, "unset"},  {"", false, "unset"},   {"Lin", false, "unset"},
+      {"1|Lin", true, "Lin"},
+      {"1|a|b", true, "a|b"},
+      {"|", true, ""},
+      {"1", false, "unset"},
+      {"", false, "unset"},
+      {"Lin", false, "unset"},
+      {"1|Lin\r\n[Hosts]", false, "unset"},
+      {"1|Lin\n", false, "unset"},
   };
   for (const auto& c : cases) {
     std::string nickname = "unset";
@@ -103,6 +109,16 @@ TEST(SavedAccount, LoggingOutRemovesTheKeys) {
   ASSERT_TRUE(DeleteSavedAccount());
   EXPECT_EQ(home.Read("config.ini"), "[User]\r\nOther=1\r\n");
   EXPECT_FALSE(LoadAccount().IsLoggedIn());
+}
+
+TEST(SavedAccount, ALineEndInAnyValueSavesNothing) {
+  TempDir home(true);
+  home.Write("config.ini", "[User]\r\nUsername=old@example.com\r\nPassword=b2xk\r\n");
+  const CAccount accounts[] = {{"lin@example.com", "c2VjcmV0", "Lin\r\nPassword=x"},
+                               {"lin@example.com\n", "c2VjcmV0", "Lin"},
+                               {"lin@example.com", std::string("c2\0", 3), "Lin"}};
+  for (const CAccount& account : accounts) EXPECT_FALSE(SaveAccount(account));
+  EXPECT_EQ(home.Read("config.ini"), "[User]\r\nUsername=old@example.com\r\nPassword=b2xk\r\n");
 }
 
 TEST(SavedAccount, LoggedInNeedsAddressAndPassword) {

@@ -115,13 +115,21 @@ TEST_F(AccountFormsTest, LoginTakesTheNicknameAfterTheBar) {
 
 TEST_F(AccountFormsTest, FailedLoginKeepsTheAccount) {
   CAccount account{"old@example.com", "b2xk", "Old"};
-  for (const char* reply : {"1", "", "Lin"}) {
+  std::string config = m_home.Read("config.ini");
+  // A nickname with a line end would write its own lines into config.ini.
+  const std::string replies[] = {"1",
+                                 "",
+                                 "Lin",
+                                 "1|Lin\r\n[Hosts]\r\nAccountUrl=http://203.0.113.9/",
+                                 "1|Lin\nPassword=x",
+                                 "1|Lin\r"};
+  for (const std::string& reply : replies) {
     m_server.Reply("login", reply);
     EXPECT_EQ(Login(account, {"lin@example.com", "secret", true}), IDS_LOGIN_FAILED) << reply;
     EXPECT_EQ(account.username, "old@example.com");
     EXPECT_EQ(account.nickname, "Old");
   }
-  EXPECT_EQ(UserKey("Username"), "<missing>");
+  EXPECT_EQ(m_home.Read("config.ini"), config);
 }
 
 TEST_F(AccountFormsTest, AutomaticLoginSavesOnlyTheEncodedPasswordPrivately) {
