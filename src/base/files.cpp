@@ -78,6 +78,14 @@ void KeepAside(const std::string& path) {
   std::filesystem::copy_file(path, aside, ec);
 }
 
+std::string SafeFileName(std::string name) {
+  for (char& c : name) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (c == '\\' || c == '/' || byte < 0x20 || byte == 0x7F) c = '_';
+  }
+  return name;
+}
+
 bool DeleteFile(const std::string& path) { return unlink(path.c_str()) == 0; }
 
 bool MakeDirectories(const std::string& path) {

@@ -22,6 +22,11 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes, mode_t m
 // copy is kept as path + ".bad" (an older copy is not replaced).
 void KeepAside(const std::string& path);
 
+// The text with every "\\", "/", control character and NUL made "_", for a
+// file name built from outside data: the result names one file inside the
+// folder it is put in (ProgramFile turns "\\" into "/"). Other bytes stay.
+std::string SafeFileName(std::string name);
+
 bool DeleteFile(const std::string& path);
 // Creates the folder and its parents; true when it exists afterwards.
 bool MakeDirectories(const std::string& path);

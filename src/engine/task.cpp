@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include "base/files.h"
 #include "text/xml.h"
 
 namespace {
@@ -148,7 +149,7 @@ void CTask::AppendXml(std::string& out) const {
 }
 
 std::string ProductFileKey(const std::string& siteDomain, const std::string& productId) {
-  return ReplaceChars(siteDomain, "/|", '_') + "_" + ReplaceChars(productId, "/", '_');
+  return SafeFileName(ReplaceChars(siteDomain, "|", '_')) + "_" + SafeFileName(productId);
 }
 
 std::string ProductFileKey(const CTask& task) {

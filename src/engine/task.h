@@ -168,8 +168,9 @@ class CTask {
   std::shared_ptr<CPriceInfo> m_priceHistory;
 };
 
-// The name stem of a task's files: SiteDomain with "/" and "|" made "_",
-// then "_", then ProductID with "/" made "_". Tasks with the same domain and
-// product share their files.
+// The name stem of a task's files: SiteDomain with "|" made "_", then "_",
+// then ProductID, each through SafeFileName so that no shop data can name a
+// file outside the task's folders. Tasks with the same domain and product
+// share their files.
 std::string ProductFileKey(const CTask& task);
 std::string ProductFileKey(const std::string& siteDomain, const std::string& productId);

@@ -1,10 +1,16 @@
 // A new task's files: names, the picture and its fallbacks, the buy link,
 // the order of save, event and timer, and deleting them again.
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "base/stringtable.h"
 #include "productfiles_fixture.h"
 #include "services/history.h"
+#include "services/productcache.h"
 
 namespace {
 
@@ -266,6 +272,48 @@ TEST_F(ProductFilesTest, DeletingATaskRemovesItsThreeFilesOnly) {
   // Twice, or a task never listed: nothing happens.
   EXPECT_FALSE(DeleteTask(Environment(), task));
   EXPECT_EQ(events.Count("UpdateData"), 1u);
+}
+
+// Every file a task with hostile shop data gets (comparison, history,
+// picture, the caches read at load time) stays in the product folders, and
+// deleting the task removes them again.
+TEST_F(ProductFilesTest, HostileDomainAndIdentifierStayInTheProductFolders) {
+  ServePicture("/p.png", EncodePng(DrawnImage(50, 50, {1, 2, 3, 255})));
+  const std::string marker = "vantrel-escape-" + std::to_string(getpid());
+  const std::string id = "..\\..\\" + marker + std::string("\0/\r\n\x01\x7f..", 8);
+  TaskPtr task = ListedTask("..\\..\\" + marker, id, shop.Link("/p.png"));
+  ASSERT_TRUE(PrepareProductFiles(Environment(), task));
+  // The cache read at load time names the same files as the task's paths.
+  EXPECT_EQ(ComparisonFilePath(*task, ProgramFile("productitems/")), ProductComparisonPath(*task));
+  EXPECT_EQ(HistoryFilePath(*task, ProgramFile("productprices/")), ProductHistoryPath(*task));
+  AttachProductCaches(*task, ProgramFile("productitems/"), ProgramFile("productprices/"), &sites);
+
+  std::vector<std::string> inHome;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(home.Path(), ec))
+    if (entry.is_regular_file()) inHome.push_back(entry.path().string().substr(home.Path().size()));
+  std::sort(inHome.begin(), inHome.end());
+  const std::string key = ProductFileKey(*task);
+  const std::vector<std::string> expected = {"config.ini",
+                                             "productimgs/" + key,
+                                             "productimgs/blank.jpg",
+                                             "productitems/" + key + ".xml",
+                                             "productprices/" + key + ".xml",
+                                             "tasks.xml"};
+  EXPECT_EQ(inHome, expected);
+
+  ASSERT_TRUE(DeleteTask(Environment(), task));
+  EXPECT_FALSE(FileExists(ProductPicturePath(*task)));
+  EXPECT_FALSE(FileExists(ProductHistoryPath(*task)));
+
+  // Nothing anywhere in the temporary root carries the marker.
+  std::filesystem::path root = std::filesystem::path(home.Path()).parent_path().parent_path();
+  auto it = std::filesystem::recursive_directory_iterator(
+      root, std::filesystem::directory_options::skip_permission_denied, ec);
+  for (; !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+    if (it.depth() >= 3) it.disable_recursion_pending();
+    EXPECT_EQ(it->path().filename().string().find(marker), std::string::npos) << it->path();
+  }
 }
 
 }  // namespace

@@ -142,6 +142,10 @@ TEST(TaskModel, ProductFileKeyReplacesSeparators) {
       {"", "", "_"},
       // "|" is only replaced in the domain; ".." cannot climb out of the folder.
       {"d", "../|x", "d_.._|x"},
+      // "\\" would become "/" in the path, control characters and DEL have no
+      // place in a file name; other bytes (GBK too) stay as they are.
+      {"..\\..\\x", "a\\b\x01\t\x7f", ".._.._x_a_b___"},
+      {"shop.example", "\xC9\xCC-1.2_3", "shop.example_\xC9\xCC-1.2_3"},
   };
   for (const Case& c : cases) {
     CTask task;
