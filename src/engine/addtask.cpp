@@ -153,6 +153,9 @@ AddResult AddWorker(const TaskEnvironment& environment, const TaskPtr& task) {
 bool ImportTask(const TaskEnvironment& environment, const TaskPtr& task) {
   if (!task) return false;
   task->SetAddMode("import");
+  // The account's price and stock were read by another program: the first
+  // pass here must not tell them as changes.
+  task->SetUnobserved(true);
   return environment.tasks.AddTask(task);
 }
 

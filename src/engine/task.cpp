@@ -49,7 +49,15 @@ const SavedField kSavedFields[] = {
     {"GotoUrl", FieldKind::kLocalText, &CTaskValues::gotoUrl, nullptr, nullptr},
     {"Currency", FieldKind::kLocalText, &CTaskValues::currency, nullptr, nullptr, true},
     {"DropPercent", FieldKind::kAscii, &CTaskValues::dropPercent, nullptr, nullptr, true},
+    {"Unobserved", FieldKind::kFlag, nullptr, nullptr, &CTaskValues::unobserved, true},
 };
+
+// An optional field is left out of the record while it holds its default.
+bool IsUnset(const CTaskValues& values, const SavedField& field) {
+  if (field.text) return (values.*field.text).empty();
+  if (field.flag) return !(values.*field.flag);
+  return values.*field.number == 0;
+}
 
 std::string RemoveNbsp(std::string name) {
   static const std::string kNbsp = "&nbsp;";
@@ -124,7 +132,7 @@ const std::string& CTask::Record() const {
   if (m_recordValid) return m_record;
   m_record = "<Task>";
   for (const SavedField& field : kSavedFields) {
-    if (field.optional && (m_values.*field.text).empty()) continue;
+    if (field.optional && IsUnset(m_values, field)) continue;
     m_record += '<';
     m_record += field.tag;
     m_record += '>';

@@ -38,6 +38,9 @@ struct CTaskValues {
   // smallest drop in percent worth telling ("" or 0: any drop).
   std::string currency;
   std::string dropPercent;
+  // Set on a task whose price and stock this program has not read yet (one
+  // taken from the account): its first pass takes them without telling.
+  bool unobserved = false;
 };
 
 // One tracked product. The tracking passes, the add pipeline and the windows
@@ -110,6 +113,8 @@ class CTask {
   void SetCurrency(std::string v) { SetSaved(m_values.currency, std::move(v)); }
   std::string GetDropPercent() const { return Get(m_values.dropPercent); }
   void SetDropPercent(std::string v) { SetSaved(m_values.dropPercent, std::move(v)); }
+  bool GetUnobserved() const { return Get(m_values.unobserved); }
+  void SetUnobserved(bool v) { SetSaved(m_values.unobserved, v); }
 
   // Run-time fields, not saved.
   // "error", "nochange", "up", "down"; empty before the first pass.

@@ -55,8 +55,9 @@ bool PriceChangeSeen(const CTask& task, const Decision& decision) {
   return decision.riseSeen || (decision.dropSeen && ReadNumber(task.GetCurrentPrice()) > 0);
 }
 
-// Compares the new price with the stored one and sets the price fields.
-void TakePrice(CTask& task, const std::string& priceText) {
+// Compares the new price with the stored one and sets the price fields. A
+// price never read before (`firstLook`) is taken without counting as a change.
+void TakePrice(CTask& task, const std::string& priceText, bool firstLook) {
   const std::string old = task.GetCurrentPrice();
   task.SetPreviousPrice(old);
   const double price = ReadNumber(priceText);
@@ -64,6 +65,9 @@ void TakePrice(CTask& task, const std::string& priceText) {
   // Below zero is no more a price than zero is.
   if (price <= 0) {
     task.SetPriceState("error");
+  } else if (firstLook) {
+    task.SetPriceState("nochange");
+    task.SetCurrentPrice(priceText);
   } else if (price == oldValue) {
     task.SetPriceState("nochange");
   } else {
@@ -72,11 +76,12 @@ void TakePrice(CTask& task, const std::string& priceText) {
   }
 }
 
-void TakeStock(CTask& task, int stock) {
+void TakeStock(CTask& task, int stock, bool firstLook) {
   const int old = task.GetCurrentStock();
   task.SetPreviousStock(old);
-  if (stock == old) {
+  if (stock == old || firstLook) {
     task.SetStockState("nochange");
+    task.SetCurrentStock(stock);
   } else {
     task.SetStockState("change");
     task.SetCurrentStock(stock);
@@ -230,11 +235,12 @@ void CTracker::TrackingPass(const TaskPtr& task) {
   const std::string url = task->GetUrl();
   std::string page;
   std::function<std::string()> productId;
+  const bool firstLook = task->GetUnobserved();
   if (generic) {
     if (!FetchGenericPage(spider, url, page)) return;
     const GenericProduct product = ReadGenericProduct(page);
-    TakePrice(*task, product.price);
-    TakeStock(*task, product.stock);
+    TakePrice(*task, product.price, firstLook);
+    TakeStock(*task, product.stock, firstLook);
     if (!product.currency.empty()) task->SetCurrency(product.currency);
     productId = [id = product.info.id] { return id; };
   } else {
@@ -245,10 +251,13 @@ void CTracker::TrackingPass(const TaskPtr& task) {
       site = flagged;
     }
     const ProductValues values = ExtractProduct(spider, page, *site, url);
-    TakePrice(*task, values.effectivePrice);
-    TakeStock(*task, values.stock);
+    TakePrice(*task, values.effectivePrice, firstLook);
+    TakeStock(*task, values.stock, firstLook);
     productId = [&page, &site] { return ExtractItemInfo(page, *site).id; };
   }
+
+  // A task stays unobserved until a pass reads its price.
+  if (firstLook && task->GetPriceState() != "error") task->SetUnobserved(false);
 
   const Decision decision = Decide(*task);
   if (!decision.AnythingSeen()) {

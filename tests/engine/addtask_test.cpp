@@ -256,6 +256,7 @@ TEST_F(AddTaskTest, ImportedTasksGetTheirFilesOnTheirOwnThread) {
   }  // waits for the thread
   EXPECT_EQ(tasks.GetCount(), 1);
   EXPECT_EQ(SentMode(imported), "import");
+  EXPECT_TRUE(imported->GetUnobserved()) << "its first pass must tell nothing";
   EXPECT_EQ(SentPicture(imported), ProductPicturePath(*imported));
   EXPECT_TRUE(tracker->IsScheduled(imported->GetUrl()));
   EXPECT_EQ(events.Count("UpdateData"), 1u);

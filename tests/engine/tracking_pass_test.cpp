@@ -295,3 +295,31 @@ TEST(TrackingValues, SettingsFromConfig) {
 }
 
 }  // namespace
+
+TEST_F(TrackingPassTest, UnobservedTaskTakesItsFirstValuesSilently) {
+  // As the account gave it: out of stock at 99.00, never read here.
+  shop.Page("/item/1.html", ProductPage("89.00", "0", "in stock"));
+  CTaskValues v = Values();
+  v.currentStock = 0;
+  v.unobserved = true;
+  TaskPtr task = AddTask(v);
+  task->SetAddMode("import");
+  auto tracker = MakeTracker();
+  tracker->TrackingPass(task);  // the import's own first firing
+  tracker->TrackingPass(task);
+
+  EXPECT_EQ(task->GetCurrentPrice(), "89.00");
+  EXPECT_EQ(task->GetCurrentStock(), 1);
+  EXPECT_EQ(ChangeText(*task), "");
+  EXPECT_EQ(events.Count("UpdateChangeData"), 0u);
+  EXPECT_EQ(events.Count("Popup"), 0u);
+  EXPECT_EQ(HistoryPoints(*task), -1);
+  EXPECT_FALSE(task->GetUnobserved());
+  EXPECT_EQ(home.Read("tasks.xml").find("Unobserved"), std::string::npos);
+
+  // From now on changes are told.
+  shop.Page("/item/1.html", ProductPage("79.00", "0", "sold out"));
+  tracker->TrackingPass(task);
+  EXPECT_EQ(LocalToUtf8(ChangeText(*task)), "Kettle价格变为79.00库存变为缺货");
+  EXPECT_EQ(events.Count("Popup"), 1u);
+}
