@@ -9,6 +9,7 @@
 #include "base/stringtable.h"
 #include "engine/site.h"
 #include "server/demo.h"
+#include "server/request_log.h"
 #include "server/server.h"
 #include "server/tracker.h"
 #include "server/updatefolder.h"
@@ -73,6 +74,9 @@ int RunServer(const ServerOptions& options, const std::function<void()>& waitFor
   std::string updateFolder;
   if (!PrepareRules(options, demo.get(), sites, updateFolder)) return 1;
 
+  CRequestLog log;
+  if (!options.logFile.empty() && !log.Open(options.logFile, error)) return Fail(error), 1;
+
   CPasswordHasher hasher(options.passwordCost);
   CServerTracker tracker(*store, sites);
   if (demo && !demo->HoldProducts(*store, hasher)) return Fail("the demo account can't be made"), 1;
@@ -83,6 +87,8 @@ int RunServer(const ServerOptions& options, const std::function<void()>& waitFor
   settings.updateFolder = updateFolder;
   settings.commission = options.commission;
   settings.threads = options.threads;
+  settings.maxPerAddress = options.maxPerAddress;
+  settings.log = &log;
   CVantrelServer server(*store, hasher, sites, &tracker, settings);
   const int port = server.Start();
   if (port < 0)
