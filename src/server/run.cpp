@@ -55,7 +55,11 @@ bool PrepareRules(const ServerOptions& options, const CDemoShops* demo, CSiteLis
 
 int RunServer(const ServerOptions& options, const std::function<void()>& waitForStop) {
   std::error_code code;
-  std::filesystem::create_directories(options.dataFolder, code);
+  // Accounts live here: a folder the server makes is its owner's alone.
+  const bool made = std::filesystem::create_directories(options.dataFolder, code);
+  if (!code && made)
+    std::filesystem::permissions(options.dataFolder, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace, code);
   if (code) return Fail(options.dataFolder + ": " + code.message()), 1;
 
   std::string error;
