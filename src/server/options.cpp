@@ -83,6 +83,10 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& opt
       options.demo = true;
       continue;
     }
+    if (arg == "--allow-private-shops") {
+      options.allowPrivateShops = true;
+      continue;
+    }
     if (arg.rfind("--", 0) != 0) {
       error = "unexpected argument " + arg;
       return false;
@@ -135,6 +139,8 @@ const char* ServerUsage() {
          "  --config FILE          INI file: section Server (these options), section\n"
          "                         Commission (taobao, jd, yhd = link template, {url} is\n"
          "                         replaced by the encoded product link)\n"
+         "  --allow-private-shops  let the tracker fetch shops on loopback, private and\n"
+         "                         link-local addresses (refused by default)\n"
          "  --demo                 also run two demo shops on 127.0.0.1 (--demo-port, 8766\n"
          "                         and the next port) and publish their rules\n"
          "  --point-program DIR    write this server's addresses (--host, --port) into\n"

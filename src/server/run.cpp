@@ -83,6 +83,10 @@ int RunServer(const ServerOptions& options, const std::function<void()>& waitFor
 
   CPasswordHasher hasher(options.passwordCost);
   CServerTracker tracker(*store, sites);
+  ShopAddressRules rules;
+  rules.allowPrivate = options.allowPrivateShops;
+  if (demo) rules.allowed = demo->Addresses();
+  tracker.SetAddressRules(rules);
   if (demo && !demo->HoldProducts(*store, hasher)) return Fail("the demo account can't be made"), 1;
 
   ServerSettings settings;
