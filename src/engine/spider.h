@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 // The program's HTTP client: shop pages, the shops' price and stock replies,
@@ -19,6 +20,28 @@ inline constexpr const char* kBrowserAgent =
 // lines separated by CR LF, no trailing line break.
 inline constexpr const char* kBaseHeaders =
     "Accept-Encoding: gzip\r\nAccept-Language: zh-cn\r\nConnection: Keep-Alive\r\nAccept: */*";
+
+struct sockaddr;
+
+// While one lives, every fetch made on its thread connects only to
+// addresses the filter accepts. The check is on the address about to be
+// connected, after name lookup, redirects included: a DNS answer can't
+// smuggle in an address the filter refuses.
+class CAddressFilterScope {
+ public:
+  using Filter = std::function<bool(const sockaddr* address)>;
+  explicit CAddressFilterScope(Filter filter);
+  ~CAddressFilterScope();
+  CAddressFilterScope(const CAddressFilterScope&) = delete;
+  CAddressFilterScope& operator=(const CAddressFilterScope&) = delete;
+
+  // The filter in force on this thread, or null.
+  static const Filter* Current();
+
+ private:
+  Filter m_filter;
+  const Filter* m_outer;
+};
 
 class CSpider {
  public:

@@ -1,5 +1,7 @@
 #include "engine/spider_transfer.h"
 
+#include <sys/socket.h>
+
 #include <atomic>
 #include <cstring>
 #include <memory>
@@ -62,6 +64,14 @@ size_t OnBody(char* data, size_t, size_t size, void* user) {
   return size;
 }
 
+thread_local const CAddressFilterScope::Filter* t_addressFilter = nullptr;
+
+curl_socket_t OpenFilteredSocket(void* filter, curlsocktype, curl_sockaddr* address) {
+  if (!(*static_cast<const CAddressFilterScope::Filter*>(filter))(&address->addr))
+    return CURL_SOCKET_BAD;
+  return socket(address->family, address->socktype, address->protocol);
+}
+
 curl_slist* HeaderList(const std::string& headers, bool post) {
   curl_slist* list = AppendHeaderLines(nullptr, headers);
   // Never wait for a "100 Continue" before sending a form.
@@ -70,6 +80,15 @@ curl_slist* HeaderList(const std::string& headers, bool post) {
 }
 
 }  // namespace
+
+CAddressFilterScope::CAddressFilterScope(Filter filter)
+    : m_filter(std::move(filter)), m_outer(t_addressFilter) {
+  t_addressFilter = &m_filter;
+}
+
+CAddressFilterScope::~CAddressFilterScope() { t_addressFilter = m_outer; }
+
+const CAddressFilterScope::Filter* CAddressFilterScope::Current() { return t_addressFilter; }
 
 SpiderTimeouts GetSpiderTimeouts() {
   return SpiderTimeouts{g_connectMilliseconds.load(), g_lowSpeedSeconds.load()};
@@ -112,6 +131,10 @@ TransferReply PerformTransfer(const TransferRequest& request) {
     curl_easy_setopt(c, CURLOPT_POSTFIELDS, request.postBody.data());
   }
   ApplyProxy(c);
+  if (const CAddressFilterScope::Filter* filter = CAddressFilterScope::Current()) {
+    curl_easy_setopt(c, CURLOPT_OPENSOCKETFUNCTION, &OpenFilteredSocket);
+    curl_easy_setopt(c, CURLOPT_OPENSOCKETDATA, filter);
+  }
   cookies->Attach(c);
   curl_easy_setopt(c, CURLOPT_COOKIEFILE, "");  // turns the cookie engine on
   CURLcode result = curl_easy_perform(c);

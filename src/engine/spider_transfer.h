@@ -24,6 +24,8 @@ struct TransferReply {
   std::string body;        // what arrived, also of a failed exchange
 };
 
+// Refuses, on the calling thread, connections the filter of the innermost
+// living CAddressFilterScope rejects (see spider.h).
 TransferReply PerformTransfer(const TransferRequest& request);
 
 // The value of the `index`-th instance of a header of the raw block (name

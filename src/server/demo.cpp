@@ -188,6 +188,10 @@ bool CDemoShops::Start(int port) {
   return true;
 }
 
+std::vector<std::pair<std::string, int>> CDemoShops::Addresses() const {
+  return {{"127.0.0.1", m_ports[0]}, {"127.0.0.1", m_ports[1]}};
+}
+
 void CDemoShops::AddRules(CSiteList& sites) const {
   for (int shop = 0; shop < 2; ++shop) {
     auto site = std::make_shared<CSite>();

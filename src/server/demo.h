@@ -53,6 +53,9 @@ class CDemoShops {
   std::string ShopName(int shop) const;  // UTF-8
   int Port(int shop) const { return m_ports[shop]; }
 
+  // Where the shops listen, as "address" and port: all the tracker may
+  // reach on this machine for the demo.
+  std::vector<std::pair<std::string, int>> Addresses() const;
   // The rules of both shops, put into the list (replacing older demo rules).
   void AddRules(CSiteList& sites) const;
   // The demo account, holding every demo product. False when it can't be made.

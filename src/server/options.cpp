@@ -34,6 +34,10 @@ bool Apply(const std::string& name, const std::string& value, ServerOptions& opt
     good = ReadInt(value, 0, 100000, options.trackMinutes);
   else if (name == "threads")
     good = ReadInt(value, 1, 1024, options.threads);
+  else if (name == "max-per-address")
+    good = ReadInt(value, 1, 1000000, options.maxPerAddress);
+  else if (name == "log")
+    options.logFile = value;
   else if (name == "demo-port")
     good = ReadInt(value, 0, 65534, options.demoPort);
   else if (name == "point-program")
@@ -52,7 +56,7 @@ void ApplyConfigFile(ServerOptions& options) {
   const std::string& file = options.configFile;
   if (!std::filesystem::exists(file)) return;
   for (const char* name : {"host", "port", "data", "database", "update-folder", "track-minutes",
-                           "threads", "demo-port", "password-cost"}) {
+                           "threads", "max-per-address", "log", "demo-port", "password-cost"}) {
     const std::string value = IniGetString(file, "Server", name, "");
     std::string ignored;
     if (!value.empty()) Apply(name, value, options, ignored);
@@ -77,6 +81,10 @@ bool ParseServerOptions(const std::vector<std::string>& args, ServerOptions& opt
     }
     if (arg == "--demo") {
       options.demo = true;
+      continue;
+    }
+    if (arg == "--allow-private-shops") {
+      options.allowPrivateShops = true;
       continue;
     }
     if (arg.rfind("--", 0) != 0) {
@@ -125,9 +133,14 @@ const char* ServerUsage() {
          "                         0 tracks nothing (for further servers on one database)\n"
          "  --password-cost C      minimum, interactive (default) or moderate\n"
          "  --threads N            request threads (32)\n"
+         "  --max-per-address N    connections one client address may hold (1024)\n"
+         "  --log FILE             one line per request, appended to FILE (made readable\n"
+         "                         by its owner only) instead of standard error\n"
          "  --config FILE          INI file: section Server (these options), section\n"
          "                         Commission (taobao, jd, yhd = link template, {url} is\n"
          "                         replaced by the encoded product link)\n"
+         "  --allow-private-shops  let the tracker fetch shops on loopback, private and\n"
+         "                         link-local addresses (refused by default)\n"
          "  --demo                 also run two demo shops on 127.0.0.1 (--demo-port, 8766\n"
          "                         and the next port) and publish their rules\n"
          "  --point-program DIR    write this server's addresses (--host, --port) into\n"

@@ -19,7 +19,10 @@ struct ServerOptions {
   int trackMinutes = 60;     // 0: the server tracks nothing; 1 with --demo
   CPasswordHasher::Cost passwordCost = CPasswordHasher::Cost::kInteractive;
   int threads = 32;
+  int maxPerAddress = 1024;  // connections one client address may hold
+  std::string logFile;       // empty: requests are logged to standard error
   bool demo = false;
+  bool allowPrivateShops = false;  // the tracker may reach private addresses
   // Set: write the server's addresses into this program directory's
   // config.ini and end (--point-program DIR).
   std::string pointProgram;

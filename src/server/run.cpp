@@ -9,6 +9,7 @@
 #include "base/stringtable.h"
 #include "engine/site.h"
 #include "server/demo.h"
+#include "server/request_log.h"
 #include "server/server.h"
 #include "server/tracker.h"
 #include "server/updatefolder.h"
@@ -54,7 +55,11 @@ bool PrepareRules(const ServerOptions& options, const CDemoShops* demo, CSiteLis
 
 int RunServer(const ServerOptions& options, const std::function<void()>& waitForStop) {
   std::error_code code;
-  std::filesystem::create_directories(options.dataFolder, code);
+  // Accounts live here: a folder the server makes is its owner's alone.
+  const bool made = std::filesystem::create_directories(options.dataFolder, code);
+  if (!code && made)
+    std::filesystem::permissions(options.dataFolder, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace, code);
   if (code) return Fail(options.dataFolder + ": " + code.message()), 1;
 
   std::string error;
@@ -73,8 +78,15 @@ int RunServer(const ServerOptions& options, const std::function<void()>& waitFor
   std::string updateFolder;
   if (!PrepareRules(options, demo.get(), sites, updateFolder)) return 1;
 
+  CRequestLog log;
+  if (!options.logFile.empty() && !log.Open(options.logFile, error)) return Fail(error), 1;
+
   CPasswordHasher hasher(options.passwordCost);
   CServerTracker tracker(*store, sites);
+  ShopAddressRules rules;
+  rules.allowPrivate = options.allowPrivateShops;
+  if (demo) rules.allowed = demo->Addresses();
+  tracker.SetAddressRules(rules);
   if (demo && !demo->HoldProducts(*store, hasher)) return Fail("the demo account can't be made"), 1;
 
   ServerSettings settings;
@@ -83,6 +95,8 @@ int RunServer(const ServerOptions& options, const std::function<void()>& waitFor
   settings.updateFolder = updateFolder;
   settings.commission = options.commission;
   settings.threads = options.threads;
+  settings.maxPerAddress = options.maxPerAddress;
+  settings.log = &log;
   CVantrelServer server(*store, hasher, sites, &tracker, settings);
   const int port = server.Start();
   if (port < 0)

@@ -1,11 +1,5 @@
 #include "server/server.h"
 
-#include <sys/socket.h>
-
-#include <httplib.h>
-
-#include <chrono>
-
 #include "base/codepage.h"
 #include "base/files.h"
 #include "engine/addtask.h"
@@ -22,14 +16,15 @@ namespace {
 constexpr const char* kTextType = "text/plain; charset=utf-8";
 constexpr const char* kHtmlType = "text/html; charset=utf-8";
 
-FormValues RequestValues(const httplib::Request& request) {
+FormValues RequestValues(const HttpRequest& request) {
   FormValues values;
   // The body first: its values win over the query's.
   if (request.method == "POST") ParseForm(request.body, values);
-  const size_t question = request.target.find('?');
-  if (question != std::string::npos) ParseForm(request.target.substr(question + 1), values);
+  ParseForm(request.query, values);
   return values;
 }
+
+HttpReply Text(std::string body) { return {200, kTextType, std::move(body)}; }
 
 std::string ContentType(const std::string& path) {
   auto ends = [&](const char* suffix) {
@@ -72,39 +67,26 @@ CVantrelServer::CVantrelServer(CServerStore& store, CPasswordHasher& hasher, con
                  [tracker](const std::string& url) {
                    if (tracker) tracker->VisitSoon(url);
                  }),
-      m_http(std::make_unique<httplib::Server>()) {
-  Route();
-}
+      m_http([this](const HttpRequest& request) { return Dispatch(request); },
+             [this] {
+               HttpLimits limits;
+               limits.maxBody = kMaxRequestBodyBytes;
+               limits.threads = std::max(1, m_settings.threads);
+               limits.perAddress = std::max(1, m_settings.maxPerAddress);
+               return limits;
+             }(),
+             m_settings.log) {}
 
 CVantrelServer::~CVantrelServer() { Stop(); }
 
 int CVantrelServer::Start() {
-  if (m_thread.joinable()) return m_port;
-  // The library listens with a backlog of 5, which drops connections when
-  // many clients arrive at once; the socket is caught while it is made and
-  // given the system's largest backlog once bound.
-  int listening = -1;
-  m_http->set_socket_options([&listening](int socket) {
-    int on = 1;
-    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    if (listening < 0) listening = socket;
-  });
-  m_port = m_settings.port == 0
-               ? m_http->bind_to_any_port(m_settings.host)
-               : (m_http->bind_to_port(m_settings.host, m_settings.port) ? m_settings.port : -1);
-  if (m_port < 0) return -1;
-  if (listening >= 0) listen(listening, SOMAXCONN);
-  m_thread = std::thread([this] { m_http->listen_after_bind(); });
-  // Requests sent before the loop runs would wait in the listen queue
-  // anyway, but a Stop before it runs would be lost and the loop never end.
-  for (int i = 0; i < 2500 && !m_http->is_running(); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  if (m_port < 0) m_port = m_http.Start(m_settings.host, m_settings.port);
   return m_port;
 }
 
 void CVantrelServer::Stop() {
-  m_http->stop();
-  if (m_thread.joinable()) m_thread.join();
+  m_http.Stop();
+  m_port = -1;
 }
 
 std::string CVantrelServer::HistoryAnswer(const std::string& url) {
@@ -126,72 +108,42 @@ std::string CVantrelServer::ComparisonAnswer(const std::string& url, const std::
   return ComparisonReply(MatchOffers(wanted, url, site, m_store.PricedProducts()));
 }
 
-void CVantrelServer::Answer(const std::string& script, const httplib::Request& request,
-                            httplib::Response& response) {
-  const FormValues values = RequestValues(request);
-  const bool post = request.method == "POST";
-  std::string reply;
-  if (script == "login")
-    reply = m_accounts.Login(values);
-  else if (script == "check")
-    reply = m_accounts.Check(values);
-  else if (script == "register")
-    reply = m_accounts.Register(post, values);
-  else
-    reply = m_accounts.Task(post, values);
-  response.set_content(reply, kTextType);
+HttpReply CVantrelServer::UpdateFile(const std::string& name) const {
+  const std::string path = m_settings.updateFolder.empty()
+                               ? std::string()
+                               : UpdateFilePath(m_settings.updateFolder, name);
+  std::string bytes;
+  if (path.empty() || !ReadWholeFile(path, bytes)) return {404, kTextType, std::string()};
+  return {200, ContentType(path), std::move(bytes)};
 }
 
-void CVantrelServer::Route() {
-  httplib::Server& http = *m_http;
-  const int threads = std::max(1, m_settings.threads);
-  http.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
-  http.set_payload_max_length(kMaxRequestBodyBytes);
-  http.set_tcp_nodelay(true);
-  // Whatever went wrong before a script ran (a body too large, a request
-  // line too long), an account script's caller gets its failing reply.
-  http.set_error_handler([](const httplib::Request& request, httplib::Response& response) {
-    const std::string script = ScriptOf(request.path);
-    if (!script.empty()) response.set_content(CAccountApi::FailingReply(script), kTextType);
-  });
-
-  http.Get(R"(/update/(.*))", [this](const httplib::Request& request, httplib::Response& response) {
-    const std::string path = m_settings.updateFolder.empty()
-                                 ? std::string()
-                                 : UpdateFilePath(m_settings.updateFolder, request.matches[1]);
-    std::string bytes;
-    if (path.empty() || !ReadWholeFile(path, bytes)) {
-      response.status = 404;
-      return;
-    }
-    response.set_content(bytes, ContentType(path).c_str());
-  });
-  http.Get("/price_history.php",
-           [this](const httplib::Request& request, httplib::Response& response) {
-             const FormValues values = RequestValues(request);
-             response.set_content(HistoryAnswer(FormValue(values, "url")), kTextType);
-           });
-  http.Get("/price_comparison.php",
-           [this](const httplib::Request& request, httplib::Response& response) {
-             const FormValues values = RequestValues(request);
-             response.set_content(
-                 ComparisonAnswer(FormValue(values, "url"), FormValue(values, "name")), kTextType);
-           });
-  http.Get("/buylink.php", [this](const httplib::Request& request, httplib::Response& response) {
+HttpReply CVantrelServer::Dispatch(const HttpRequest& request) {
+  const std::string script = ScriptOf(request.path);
+  // A refused request still gets its script's failing reply.
+  if (request.refusal)
+    return {request.refusal, kTextType,
+            script.empty() ? std::string() : CAccountApi::FailingReply(script)};
+  const bool post = request.method == "POST";
+  if (!script.empty() && (post || request.method == "GET")) {
     const FormValues values = RequestValues(request);
-    response.set_content(
-        CommissionReply(m_settings.commission, FormValue(values, "s"), FormValue(values, "u")),
-        kTextType);
-  });
-  for (const char* script : {"login", "check", "register", "task"}) {
-    const std::string name = script;
-    auto handler = [this, name](const httplib::Request& request, httplib::Response& response) {
-      Answer(name, request, response);
-    };
-    const std::string path = "/api/" + name + R"(\.php)";
-    http.Get(path, handler);
-    http.Post(path, handler);
+    if (script == "login") return Text(m_accounts.Login(values));
+    if (script == "check") return Text(m_accounts.Check(values));
+    if (script == "register") return Text(m_accounts.Register(post, values));
+    return Text(m_accounts.Task(post, values));
   }
+  if (request.method != "GET") return {404, kTextType, std::string()};
+
+  const std::string& path = request.path;
+  const std::string updatePrefix = "/update/";
+  if (path.rfind(updatePrefix, 0) == 0) return UpdateFile(path.substr(updatePrefix.size()));
+  if (path == "/logo.png") return UpdateFile("imgs/logo.png");
+  const FormValues values = RequestValues(request);
+  if (path == "/price_history.php") return Text(HistoryAnswer(FormValue(values, "url")));
+  if (path == "/price_comparison.php")
+    return Text(ComparisonAnswer(FormValue(values, "url"), FormValue(values, "name")));
+  if (path == "/buylink.php")
+    return Text(
+        CommissionReply(m_settings.commission, FormValue(values, "s"), FormValue(values, "u")));
 
   struct PlainPage {
     const char* path;
@@ -204,21 +156,7 @@ void CVantrelServer::Route() {
       {"/help.html", "帮助", "<p>复制商品链接，在主窗口中添加任务即可开始跟踪价格。</p>"},
       {"/follow.html", "关注我们", "<p>感谢您的关注。</p>"},
   };
-  for (const PlainPage& page : kPages) {
-    const std::string html = Page(page.title, page.body);
-    http.Get(page.path, [html](const httplib::Request&, httplib::Response& response) {
-      response.set_content(html, kHtmlType);
-    });
-  }
-  http.Get("/logo.png", [this](const httplib::Request&, httplib::Response& response) {
-    std::string bytes;
-    const std::string path = m_settings.updateFolder.empty()
-                                 ? std::string()
-                                 : UpdateFilePath(m_settings.updateFolder, "imgs/logo.png");
-    if (path.empty() || !ReadWholeFile(path, bytes)) {
-      response.status = 404;
-      return;
-    }
-    response.set_content(bytes, "image/png");
-  });
+  for (const PlainPage& page : kPages)
+    if (path == page.path) return {200, kHtmlType, Page(page.title, page.body)};
+  return {404, kTextType, std::string()};
 }

@@ -3,19 +3,15 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "server/account_api.h"
+#include "server/http.h"
 #include "server/passwords.h"
 #include "server/store.h"
 
 class CSiteList;
 class CServerTracker;
-namespace httplib {
-class Server;
-struct Request;
-struct Response;
-}  // namespace httplib
+class CRequestLog;
 
 struct ServerSettings {
   std::string host = "127.0.0.1";
@@ -25,6 +21,10 @@ struct ServerSettings {
   // Shop key -> commission-link template (see CommissionReply).
   std::map<std::string, std::string> commission;
   int threads = 32;
+  // Connections one client address may hold at once.
+  int maxPerAddress = 1024;
+  // Null: no request log.
+  CRequestLog* log = nullptr;
 };
 
 // vantrel-server's HTTP side: the update folder, the history, comparison
@@ -39,7 +39,7 @@ class CVantrelServer {
   CVantrelServer(const CVantrelServer&) = delete;
   CVantrelServer& operator=(const CVantrelServer&) = delete;
 
-  // Binds and serves on a thread of its own. The port bound, or -1.
+  // Binds and serves on threads of its own. The port bound, or -1.
   int Start();
   void Stop();
   int Port() const { return m_port; }
@@ -49,16 +49,14 @@ class CVantrelServer {
   std::string ComparisonAnswer(const std::string& url, const std::string& name);
 
  private:
-  void Route();
-  void Answer(const std::string& script, const httplib::Request& request,
-              httplib::Response& response);
+  HttpReply Dispatch(const HttpRequest& request);
+  HttpReply UpdateFile(const std::string& name) const;
 
   CServerStore& m_store;
   const CSiteList& m_sites;
   ServerSettings m_settings;
   CAccountApi m_accounts;
-  std::unique_ptr<httplib::Server> m_http;
-  std::thread m_thread;
+  CHttpListener m_http;
   int m_port = -1;
 };
 

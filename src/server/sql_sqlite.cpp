@@ -1,5 +1,7 @@
 // SQLite: one connection shared under a lock, prepared statements kept.
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <map>
 #include <mutex>
@@ -67,6 +69,11 @@ class CSqliteDatabase : public CSqlDatabase {
 }  // namespace
 
 std::unique_ptr<CSqlDatabase> OpenSqliteDatabase(const std::string& path, std::string& error) {
+  // A new database holds password hashes: made readable by its owner only.
+  // SQLite gives its -wal and -shm files the database's mode, and a file the
+  // operator made keeps the mode it has.
+  const int made = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (made >= 0) close(made);
   sqlite3* db = nullptr;
   int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
   if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {

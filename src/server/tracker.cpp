@@ -1,5 +1,6 @@
 #include "server/tracker.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
@@ -84,11 +85,30 @@ void CServerTracker::VisitAll() {
   for (const std::string& url : m_store.HeldUrls()) Visit(url);
 }
 
+void CServerTracker::ReportRefusal(const std::string& url, const std::string& why) {
+  {
+    std::lock_guard lock(m_refusedLock);
+    if (m_refused.size() >= 100000 || !m_refused.insert(url).second) return;
+  }
+  std::fprintf(stderr, "vantrel-server: not tracking %s: %s\n", url.c_str(), why.c_str());
+}
+
 bool CServerTracker::Visit(const std::string& url) {
+  if (!IsShopHost(LinkHost(url), m_sites)) {
+    ReportRefusal(url, "its host is no shop's");
+    return false;
+  }
   SiteRef site = GuessSiteFromLink(m_sites, url);
   if (!site) return false;
+  bool refused = false;
+  CAddressFilterScope only([this, &refused](const sockaddr* address) {
+    const bool may = MayConnect(address, m_rules);
+    refused = refused || !may;
+    return may;
+  });
   CSpider spider;
   const std::string page = FetchProductPage(spider, *site, url);
+  if (refused) ReportRefusal(url, "its address is a private one");
   if (page.size() < kShortestPage) return false;
   if (SiteRef flagged = m_sites.FindSiteInPage(page)) site = flagged;
 

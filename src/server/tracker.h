@@ -6,9 +6,11 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 
+#include "server/shop_policy.h"
 #include "server/store.h"
 
 class CSiteList;
@@ -38,13 +40,19 @@ class CServerTracker {
   // running, nothing happens.
   void VisitSoon(const std::string& url);
 
-  // One visit, on the calling thread. True when the page was read.
+  // Where visits may go (by default: shops of the rules, public addresses).
+  // Set before Start.
+  void SetAddressRules(ShopAddressRules rules) { m_rules = std::move(rules); }
+
+  // One visit, on the calling thread. True when the page was read. A link
+  // the rules refuse is kept but not visited, and reported once.
   bool Visit(const std::string& url);
   // Visits every held product once, on the calling thread.
   void VisitAll();
 
  private:
   void Run(std::chrono::seconds period);
+  void ReportRefusal(const std::string& url, const std::string& why);
 
   CServerStore& m_store;
   const CSiteList& m_sites;
@@ -54,4 +62,7 @@ class CServerTracker {
   std::deque<std::string> m_soon;
   bool m_stopping = false;
   std::thread m_thread;
+  ShopAddressRules m_rules;
+  std::mutex m_refusedLock;
+  std::set<std::string> m_refused;
 };

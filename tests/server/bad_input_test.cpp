@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -29,6 +30,7 @@ struct BadRequest {
 class BadInput : public testing::TestWithParam<Backend> {
  protected:
   void SetUp() override {
+    signal(SIGPIPE, SIG_IGN);
     ASSERT_TRUE(server.Ready());
     ASSERT_TRUE(ServerRegister("lin@example.com", EncodePassword("secret"), "Lin"));
     CTaskValues values;
@@ -151,8 +153,15 @@ TEST_P(BadInput, EveryBadRequestGetsTheFailingReply) {
   for (const BadRequest& request : BadRequests()) {
     SCOPED_TRACE(request.what);
     httplib::Result result = Send(request);
+    // A body over the limit is refused unread: the reply may come, or the
+    // connection may close while the client still sends.
+    const bool tooLarge = request.body.size() > kMaxRequestBodyBytes;
+    if (tooLarge && !result) continue;
     ASSERT_TRUE(result) << "no reply";
     EXPECT_LT(result->status, 500);
+    if (tooLarge) {
+      EXPECT_EQ(result->status, 413);
+    }
     EXPECT_EQ(result->body, request.failing);
   }
   ExpectIntact();

@@ -81,6 +81,7 @@ TEST_F(Demo, TheDemoAccountsProductsAreTrackedAndOffered) {
   ASSERT_TRUE(demo.HoldProducts(*store, hasher));  // a second start changes nothing
   EXPECT_EQ(store->HeldUrls().size(), CDemoShops::Products().size());
   CServerTracker tracker(*store, sites, [this] { return now; });
+  tracker.SetAddressRules({.allowPrivate = false, .allowed = demo.Addresses()});
   tracker.VisitAll();
   const DemoProduct& kettle = CDemoShops::Products().front();
   ASSERT_EQ(store->PricePoints(demo.Link(kettle)).size(), 1u);

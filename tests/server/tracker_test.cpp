@@ -31,6 +31,8 @@ class ServerTracking : public testing::Test {
     link = shop.Link("/item/1.html");
     ASSERT_EQ(store->AddTask("a@x.cn", link, "held name", "<Task/>"), TaskAddOutcome::kAdded);
     tracker = std::make_unique<CServerTracker>(*store, sites, [this] { return now; });
+    // The fake shop listens on 127.0.0.1.
+    tracker->SetAddressRules({.allowPrivate = true, .allowed = {}});
   }
 
   void Show(const std::string& price, const std::string& stock, const std::string& name = kKettle) {

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+
+class CRequestLog;
+struct MHD_Daemon;
+
+// One request as the handler sees it: the whole body has been read.
+struct HttpRequest {
+  std::string method;  // HEAD is answered as GET
+  std::string path;    // percent-decoded, without the query
+  std::string query;   // as sent, after "?"
+  std::string body;
+  // Non-zero when the request is refused before the handler may serve it
+  // (413, 411): the handler only chooses the body of the refusal.
+  int refusal = 0;
+};
+
+struct HttpReply {
+  int status = 200;
+  std::string contentType;
+  std::string body;
+};
+
+// What one client may hold of the server. Every connection costs a socket
+// and a little memory, never a thread: a slow or silent client only waits
+// in the event loop until a deadline closes it.
+struct HttpLimits {
+  size_t maxBody = 256 * 1024;
+  int headerSeconds = 10;  // from the connection (or the previous reply) to a full head
+  int bodySeconds = 30;    // from the head to the whole body
+  int perAddress = 1024;
+  int total = 0;                // 0: as many as the raised file limit allows
+  int keepAliveRequests = 100;  // then the connection is closed after the reply
+  int threads = 8;              // event loops, each also running handlers
+};
+
+// The server's HTTP side on libmicrohttpd's event loops.
+class CHttpListener {
+ public:
+  using Handler = std::function<HttpReply(const HttpRequest&)>;
+
+  // `log` (may be null) gets a line per request; it outlives the listener.
+  CHttpListener(Handler handler, HttpLimits limits, CRequestLog* log = nullptr);
+  ~CHttpListener();
+  CHttpListener(const CHttpListener&) = delete;
+  CHttpListener& operator=(const CHttpListener&) = delete;
+
+  // Listens on host:port (0: any free port). The port bound, or -1.
+  int Start(const std::string& host, int port);
+  void Stop();
+
+  struct State;
+
+ private:
+  std::unique_ptr<State> m_state;
+  MHD_Daemon* m_daemon = nullptr;
+};
+
+// Raises the soft limit of open files to the hard one; the limit now.
+int RaiseOpenFileLimit();
