@@ -54,6 +54,10 @@ std::string ScriptOf(const std::string& path) {
 
 }  // namespace
 
+int SlowRequestThreads(int threads) { return std::max(4, threads / 4); }
+
+int HandlerThreads(int threads) { return threads + SlowRequestThreads(threads); }
+
 std::string NameFromProgram(const std::string& bytes) {
   return IsValidUtf8(bytes) ? bytes : LocalToUtf8(bytes);
 }
@@ -76,7 +80,7 @@ CVantrelServer::CVantrelServer(CServerStore& store, CPasswordHasher& hasher, con
                limits.perAddress = std::max(1, m_settings.maxPerAddress);
                // More than the hasher runs at once: the rest wait here, not
                // in an event loop.
-               limits.slowThreads = std::max(4, limits.threads / 4);
+               limits.slowThreads = SlowRequestThreads(limits.threads);
                return limits;
              }(),
              m_settings.log,
