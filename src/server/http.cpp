@@ -143,14 +143,20 @@ struct CHttpListener::State {
 
   // False when too many already wait: the caller answers 503 itself.
   bool Defer(SlowJob job) {
+    // Suspended before any slow thread can see it, and outside the lock:
+    // the library takes locks of its own.
+    MHD_Connection* connection = job.connection;
+    MHD_suspend_connection(connection);
     {
       std::lock_guard guard(lock);
-      if (slowStopping || static_cast<int>(slowJobs.size()) >= limits.slowQueue) return false;
-      MHD_suspend_connection(job.connection);
-      slowJobs.push_back(std::move(job));
+      if (!slowStopping && static_cast<int>(slowJobs.size()) < limits.slowQueue) {
+        slowJobs.push_back(std::move(job));
+        slowWake.notify_one();
+        return true;
+      }
     }
-    slowWake.notify_one();
-    return true;
+    MHD_resume_connection(connection);
+    return false;
   }
 
   // Runs until told to stop with nothing left to do: a suspended connection
