@@ -52,11 +52,11 @@ std::string ScriptOf(const std::string& path) {
   return std::string();
 }
 
+// Threads for the account scripts: enough to keep the hasher and the
+// database busy while the event loops answer the rest.
+int SlowRequestThreads(int threads) { return std::max(4, threads / 2); }
+
 }  // namespace
-
-int SlowRequestThreads(int threads) { return std::max(4, threads / 4); }
-
-int HandlerThreads(int threads) { return threads + SlowRequestThreads(threads); }
 
 std::string NameFromProgram(const std::string& bytes) {
   return IsValidUtf8(bytes) ? bytes : LocalToUtf8(bytes);

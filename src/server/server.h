@@ -63,11 +63,6 @@ class CVantrelServer {
   int m_port = -1;
 };
 
-// Threads that run handlers for `threads` event loops: the loops and the
-// threads of the account scripts.
-int HandlerThreads(int threads);
-int SlowRequestThreads(int threads);
-
 // A product name from the program: UTF-8 as it is, else read as the local
 // code page (the comparison request sends the name that way).
 std::string NameFromProgram(const std::string& bytes);
