@@ -14,9 +14,11 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <mutex>
 #include <set>
 #include <thread>
+#include <vector>
 
 #include "server/form.h"
 #include "server/request_log.h"
@@ -61,8 +63,21 @@ struct Exchange {
   Clock::time_point start = Clock::now();
 };
 
+// A slow request waiting for a thread, its connection suspended.
+struct SlowJob {
+  MHD_Connection* connection;
+  Exchange* exchange;
+  HttpRequest request;
+  std::string method;
+};
+
 struct CHttpListener::State {
   Handler handler;
+  SlowTest slow;
+  std::deque<SlowJob> slowJobs;
+  bool slowStopping = false;
+  std::condition_variable slowWake;
+  std::vector<std::thread> slowThreads;
   HttpLimits limits;
   CRequestLog* log;
   std::mutex lock;
@@ -112,6 +127,9 @@ struct CHttpListener::State {
     if (!response) return MHD_NO;
     if (!reply.contentType.empty())
       MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, reply.contentType.c_str());
+    if (reply.retryAfter > 0)
+      MHD_add_response_header(response, MHD_HTTP_HEADER_RETRY_AFTER,
+                              std::to_string(reply.retryAfter).c_str());
     Connection* known = Of(connection);
     if (close || (known && known->requests >= limits.keepAliveRequests))
       MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
@@ -121,6 +139,41 @@ struct CHttpListener::State {
       log->Write(known ? known->client : std::string(), method, path, reply.status,
                  method == "HEAD" ? 0 : reply.body.size(), MillisecondsSince(exchange.start));
     return queued;
+  }
+
+  // False when too many already wait: the caller answers 503 itself.
+  bool Defer(SlowJob job) {
+    // Suspended before any slow thread can see it, and outside the lock:
+    // the library takes locks of its own.
+    MHD_Connection* connection = job.connection;
+    MHD_suspend_connection(connection);
+    {
+      std::lock_guard guard(lock);
+      if (!slowStopping && static_cast<int>(slowJobs.size()) < limits.slowQueue) {
+        slowJobs.push_back(std::move(job));
+        slowWake.notify_one();
+        return true;
+      }
+    }
+    MHD_resume_connection(connection);
+    return false;
+  }
+
+  // Runs until told to stop with nothing left to do: a suspended connection
+  // must be resumed before the daemon may stop.
+  void RunSlow() {
+    std::unique_lock guard(lock);
+    while (true) {
+      slowWake.wait(guard, [&] { return slowStopping || !slowJobs.empty(); });
+      if (slowJobs.empty()) return;
+      SlowJob job = std::move(slowJobs.front());
+      slowJobs.pop_front();
+      guard.unlock();
+      const HttpReply reply = handler(job.request);
+      Reply(job.connection, *job.exchange, job.method, job.request.path, reply, false);
+      MHD_resume_connection(job.connection);
+      guard.lock();
+    }
   }
 };
 
@@ -191,6 +244,7 @@ MHD_Result OnRequest(void* self, MHD_Connection* connection, const char*, const 
   }
   HttpRequest request;
   request.method = method == std::string("HEAD") ? "GET" : method;
+  if (Connection* known = state.Of(connection)) request.client = known->client;
   const size_t question = exchange->uri.find('?');
   request.path = PercentDecode(exchange->uri.substr(0, question));
   if (question != std::string::npos) request.query = exchange->uri.substr(question + 1);
@@ -225,6 +279,11 @@ MHD_Result OnRequest(void* self, MHD_Connection* connection, const char*, const 
   }
   state.SetPhase(connection, Connection::Phase::kServing);
   request.body = std::move(exchange->body);
+  if (state.slow && state.slow(request)) {
+    if (state.Defer({connection, exchange, request, method})) return MHD_YES;
+    return state.Reply(connection, *exchange, method, request.path,
+                       {503, "text/plain", std::string(), 1}, true);
+  }
   const HttpReply reply = state.handler(request);
   return state.Reply(connection, *exchange, method, request.path, reply, false);
 }
@@ -242,9 +301,10 @@ int RaiseOpenFileLimit() {
   return static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 1 << 20));
 }
 
-CHttpListener::CHttpListener(Handler handler, HttpLimits limits, CRequestLog* log)
+CHttpListener::CHttpListener(Handler handler, HttpLimits limits, CRequestLog* log, SlowTest slow)
     : m_state(std::make_unique<State>()) {
   m_state->handler = std::move(handler);
+  m_state->slow = std::move(slow);
   m_state->limits = limits;
   m_state->log = log;
 }
@@ -270,7 +330,7 @@ int CHttpListener::Start(const std::string& host, int port) {
   const int files = RaiseOpenFileLimit();
   int total = std::max(16, files - 128);
   if (limits.total > 0) total = std::min(total, limits.total);
-  unsigned int flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL;
+  unsigned int flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME;
   if (v6) flags |= MHD_USE_IPv6;
   const int idle = std::max(1, std::min(limits.headerSeconds, limits.bodySeconds));
   m_daemon = MHD_start_daemon(
@@ -289,8 +349,12 @@ int CHttpListener::Start(const std::string& host, int port) {
   {
     std::lock_guard guard(m_state->lock);
     m_state->stopping = false;
+    m_state->slowStopping = false;
   }
   m_state->sweeper = std::thread([state = m_state.get()] { state->Sweep(); });
+  if (m_state->slow)
+    for (int i = 0; i < std::max(1, limits.slowThreads); ++i)
+      m_state->slowThreads.emplace_back([state = m_state.get()] { state->RunSlow(); });
   const MHD_DaemonInfo* info = MHD_get_daemon_info(m_daemon, MHD_DAEMON_INFO_BIND_PORT);
   return info ? info->port : -1;
 }
@@ -300,9 +364,13 @@ void CHttpListener::Stop() {
   {
     std::lock_guard guard(m_state->lock);
     m_state->stopping = true;
+    m_state->slowStopping = true;
   }
   m_state->wake.notify_all();
+  m_state->slowWake.notify_all();
   if (m_state->sweeper.joinable()) m_state->sweeper.join();
+  for (std::thread& thread : m_state->slowThreads) thread.join();
+  m_state->slowThreads.clear();
   MHD_stop_daemon(m_daemon);
   m_daemon = nullptr;
 }

@@ -14,6 +14,7 @@ struct HttpRequest {
   std::string path;    // percent-decoded, without the query
   std::string query;   // as sent, after "?"
   std::string body;
+  std::string client;  // the peer's address, e.g. "127.0.0.1"
   // Non-zero when the request is refused before the handler may serve it
   // (413, 411): the handler only chooses the body of the refusal.
   int refusal = 0;
@@ -23,6 +24,7 @@ struct HttpReply {
   int status = 200;
   std::string contentType;
   std::string body;
+  int retryAfter = 0;  // seconds; sent as Retry-After when above 0
 };
 
 // What one client may hold of the server. Every connection costs a socket
@@ -36,15 +38,22 @@ struct HttpLimits {
   int total = 0;                // 0: as many as the raised file limit allows
   int keepAliveRequests = 100;  // then the connection is closed after the reply
   int threads = 8;              // event loops, each also running handlers
+  // Threads for slow requests, and how many may wait for one before the
+  // rest are turned away (503).
+  int slowThreads = 4;
+  int slowQueue = 1000;
 };
 
 // The server's HTTP side on libmicrohttpd's event loops.
 class CHttpListener {
  public:
   using Handler = std::function<HttpReply(const HttpRequest&)>;
+  using SlowTest = std::function<bool(const HttpRequest&)>;
 
   // `log` (may be null) gets a line per request; it outlives the listener.
-  CHttpListener(Handler handler, HttpLimits limits, CRequestLog* log = nullptr);
+  // Requests `slow` picks (may be empty) are handled on threads of their
+  // own, so that what waits there never holds up an event loop.
+  CHttpListener(Handler handler, HttpLimits limits, CRequestLog* log = nullptr, SlowTest slow = {});
   ~CHttpListener();
   CHttpListener(const CHttpListener&) = delete;
   CHttpListener& operator=(const CHttpListener&) = delete;

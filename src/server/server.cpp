@@ -52,6 +52,10 @@ std::string ScriptOf(const std::string& path) {
   return std::string();
 }
 
+// Threads for the account scripts: enough to keep the hasher and the
+// database busy while the event loops answer the rest.
+int SlowRequestThreads(int threads) { return std::max(4, threads / 2); }
+
 }  // namespace
 
 std::string NameFromProgram(const std::string& bytes) {
@@ -67,15 +71,21 @@ CVantrelServer::CVantrelServer(CServerStore& store, CPasswordHasher& hasher, con
                  [tracker](const std::string& url) {
                    if (tracker) tracker->VisitSoon(url);
                  }),
+      m_throttle(store),
       m_http([this](const HttpRequest& request) { return Dispatch(request); },
              [this] {
                HttpLimits limits;
                limits.maxBody = kMaxRequestBodyBytes;
                limits.threads = std::max(1, m_settings.threads);
                limits.perAddress = std::max(1, m_settings.maxPerAddress);
+               // More than the hasher runs at once: the rest wait here, not
+               // in an event loop.
+               limits.slowThreads = SlowRequestThreads(limits.threads);
                return limits;
              }(),
-             m_settings.log) {}
+             m_settings.log,
+             // The account scripts may hash a password; nothing else does.
+             [](const HttpRequest& request) { return !ScriptOf(request.path).empty(); }) {}
 
 CVantrelServer::~CVantrelServer() { Stop(); }
 
@@ -117,20 +127,32 @@ HttpReply CVantrelServer::UpdateFile(const std::string& name) const {
   return {200, ContentType(path), std::move(bytes)};
 }
 
+HttpReply CVantrelServer::AccountScript(const std::string& script, const HttpRequest& request) {
+  const FormValues values = RequestValues(request);
+  const bool post = request.method == "POST";
+  if (script == "check") return Text(m_accounts.Check(values));
+  if (script == "register") return Text(m_accounts.Register(post, values));
+  // Logins and task requests check a password: throttled while it fails.
+  const std::string email = NormalisedEmail(FormValue(values, "u"));
+  if (const int wait = m_throttle.RetryAfter(email, request.client))
+    return {429, kTextType, CAccountApi::FailingReply(script), wait};
+  const std::string reply =
+      script == "login" ? m_accounts.Login(values) : m_accounts.Task(post, values);
+  if (script == "login" && reply.rfind("1|", 0) == 0)
+    m_throttle.Succeeded(email);
+  else if (reply == (script == "login" ? CAccountApi::kLoginFailed : CAccountApi::kNotAuthorised))
+    m_throttle.Failed(email, request.client);
+  return Text(reply);
+}
+
 HttpReply CVantrelServer::Dispatch(const HttpRequest& request) {
   const std::string script = ScriptOf(request.path);
   // A refused request still gets its script's failing reply.
   if (request.refusal)
     return {request.refusal, kTextType,
             script.empty() ? std::string() : CAccountApi::FailingReply(script)};
-  const bool post = request.method == "POST";
-  if (!script.empty() && (post || request.method == "GET")) {
-    const FormValues values = RequestValues(request);
-    if (script == "login") return Text(m_accounts.Login(values));
-    if (script == "check") return Text(m_accounts.Check(values));
-    if (script == "register") return Text(m_accounts.Register(post, values));
-    return Text(m_accounts.Task(post, values));
-  }
+  if (!script.empty() && (request.method == "POST" || request.method == "GET"))
+    return AccountScript(script, request);
   if (request.method != "GET") return {404, kTextType, std::string()};
 
   const std::string& path = request.path;

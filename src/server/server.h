@@ -6,6 +6,7 @@
 
 #include "server/account_api.h"
 #include "server/http.h"
+#include "server/login_throttle.h"
 #include "server/passwords.h"
 #include "server/store.h"
 
@@ -51,11 +52,13 @@ class CVantrelServer {
  private:
   HttpReply Dispatch(const HttpRequest& request);
   HttpReply UpdateFile(const std::string& name) const;
+  HttpReply AccountScript(const std::string& script, const HttpRequest& request);
 
   CServerStore& m_store;
   const CSiteList& m_sites;
   ServerSettings m_settings;
   CAccountApi m_accounts;
+  CLoginThrottle m_throttle;
   CHttpListener m_http;
   int m_port = -1;
 };

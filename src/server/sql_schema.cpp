@@ -14,5 +14,7 @@ std::vector<std::string> SchemaStatements(const std::string& autoKey) {
       "CREATE TABLE IF NOT EXISTS points (url TEXT NOT NULL, time BIGINT NOT NULL, "
       "price TEXT NOT NULL)",
       "CREATE INDEX IF NOT EXISTS points_by_url ON points (url, time)",
+      "CREATE TABLE IF NOT EXISTS login_failures (who TEXT NOT NULL, time BIGINT NOT NULL)",
+      "CREATE INDEX IF NOT EXISTS login_failures_by_key ON login_failures (who, time)",
   };
 }

@@ -85,6 +85,28 @@ class CSqlStore : public CServerStore {
     return all;
   }
 
+  bool AddLoginFailure(const std::string& key, std::int64_t time,
+                       std::int64_t forgetBefore) override {
+    m_db->Run("DELETE FROM login_failures WHERE time < $1", {std::to_string(forgetBefore)});
+    return m_db
+        ->Run("INSERT INTO login_failures (who, time) VALUES ($1, $2)", {key, std::to_string(time)})
+        .ok;
+  }
+
+  int LoginFailures(const std::string& key, std::int64_t since, std::int64_t& oldest) override {
+    SqlResult result =
+        m_db->Run("SELECT COUNT(*), MIN(time) FROM login_failures WHERE who = $1 AND time >= $2",
+                  {key, std::to_string(since)});
+    oldest = 0;
+    if (!result.ok || result.rows.empty()) return 0;
+    oldest = ToInt64(result.rows[0][1]);
+    return static_cast<int>(ToInt64(result.rows[0][0]));
+  }
+
+  bool ForgetLoginFailures(const std::string& key) override {
+    return m_db->Run("DELETE FROM login_failures WHERE who = $1", {key}).ok;
+  }
+
   bool AddPricePoint(const std::string& url, const PricePoint& point) override {
     return m_db
         ->Run("INSERT INTO points (url, time, price) VALUES ($1, $2, $3)",

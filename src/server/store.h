@@ -58,6 +58,15 @@ class CServerStore {
   // Every product with a price above 0.
   virtual std::vector<StoredProduct> PricedProducts() = 0;
 
+  // Failed logins, by a key (an account or a client address), so that
+  // every server on the database throttles alike. Recording also forgets
+  // every failure older than `forgetBefore`.
+  virtual bool AddLoginFailure(const std::string& key, std::int64_t time,
+                               std::int64_t forgetBefore) = 0;
+  // The key's failures since `since`: how many, and the time of the oldest.
+  virtual int LoginFailures(const std::string& key, std::int64_t since, std::int64_t& oldest) = 0;
+  virtual bool ForgetLoginFailures(const std::string& key) = 0;
+
   virtual bool AddPricePoint(const std::string& url, const PricePoint& point) = 0;
   // Oldest first.
   virtual std::vector<PricePoint> PricePoints(const std::string& url) = 0;

@@ -1,0 +1,113 @@
+// Wrong passwords can't starve the server: failed logins are rationed per
+// account and per address, the count shared through the database, and
+// requests that hash wait apart from those that don't.
+#include <gtest/gtest.h>
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "running_server.h"
+#include "server/login_throttle.h"
+#include "services/account.h"
+
+namespace {
+
+std::string LoginPath(const std::string& user, const std::string& password) {
+  return "/api/login.php?u=" + user + "%40example.com&p=" + EncodePassword(password);
+}
+
+TEST(LoginThrottle, TheEleventhWrongPasswordGets429WhileOthersStillLogIn) {
+  RunningServer server(Backend::kSqlite);
+  ASSERT_TRUE(server.Ready());
+  ASSERT_TRUE(ServerRegister("lin@example.com", EncodePassword("secret"), "Lin"));
+  ASSERT_TRUE(ServerRegister("wu@example.com", EncodePassword("secret"), "Wu"));
+  httplib::Client client("127.0.0.1", server.port);
+  for (int i = 1; i <= 10; ++i) {
+    httplib::Result wrong = client.Get(LoginPath("lin", "guess" + std::to_string(i)));
+    ASSERT_TRUE(wrong);
+    EXPECT_EQ(wrong->status, 200) << "attempt " << i;
+    EXPECT_EQ(wrong->body, "0");
+  }
+  // Even the right password waits now: a guess can't be told from it.
+  for (const char* password : {"guess11", "secret"}) {
+    httplib::Result refused = client.Get(LoginPath("lin", password));
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->status, 429);
+    EXPECT_EQ(refused->body, "0");
+    const int wait = std::atoi(refused->get_header_value("Retry-After").c_str());
+    EXPECT_GT(wait, 0);
+    EXPECT_LE(wait, CLoginThrottle::kWindowSeconds);
+  }
+  httplib::Result other = client.Get(LoginPath("wu", "secret"));
+  ASSERT_TRUE(other);
+  EXPECT_EQ(other->body, "1|Wu");
+}
+
+// Two servers on one database see each other's failures; they age out.
+TEST(LoginThrottle, CountsAreSharedThroughTheDatabaseAndAgeOut) {
+  TempDir folder;
+  std::string error;
+  std::unique_ptr<CServerStore> first = OpenServerStore(folder.File("shared.db"), error);
+  std::unique_ptr<CServerStore> second = OpenServerStore(folder.File("shared.db"), error);
+  ASSERT_TRUE(first && second) << error;
+  std::int64_t now = 1356969600;
+  CLoginThrottle a(*first, [&] { return now; });
+  CLoginThrottle b(*second, [&] { return now; });
+  for (int i = 0; i < 9; ++i) a.Failed("lin@example.com", "10.0.0.1");
+  EXPECT_EQ(b.RetryAfter("lin@example.com", "10.0.0.2"), 0);
+  a.Failed("lin@example.com", "10.0.0.1");
+  EXPECT_EQ(b.RetryAfter("lin@example.com", "10.0.0.2"), CLoginThrottle::kWindowSeconds);
+  EXPECT_EQ(b.RetryAfter("wu@example.com", "10.0.0.1"), 0);
+  for (int i = 0; i < 40; ++i) b.Failed("x" + std::to_string(i) + "@example.com", "10.0.0.1");
+  EXPECT_GT(a.RetryAfter("wu@example.com", "10.0.0.1"), 0);
+  EXPECT_EQ(a.RetryAfter("wu@example.com", "10.0.0.2"), 0);
+  now += CLoginThrottle::kWindowSeconds + 1;
+  EXPECT_EQ(b.RetryAfter("lin@example.com", "10.0.0.1"), 0);
+}
+
+// Requests that hash a password wait on threads of their own: a flood of
+// registrations at the interactive cost leaves the history answered at once.
+TEST(LoginThrottle, RequestsThatNeedNoHashingPassTheHashingQueue) {
+  TempDir home(true);
+  std::unique_ptr<CServerStore> store = OpenTestStore(Backend::kSqlite, home);
+  ASSERT_TRUE(store);
+  CPasswordHasher hasher(CPasswordHasher::Cost::kInteractive, 1);
+  CSiteList sites;
+  ServerSettings settings;
+  settings.port = 0;
+  settings.threads = 1;  // one event loop: a hash run there would hold up every client
+  CVantrelServer server(*store, hasher, sites, nullptr, settings);
+  const int port = server.Start();
+  ASSERT_GT(port, 0);
+  std::atomic<int> registered{0};
+  std::vector<std::thread> flood;
+  for (int i = 0; i < 24; ++i)
+    flood.emplace_back([&, i] {
+      httplib::Client client("127.0.0.1", port);
+      client.set_read_timeout(60, 0);
+      const std::string body = "u=n" + std::to_string(i) + "%40example.com&p=cHc%3D&n=N";
+      httplib::Result result =
+          client.Post("/api/register.php", body, "application/x-www-form-urlencoded");
+      if (result && result->body == "1") ++registered;
+    });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  double longest = 0;
+  for (int i = 0; i < 5; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    httplib::Client client("127.0.0.1", port);
+    httplib::Result history = client.Get("/price_history.php?url=http%3A%2F%2Fs.example%2F1");
+    ASSERT_TRUE(history);
+    EXPECT_EQ(history->body, "[]");
+    longest = std::max(
+        longest, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  }
+  for (std::thread& thread : flood) thread.join();
+  EXPECT_LT(longest, 0.5);
+  EXPECT_EQ(registered, 24);
+}
+
+}  // namespace
