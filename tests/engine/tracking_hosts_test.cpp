@@ -111,10 +111,4 @@ TEST(PassGate, PerHostLimitQueueAndSkippedRepeats) {
   EXPECT_TRUE(gate.Run(&tasks[0], "http://a.test:80/x", [] {}));
 }
 
-TEST(PassGate, HostKeys) {
-  EXPECT_EQ(LinkHostKey("http://User@Shop.Example:8080/a?b"), "shop.example:8080");
-  EXPECT_EQ(LinkHostKey("https://shop.example?x=/"), "shop.example");
-  EXPECT_EQ(LinkHostKey("shop.example/item"), "shop.example");
-}
-
 }  // namespace
