@@ -48,6 +48,7 @@ class CountingSink : public EventSink {
   void PostUpdateData(const std::shared_ptr<CTask>&, const std::string&) override { ++updates; }
   void SendUpdateData(const std::shared_ptr<CTask>&, const std::string&) override { ++updates; }
   void PostUpdateChangeData(const std::shared_ptr<CTask>&) override { ++changes; }
+  void PostFetchFailed(const std::shared_ptr<CTask>&, const std::string&) override {}
   void ShowChangePopup(const std::string&, const std::string&, const std::string&) override {}
   void PlaySound(const std::string&) override {}
   bool SendImportProgress(const CTaskImportStatus&) override { return true; }

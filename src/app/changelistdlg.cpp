@@ -146,9 +146,9 @@ CChangeListDlg::CChangeListDlg(QWidget* parent) : QWidget(parent) {
   hide();
 }
 
-void CChangeListDlg::AddChange(const CTask& task) {
+void CChangeListDlg::AddChange(const CTask& task, const std::string& text) {
   const QString cells[kColumnCount] = {FromLocal(task.GetProductName()),
-                                       FromLocal(ChangeRowText(task)),
+                                       FromLocal(text.empty() ? ChangeRowText(task) : text),
                                        FromLocal(task.GetSiteName()),
                                        QString(),
                                        QString(),
@@ -161,7 +161,11 @@ void CChangeListDlg::AddChange(const CTask& task) {
   m_list->item(0, kBuy)->setIcon(SkinIcon("imgs/GoTo.png"));
   m_list->item(0, kDelete)->setIcon(SkinIcon("imgs/Del.png"));
 
-  m_counts.Count(task);
+  // An alert is no price or stock change, whatever the task's last states.
+  if (text.empty())
+    m_counts.Count(task);
+  else
+    ++m_counts.changes;
   m_summary->setText(m_counts.Summary());
   show();
   emit countChanged(m_counts.changes);

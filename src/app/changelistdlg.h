@@ -57,7 +57,8 @@ class CChangeListDlg : public QWidget {
 
   // A change arrived: a row at the top, the counters, the summary line; the
   // panel shows itself. Emits countChanged and rowCountChanged.
-  void AddChange(const CTask& task);
+  // `text` non-empty stands in for the change column (a failure alert).
+  void AddChange(const CTask& task, const std::string& text = std::string());
   // Removes one row; when it was the last, closes the list as CloseChange.
   // Otherwise only the change count goes down (the summary stays).
   void DeleteChange(int row);

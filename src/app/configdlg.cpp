@@ -107,6 +107,14 @@ CAppConfigDlg::CAppConfigDlg(CConfigContext& context, QWidget* parent)
                         QStringLiteral("不显示提示框"), context.msgPop, baseLayout, baseGroup);
   layout->addWidget(baseGroup);
 
+  auto* failRow = new QHBoxLayout;
+  m_failAlert = NumberEdit(2, this);
+  m_failAlert->setText(QString::number(context.failAlert));
+  failRow->addWidget(new QLabel(FromLocal(LoadString(IDS_FAIL_ALERT_SETTING)), this));
+  failRow->addWidget(m_failAlert);
+  failRow->addStretch(1);
+  layout->addLayout(failRow);
+
   auto* proxyRow = new QHBoxLayout;
   m_proxy = new QLineEdit(FromLocal(ProxySetting()), this);
   m_proxy->setPlaceholderText(QStringLiteral("http://、https:// 或 socks5://，空则使用系统代理"));
@@ -123,6 +131,7 @@ CAppConfigDlg::CAppConfigDlg(CConfigContext& context, QWidget* parent)
   connect(m_popClose, &QButtonGroup::idClicked, this, &CAppConfigDlg::OnPopClose);
   connect(m_popShow, &QButtonGroup::idClicked, this, &CAppConfigDlg::OnPopShow);
   connect(m_proxy, &QLineEdit::editingFinished, this, &CAppConfigDlg::OnProxy);
+  connect(m_failAlert, &QLineEdit::textChanged, this, &CAppConfigDlg::OnFailAlert);
 }
 
 void CAppConfigDlg::OnProxy() {
@@ -131,6 +140,18 @@ void CAppConfigDlg::OnProxy() {
   const bool valid = IsValidProxy(proxy);
   m_proxy->setStyleSheet(valid ? QString() : QStringLiteral("QLineEdit { color: #da00a9; }"));
   if (valid && proxy != ProxySetting()) WriteBase("Proxy", proxy);
+}
+
+void CAppConfigDlg::OnFailAlert(const QString& text) {
+  if (text.isEmpty()) return;
+  const int count = text.toInt();
+  if (!WriteBase("FailAlert", std::to_string(count))) {
+    emit result(IDS_FAIL_ALERT_SET_FAILED);
+    return;
+  }
+  m_context.failAlert = count;
+  if (m_context.failAlertChanged) m_context.failAlertChanged(count);
+  emit result(IDS_FAIL_ALERT_SET_OK);
 }
 
 QRadioButton* CAppConfigDlg::ShareIconRadio(int index) const {

@@ -25,6 +25,9 @@ struct CConfigContext {
   int listTextSize = 16;
   int popMsgAutoClose = 0;
   int msgPop = 0;
+  int failAlert = 3;  // "FailAlert"
+  // Told after "FailAlert" was written (the next failed pass obeys it).
+  std::function<void(int)> failAlertChanged;
   // Told after "PopMsgAutoClose" / "MsgPop" were written (the next pop-up
   // and the next change obey them); may be empty.
   std::function<void(int)> popMsgAutoCloseChanged;
@@ -52,6 +55,7 @@ class CAppConfigDlg : public QWidget {
   QCheckBox* AutoStartBox() const { return m_autoStart; }
   QLineEdit* SleepTimeEdit() const { return m_sleepTime; }
   QLineEdit* ListTextSizeEdit() const { return m_listTextSize; }
+  QLineEdit* FailAlertEdit() const { return m_failAlert; }
   // "Proxy" of section "Base", written when editing ends and it is a proxy
   // link (or empty).
   QLineEdit* ProxyEdit() const { return m_proxy; }
@@ -71,12 +75,14 @@ class CAppConfigDlg : public QWidget {
   void OnPopClose(int index);
   void OnPopShow(int index);
   void OnProxy();
+  void OnFailAlert(const QString& text);
 
   CConfigContext& m_context;
   QCheckBox* m_autoStart;
   QLineEdit* m_sleepTime;
   QLineEdit* m_listTextSize;
   QLineEdit* m_proxy;
+  QLineEdit* m_failAlert;
   QButtonGroup* m_shareIcon;
   QButtonGroup* m_popClose;
   QButtonGroup* m_popShow;

@@ -101,7 +101,9 @@ CVantrelDlg::CVantrelDlg(CSiteList& sites, CTaskList& tasks, MainWindowOptions o
 
   m_tracker = std::make_unique<CTracker>(
       m_sites, m_tasks, *m_events,
-      TrackingSettings{m_options.settings.sleepTimeMs, m_options.settings.msgPop}, m_options.clock);
+      TrackingSettings{m_options.settings.sleepTimeMs, m_options.settings.msgPop,
+                       m_options.settings.failAlert},
+      m_options.clock);
   m_tracker->SetPriceRecorder(RecordTrackedPrice);
   m_notifier = std::make_unique<CNotifier>();
   m_notifier->SetDesktop(ShowDesktopNotification);

@@ -131,6 +131,8 @@ class CVantrelDlg : public QWidget, private WindowEventHandler {
   void OnUpdateData(const std::shared_ptr<CTask>& task, const std::string& picture) override;
   void OnUpdateChangeData(const std::shared_ptr<CTask>& task,
                           const std::shared_ptr<const CTask>& seen) override;
+  void OnFetchAlert(const std::shared_ptr<CTask>& task, const std::shared_ptr<const CTask>& seen,
+                    const std::string& alertText) override;
 
  signals:
   // The window was closed for good ("退出" or a close request).

@@ -133,8 +133,14 @@ void CVantrelDlg::OnUpdateData(const std::shared_ptr<CTask>& task, const std::st
 
 void CVantrelDlg::OnUpdateChangeData(const std::shared_ptr<CTask>& task,
                                      const std::shared_ptr<const CTask>& seen) {
+  OnFetchAlert(task, seen, std::string());
+}
+
+void CVantrelDlg::OnFetchAlert(const std::shared_ptr<CTask>& task,
+                               const std::shared_ptr<const CTask>& seen,
+                               const std::string& alertText) {
   if (!task || !seen || m_tasks.IndexOf(task.get()) < 0) return;
-  m_changes->AddChange(*seen);
+  m_changes->AddChange(*seen, alertText);
   m_viewChanges->show();
   LayOut();
   if (isHidden()) {
@@ -425,6 +431,11 @@ void CVantrelDlg::ShowSettings() {
   context.msgPop = m_options.settings.msgPop;
   context.popMsgAutoCloseChanged = [this](int value) {
     m_options.settings.popMsgAutoClose = value;
+  };
+  context.failAlert = m_options.settings.failAlert;
+  context.failAlertChanged = [this](int value) {
+    m_options.settings.failAlert = value;
+    if (m_tracker) m_tracker->SetFailAlert(value);
   };
   context.msgPopChanged = [this](int value) {
     m_options.settings.msgPop = value;

@@ -87,6 +87,14 @@ void CWindowEventSink::PostUpdateChangeData(const std::shared_ptr<CTask>& task) 
   PostToWindowThread([this, task, seen] { m_handler.OnUpdateChangeData(task, seen); });
 }
 
+void CWindowEventSink::PostFetchFailed(const std::shared_ptr<CTask>& task,
+                                       const std::string& alertText) {
+  if (!task || alertText.empty()) return;
+  std::shared_ptr<const CTask> seen = task->Copy();
+  PostToWindowThread(
+      [this, task, seen, alertText] { m_handler.OnFetchAlert(task, seen, alertText); });
+}
+
 void CWindowEventSink::ShowChangePopup(const std::string& changeText, const std::string& url,
                                        const std::string& gotoUrl) {
   PostToWindowThread(

@@ -19,6 +19,10 @@ class WindowEventHandler {
   // pass may change the task before the window gets to it.
   virtual void OnUpdateChangeData(const std::shared_ptr<CTask>& task,
                                   const std::shared_ptr<const CTask>& seen) = 0;
+  // A task failed as many passes in a row as the user wants to be told of;
+  // `seen` as above.
+  virtual void OnFetchAlert(const std::shared_ptr<CTask>&, const std::shared_ptr<const CTask>&,
+                            const std::string& /*alertText*/) {}
   virtual void OnChangePopup(const std::string& text, const std::string& url,
                              const std::string& gotoUrl) = 0;
   virtual void OnPlaySound(const std::string& path) = 0;
@@ -43,6 +47,9 @@ class CWindowEventSink : public QObject, public EventSink {
   void PostUpdateData(const std::shared_ptr<CTask>& task, const std::string& picturePath) override;
   void SendUpdateData(const std::shared_ptr<CTask>& task, const std::string& picturePath) override;
   void PostUpdateChangeData(const std::shared_ptr<CTask>& task) override;
+  // The row is refreshed by the UpdateData that follows; only an alert
+  // reaches the window.
+  void PostFetchFailed(const std::shared_ptr<CTask>& task, const std::string& alertText) override;
   void ShowChangePopup(const std::string& changeText, const std::string& url,
                        const std::string& gotoUrl) override;
   void PlaySound(const std::string& path) override;

@@ -137,8 +137,11 @@ int CTaskListModel::columnCount(const QModelIndex& parent) const {
 
 QVariant CTaskListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return QVariant();
+  const Row& r = m_rows[static_cast<size_t>(index.row())];
+  if (role == Qt::ToolTipRole && index.column() == kColumnState && !r.stateTip.isEmpty())
+    return r.stateTip;
   if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-    return m_rows[static_cast<size_t>(index.row())].cells[static_cast<size_t>(index.column())];
+    return r.cells[static_cast<size_t>(index.column())];
   return QVariant();
 }
 
@@ -172,7 +175,11 @@ void CTaskListModel::FillRow(int row, const CTask& task, bool redrawImage) {
   };
   const QString lineBreak = QStringLiteral("\r\n");
   fill(kColumnName, FromLocal(v.productName));
-  fill(kColumnState, StatusText(v.status));
+  // A tracked task whose passes fail says so, and why in its tooltip.
+  const bool failing = v.status == 1 && v.failCount > 0;
+  fill(kColumnState, failing ? LoadQString(IDS_FETCH_FAILED) : StatusText(v.status));
+  r.stateTip =
+      failing ? FromLocal(v.failReason) + QStringLiteral(" ") + FromLocal(v.failTime) : QString();
   // A shop that prices in another currency says which.
   const QString currency =
       v.currency.empty() ? QString() : QStringLiteral(" ") + FromLocal(v.currency);

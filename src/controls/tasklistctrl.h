@@ -89,6 +89,7 @@ class CTaskListModel : public QAbstractTableModel {
     unsigned pictureGeneration = 0;
     bool counted = false;
     bool tracking = false;
+    QString stateTip;  // the last failure's reason and time while a task fails
   };
   QString PictureKey(const Row& row) const;
 

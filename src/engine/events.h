@@ -32,6 +32,12 @@ class EventSink {
   // "UpdateChangeData": the task has a change the user asked to be told of.
   virtual void PostUpdateChangeData(const std::shared_ptr<CTask>& task) = 0;
 
+  // A pass got no usable observation; the task holds the count, time and
+  // reason. `alertText` is the failure alert the user is to be told
+  // (ProductName + "连续" + N + "次抓取失败"), empty for a failure not told.
+  virtual void PostFetchFailed(const std::shared_ptr<CTask>& task,
+                               const std::string& alertText) = 0;
+
   // The change pop-up near the tray, with the change text, the product link
   // and the stored shop link (texts in the local code page).
   virtual void ShowChangePopup(const std::string& changeText, const std::string& url,

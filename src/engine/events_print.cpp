@@ -55,6 +55,16 @@ void CPrintingEventSink::PostUpdateChangeData(const std::shared_ptr<CTask>& task
   PrintTask("UpdateChangeData", task);
 }
 
+void CPrintingEventSink::PostFetchFailed(const std::shared_ptr<CTask>& task,
+                                         const std::string& alertText) {
+  if (!task) return;
+  // The failure's own time, not the printing's.
+  Print(Line({task->GetFailTime(), "failed", task->GetUrl(), task->GetFailReason(),
+              std::to_string(task->GetFailCount())}));
+  if (!alertText.empty())
+    Print(Line({task->GetFailTime(), "FailAlert", task->GetUrl(), "", "", "", "", alertText}));
+}
+
 void CPrintingEventSink::ShowChangePopup(const std::string& changeText, const std::string& url,
                                          const std::string&) {
   Print(Line({FormatNowText(), "Popup", url, "", "", "", "", changeText}));

@@ -22,6 +22,7 @@ class CPrintingEventSink : public EventSink {
   void PostUpdateData(const std::shared_ptr<CTask>& task, const std::string& picturePath) override;
   void SendUpdateData(const std::shared_ptr<CTask>& task, const std::string& picturePath) override;
   void PostUpdateChangeData(const std::shared_ptr<CTask>& task) override;
+  void PostFetchFailed(const std::shared_ptr<CTask>& task, const std::string& alertText) override;
   void ShowChangePopup(const std::string& changeText, const std::string& url,
                        const std::string& gotoUrl) override;
   void PlaySound(const std::string& path) override;

@@ -43,6 +43,13 @@ void CEventDispatcher::PostUpdateChangeData(const std::shared_ptr<CTask>& task) 
   });
 }
 
+void CEventDispatcher::PostFetchFailed(const std::shared_ptr<CTask>& task,
+                                       const std::string& alertText) {
+  Post([this, task, alertText] {
+    if (!BeingDeleted(task)) m_target.PostFetchFailed(task, alertText);
+  });
+}
+
 void CEventDispatcher::ShowChangePopup(const std::string& changeText, const std::string& url,
                                        const std::string& gotoUrl) {
   Post([this, changeText, url, gotoUrl] { m_target.ShowChangePopup(changeText, url, gotoUrl); });

@@ -39,6 +39,13 @@ void CRecordingEventSink::PostUpdateChangeData(const std::shared_ptr<CTask>& tas
   Record(DescribeEvent("UpdateChangeData", false, task));
 }
 
+void CRecordingEventSink::PostFetchFailed(const std::shared_ptr<CTask>& task,
+                                          const std::string& alertText) {
+  RecordedEvent event = DescribeEvent("FetchFailed", false, task);
+  event.text = alertText;
+  Record(std::move(event));
+}
+
 void CRecordingEventSink::ShowChangePopup(const std::string& changeText, const std::string& url,
                                           const std::string& gotoUrl) {
   RecordedEvent event = DescribeEvent("Popup", false, nullptr);

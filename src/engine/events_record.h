@@ -12,7 +12,7 @@
 // One event as a sink received it, with the task's fields at that moment
 // (a later pass may change the task before anyone looks).
 struct RecordedEvent {
-  // "UpdateData", "UpdateChangeData", "Popup", "Sound",
+  // "UpdateData", "UpdateChangeData", "FetchFailed", "Popup", "Sound",
   // "UpdateDataTaskImportDlg", "UpdateDataTaskUploadDlg" or "Message".
   std::string name;
   bool sent = false;  // sent (waited for) rather than posted
@@ -23,7 +23,7 @@ struct RecordedEvent {
   std::string stockState;
   std::string currentPrice;
   int currentStock = 0;
-  // Picture path, pop-up change text, sound file or message id.
+  // Picture path, pop-up change text, failure alert, sound file or message id.
   std::string text;
   std::string gotoUrl;  // the pop-up's shop link
   CTaskImportStatus status;
@@ -39,6 +39,7 @@ class CRecordingEventSink : public EventSink {
   void PostUpdateData(const std::shared_ptr<CTask>& task, const std::string& picturePath) override;
   void SendUpdateData(const std::shared_ptr<CTask>& task, const std::string& picturePath) override;
   void PostUpdateChangeData(const std::shared_ptr<CTask>& task) override;
+  void PostFetchFailed(const std::shared_ptr<CTask>& task, const std::string& alertText) override;
   void ShowChangePopup(const std::string& changeText, const std::string& url,
                        const std::string& gotoUrl) override;
   void PlaySound(const std::string& path) override;

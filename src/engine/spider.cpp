@@ -159,9 +159,17 @@ CSpider::~CSpider() = default;
 
 std::string CSpider::GetPage(const std::string& url, const std::string& charset,
                              const std::string& headers, const std::string& referer) const {
+  m_lastFailure = FetchFailure{};
   if (url.empty()) return std::string();
   TransferReply reply = Fetch(url, headers, referer, true);
-  if (!reply.completed || reply.status != 200) return std::string();
+  if (!reply.completed) {
+    m_lastFailure.kind = reply.timedOut ? FetchFailure::kTimedOut : FetchFailure::kNoReply;
+    return std::string();
+  }
+  if (reply.status != 200) {
+    m_lastFailure = FetchFailure{FetchFailure::kStatus, reply.status};
+    return std::string();
+  }
   std::string contentType;
   QueryHeader(reply.rawHeaders, "Content-Type", 0, contentType);
   std::string named = RegexGroup1(contentType, "charset=(.*?)$");

@@ -43,6 +43,12 @@ class CAddressFilterScope {
   const Filter* m_outer;
 };
 
+// Why a GetPage gave no page.
+struct FetchFailure {
+  enum Kind { kNone, kTimedOut, kNoReply, kStatus } kind = kNone;
+  long status = 0;  // the HTTP status of kStatus
+};
+
 class CSpider {
  public:
   CSpider() = default;
@@ -56,6 +62,9 @@ class CSpider {
   std::string GetPage(const std::string& url, const std::string& charset,
                       const std::string& headers = std::string(),
                       const std::string& referer = std::string()) const;
+  // What kept the last GetPage of this object from a page; kNone after a
+  // page. Meant for an object that one thread uses (a tracking pass's own).
+  FetchFailure LastFailure() const { return m_lastFailure; }
 
   // POSTs an already form-encoded body to an http:// link (no other scheme)
   // with the given header lines (e.g. "Content-Type:
@@ -87,6 +96,9 @@ class CSpider {
   // Converts UTF-8 text to the local code page in place; characters the
   // local code page lacks become "?".
   static void Utf8ToLocal(std::string& text);
+
+ private:
+  mutable FetchFailure m_lastFailure;
 };
 
 // Applies a rule pattern: compiles it with RX_DOT_ALL | RX_IGNORE_CASE,

@@ -140,6 +140,7 @@ TransferReply PerformTransfer(const TransferRequest& request) {
   CURLcode result = curl_easy_perform(c);
   if (exchange.sawSetCookie) cookies->Save();
   if (result == CURLE_FILESIZE_EXCEEDED) reply.tooLarge = true;
+  reply.timedOut = result == CURLE_OPERATION_TIMEDOUT;
   // A body cut short by the server is what it sent; keep it.
   reply.completed = !reply.tooLarge && (result == CURLE_OK || result == CURLE_PARTIAL_FILE ||
                                         (result == CURLE_WRITE_ERROR && exchange.stoppedOnPurpose));

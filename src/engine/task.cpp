@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <cstdlib>
+
 #include "base/files.h"
 #include "text/xml.h"
 
@@ -13,6 +15,7 @@ enum class FieldKind {
   kLocalText,  // escaped, then converted to UTF-8
   kName,       // as kLocalText; "&nbsp;" is removed when it is read
   kFlag,       // "true" or "false"; anything but "false" reads as 1
+  kCount,      // a decimal count; anything else reads as 0
 };
 
 struct SavedField {
@@ -50,6 +53,9 @@ const SavedField kSavedFields[] = {
     {"Currency", FieldKind::kLocalText, &CTaskValues::currency, nullptr, nullptr, true},
     {"DropPercent", FieldKind::kAscii, &CTaskValues::dropPercent, nullptr, nullptr, true},
     {"Unobserved", FieldKind::kFlag, nullptr, nullptr, &CTaskValues::unobserved, true},
+    {"FailCount", FieldKind::kCount, nullptr, &CTaskValues::failCount, nullptr, true},
+    {"FailTime", FieldKind::kAscii, &CTaskValues::failTime, nullptr, nullptr, true},
+    {"FailReason", FieldKind::kLocalText, &CTaskValues::failReason, nullptr, nullptr, true},
 };
 
 // An optional field is left out of the record while it holds its default.
@@ -67,6 +73,7 @@ std::string RemoveNbsp(std::string name) {
 }
 
 std::string FieldText(const CTaskValues& values, const SavedField& field) {
+  if (field.kind == FieldKind::kCount) return std::to_string(values.*field.number);
   if (field.kind == FieldKind::kFlag) {
     bool on = field.number ? values.*field.number != 0 : values.*field.flag;
     return on ? "true" : "false";
@@ -88,6 +95,13 @@ void SetFieldFromText(CTaskValues& values, const SavedField& field, std::string 
     case FieldKind::kName:
       values.*field.text = RemoveNbsp(std::move(text));
       break;
+    case FieldKind::kCount: {
+      char* end = nullptr;
+      const long count = std::strtol(text.c_str(), &end, 10);
+      const bool valid = end != text.c_str() && *end == '\0' && count >= 0 && count <= 1000000000;
+      values.*field.number = valid ? static_cast<int>(count) : 0;
+      break;
+    }
     default:
       values.*field.text = std::move(text);
   }
@@ -126,6 +140,23 @@ CTask::CTask(XmlDocument& record) {
 
 void CTask::SetProductName(std::string v) {
   SetSaved(m_values.productName, RemoveNbsp(std::move(v)));
+}
+
+int CTask::AddFailure(const std::string& time, const std::string& reason) {
+  std::lock_guard<std::mutex> lock(m_lock);
+  m_values.failTime = time;
+  m_values.failReason = reason;
+  m_recordValid = false;
+  return ++m_values.failCount;
+}
+
+void CTask::ClearFailures() {
+  std::lock_guard<std::mutex> lock(m_lock);
+  if (m_values.failCount == 0 && m_values.failReason.empty()) return;
+  m_values.failCount = 0;
+  m_values.failTime.clear();
+  m_values.failReason.clear();
+  m_recordValid = false;
 }
 
 const std::string& CTask::Record() const {

@@ -41,6 +41,11 @@ struct CTaskValues {
   // Set on a task whose price and stock this program has not read yet (one
   // taken from the account): its first pass takes them without telling.
   bool unobserved = false;
+  // The passes that failed in a row (no page, an error reply, no price), and
+  // the time and reason of the last of them; all cleared by a good pass.
+  int failCount = 0;
+  std::string failTime;
+  std::string failReason;
 };
 
 // One tracked product. The tracking passes, the add pipeline and the windows
@@ -115,6 +120,13 @@ class CTask {
   void SetDropPercent(std::string v) { SetSaved(m_values.dropPercent, std::move(v)); }
   bool GetUnobserved() const { return Get(m_values.unobserved); }
   void SetUnobserved(bool v) { SetSaved(m_values.unobserved, v); }
+  int GetFailCount() const { return Get(m_values.failCount); }
+  std::string GetFailTime() const { return Get(m_values.failTime); }
+  std::string GetFailReason() const { return Get(m_values.failReason); }
+  // One more failed pass at `time` for `reason`; the new count.
+  int AddFailure(const std::string& time, const std::string& reason);
+  // A good pass ends the streak.
+  void ClearFailures();
 
   // Run-time fields, not saved.
   // "error", "nochange", "up", "down"; empty before the first pass.

@@ -88,6 +88,22 @@ void TakeStock(CTask& task, int stock, bool firstLook) {
   }
 }
 
+// Why a fetch gave no page, as the task's failure reason shows it.
+std::string NoPageReason(const FetchFailure& failure) {
+  switch (failure.kind) {
+    case FetchFailure::kTimedOut:
+      return LoadString(IDS_FAIL_TIMED_OUT);
+    case FetchFailure::kStatus:
+      return "HTTP " + std::to_string(failure.status);
+    case FetchFailure::kNoReply:
+      return LoadString(IDS_FAIL_NO_CONNECTION);
+    case FetchFailure::kNone:
+      break;
+  }
+  // A 200 reply without a body, or one that did not decode.
+  return LoadString(IDS_FAIL_SHORT_PAGE);
+}
+
 }  // namespace
 
 TrackingSettings ReadTrackingSettings() {
@@ -96,6 +112,7 @@ TrackingSettings ReadTrackingSettings() {
   settings.sleepTimeMs =
       std::max<std::int64_t>(0, IniGetInt(config, "Base", "SleepTime", 1)) * 1000;
   settings.msgPop = IniGetInt(config, "Base", "MsgPop", 0);
+  settings.failAlert = std::max(0, IniGetInt(config, "Base", "FailAlert", kDefaultFailAlert));
   return settings;
 }
 
@@ -140,10 +157,12 @@ CTracker::CTracker(CSiteList& sites, CTaskList& tasks, EventSink& events, Tracki
       m_events(events),
       m_msgPop(settings.msgPop),
       m_sleepTimeMs(settings.sleepTimeMs),
+      m_failAlert(settings.failAlert),
       m_queue(std::make_unique<CTimerQueue>(std::move(clock), workers)) {}
 
 CTracker::~CTracker() {
   UnscheduleAll();
+  m_gate.DropQueued();
   m_queue.reset();
 }
 
@@ -162,7 +181,11 @@ bool CTracker::ScheduleTask(std::int64_t dueMs, std::int64_t periodMs, const Tas
   std::weak_ptr<CTask> weak = task;
   TimerId id = m_queue->CreateTimer(
       [this, weak] {
-        if (TaskPtr alive = weak.lock()) TrackingPass(alive);
+        TaskPtr alive = weak.lock();
+        if (!alive) return;
+        // A slow shop keeps at most its share of the workers; a task still
+        // in its last pass skips this one.
+        m_gate.Run(alive.get(), alive->GetUrl(), [this, alive] { TrackingPass(alive); });
       },
       dueMs, periodMs);
   if (id == 0) return false;
@@ -224,10 +247,10 @@ void CTracker::TrackingPass(const TaskPtr& task) {
   const bool generic = !site && IsGenericSiteName(task->GetSiteName());
   if (!site && !generic) {
     // No rules to read the page with: the row shows the error, the stored
-    // price and stock stay, and nothing is saved.
+    // price and stock stay.
     task->SetPriceState("error");
     task->SetStockState("nochange");
-    Report(task, false, "");
+    FailedPass(task, LoadString(IDS_FAIL_NO_SITE));
     return;
   }
 
@@ -237,7 +260,10 @@ void CTracker::TrackingPass(const TaskPtr& task) {
   std::function<std::string()> productId;
   const bool firstLook = task->GetUnobserved();
   if (generic) {
-    if (!FetchGenericPage(spider, url, page)) return;
+    if (!FetchGenericPage(spider, url, page)) {
+      FailedPass(task, NoPageReason(spider.LastFailure()));
+      return;
+    }
     const GenericProduct product = ReadGenericProduct(page);
     TakePrice(*task, product.price, firstLook);
     TakeStock(*task, product.stock, firstLook);
@@ -245,7 +271,11 @@ void CTracker::TrackingPass(const TaskPtr& task) {
     productId = [id = product.info.id] { return id; };
   } else {
     page = FetchProductPage(spider, *site, url);
-    if (page.size() < kShortestPage) return;
+    if (page.size() < kShortestPage) {
+      FailedPass(task, page.empty() ? NoPageReason(spider.LastFailure())
+                                    : LoadString(IDS_FAIL_SHORT_PAGE));
+      return;
+    }
     if (SiteRef flagged = m_sites.FindSiteInPage(page)) {
       task->SetSiteName(flagged->GetName());
       site = flagged;
@@ -256,8 +286,14 @@ void CTracker::TrackingPass(const TaskPtr& task) {
     productId = [&page, &site] { return ExtractItemInfo(page, *site).id; };
   }
 
-  // A task stays unobserved until a pass reads its price.
-  if (firstLook && task->GetPriceState() != "error") task->SetUnobserved(false);
+  // A task stays unobserved until a pass reads its price. A general shop's
+  // page may name no price for a product that is sold out.
+  const bool priceRead = task->GetPriceState() != "error";
+  if (firstLook && priceRead) task->SetUnobserved(false);
+  if (priceRead || (generic && task->GetCurrentStock() == STOCK_OUT))
+    task->ClearFailures();
+  else
+    RecordFailure(task, LoadString(IDS_FAIL_NO_PRICE));
 
   const Decision decision = Decide(*task);
   if (!decision.AnythingSeen()) {
@@ -284,6 +320,27 @@ void CTracker::Report(const TaskPtr& task, bool tell, const std::string& changeT
   if (m_tell) m_tell(MakeToldMessage(*task, changeText));
   if (m_msgPop == 0) m_events.ShowChangePopup(changeText, task->GetUrl(), task->GetGotoUrl());
   m_events.PlaySound(ProgramFile("ding.wav"));
+}
+
+void CTracker::RecordFailure(const TaskPtr& task, const std::string& reason) {
+  const int count = task->AddFailure(FormatNowText(), reason);
+  if (!StillTracked(*task)) return;
+  // Told once per streak: when the count reaches the setting.
+  const int alertAt = m_failAlert;
+  std::string alert;
+  if (alertAt > 0 && count == alertAt)
+    alert = task->GetProductName() + LoadString(IDS_FAIL_ALERT_IN_A_ROW) + std::to_string(count) +
+            LoadString(IDS_FAIL_ALERT_TIMES);
+  m_events.PostFetchFailed(task, alert);
+  if (alert.empty()) return;
+  if (m_tell) m_tell(MakeToldMessage(*task, alert, "failure"));
+  if (m_msgPop == 0) m_events.ShowChangePopup(alert, task->GetUrl(), task->GetGotoUrl());
+}
+
+void CTracker::FailedPass(const TaskPtr& task, const std::string& reason) {
+  RecordFailure(task, reason);
+  Report(task, false, "");
+  SaveTaskFile();
 }
 
 void CTracker::SaveTaskFile() {

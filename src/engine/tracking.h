@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 
+#include "engine/passgate.h"
 #include "engine/tasklist.h"
 #include "engine/timerqueue.h"
 #include "engine/told.h"
@@ -15,12 +16,17 @@
 class CSiteList;
 class EventSink;
 
+inline constexpr int kDefaultFailAlert = 3;
+
 // The settings a tracker reads, from section "Base" of config.ini.
 struct TrackingSettings {
   std::int64_t sleepTimeMs = 1000;  // "SleepTime" (seconds, default 1) x 1000
   int msgPop = 0;                   // "MsgPop": 0 shows the change pop-up
+  // "FailAlert": after this many failed passes in a row the user is told,
+  // once per streak; 0 never.
+  int failAlert = kDefaultFailAlert;
 };
-// Reads the two keys from the program directory's config.ini.
+// Reads the keys from the program directory's config.ini.
 TrackingSettings ReadTrackingSettings();
 
 // The timer period of a task: FrequencyHour (a decimal number) x 3600000 +
@@ -84,6 +90,7 @@ class CTracker {
   // Settings may change while passes run (the settings window).
   void SetMsgPop(int msgPop) { m_msgPop = msgPop; }
   void SetSleepTimeMs(std::int64_t ms) { m_sleepTimeMs = ms; }
+  void SetFailAlert(int count) { m_failAlert = count; }
 
   // Set before the first pass.
   void SetPriceRecorder(RecordPriceFunction record) { m_recordPrice = std::move(record); }
@@ -92,10 +99,15 @@ class CTracker {
   void SetTeller(TellFunction tell) { m_tell = std::move(tell); }
 
   CTimerQueue& Queue() { return *m_queue; }
+  const CPassGate& Gate() const { return m_gate; }
 
  private:
   bool StillTracked(const CTask& task) const;
   void Report(const TaskPtr& task, bool tell, const std::string& changeText);
+  // Counts a pass without a usable observation and tells of it.
+  void RecordFailure(const TaskPtr& task, const std::string& reason);
+  // A pass that ends at its failure: recorded, the row refreshed, saved.
+  void FailedPass(const TaskPtr& task, const std::string& reason);
   void SaveTaskFile();
 
   CSiteList& m_sites;
@@ -103,10 +115,12 @@ class CTracker {
   EventSink& m_events;
   std::atomic<int> m_msgPop;
   std::atomic<std::int64_t> m_sleepTimeMs;
+  std::atomic<int> m_failAlert;
   RecordPriceFunction m_recordPrice;
   TellFunction m_tell;
 
   mutable std::mutex m_timersLock;
   std::map<std::string, TimerId> m_taskTimers;
+  CPassGate m_gate;  // outlives the queue, whose callbacks use it
   std::unique_ptr<CTimerQueue> m_queue;
 };

@@ -16,6 +16,7 @@ struct AppSettings {
   int listTextSize = 16;    // "ListTextSize": font height of the main list
   int popMsgAutoClose = 0;  // "PopMsgAutoClose": 0 the pop-up closes by itself
   int msgPop = 0;           // "MsgPop": 0 shows the change pop-up, 1 does not
+  int failAlert = 3;        // "FailAlert": failed passes in a row before the user is told
   std::string username, password, nickname;  // section "User", local code page
 };
 

@@ -33,9 +33,12 @@ int RunTasks(const std::vector<std::string>& args) {
   }
   for (const TaskPtr& task : list.Tasks()) {
     CTaskValues v = task->GetValues();
-    std::printf("%s\t%s\t%s\t%d\t%s\n", Column(v.url).c_str(), Column(v.productName).c_str(),
+    std::printf("%s\t%s\t%s\t%d\t%s", Column(v.url).c_str(), Column(v.productName).c_str(),
                 Column(v.currentPrice).c_str(), v.currentStock,
                 v.status == 0 ? "paused" : "tracked");
+    // A failing task says how often in a row and why; others keep five columns.
+    if (v.failCount > 0) std::printf("\t%d\t%s", v.failCount, Column(v.failReason).c_str());
+    std::printf("\n");
   }
   return list.GetCount() > 0 ? 0 : 1;
 }
@@ -46,7 +49,10 @@ VANTREL_COMMAND(tasks, "tasks", "",
                 "Lists the tasks of the program directory's tasks.xml, one line each in\n"
                 "list order, five tab-separated columns in UTF-8: link, product name,\n"
                 "current price, stock (1 in stock, 0 out of stock), and \"tracked\" or\n"
-                "\"paused\". Tabs and line breaks inside a value are printed as blanks.\n"
+                "\"paused\". A task whose last passes failed has two more columns: the\n"
+                "count of failed passes in a row and the reason of the last (e.g.\n"
+                "\"连接超时\", \"HTTP 503\", \"页面过短\", \"未找到价格\").\n"
+                "Tabs and line breaks inside a value are printed as blanks.\n"
                 "Nothing is fetched. Exit status 1 when the file can't be read or holds\n"
                 "no task.",
                 RunTasks);

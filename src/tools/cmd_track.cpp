@@ -103,25 +103,33 @@ int RunTrack(const std::vector<std::string>& args) {
 
 }  // namespace
 
-VANTREL_COMMAND(track, "track", "[--once]",
-                "Tracks the tasks of the program directory without a window: loads the shop\n"
-                "rules (sites.xml), the tasks (tasks.xml, with their comparison and history\n"
-                "files) and the settings (SleepTime, MsgPop of config.ini), and runs the\n"
-                "tracking pass of every tracked task on its timer, the first runs SleepTime\n"
-                "seconds apart. Passes save tasks.xml and the history files as the program\n"
-                "does. Ends on SIGINT or SIGTERM once the running passes have finished;\n"
-                "with --once, after one pass of each tracked task.\n"
-                "Prints one line per event, eight tab-separated columns in UTF-8:\n"
-                "  TIME EVENT LINK PRICESTATE STOCKSTATE PRICE STOCK TEXT\n"
-                "TIME is local time \"YYYY-MM-DD HH:MM:SS\". EVENT is UpdateData (the row is\n"
-                "refreshed), UpdateChangeData (a change the user asked to be told of),\n"
-                "Popup (LINK and TEXT of the pop-up), Sound (TEXT is the sound file) or\n"
-                "Message (TEXT is a message to the user, e.g. that tasks.xml could not be\n"
-                "saved).\n"
-                "PRICESTATE is up, down, nochange or error; STOCKSTATE change or nochange;\n"
-                "STOCK 1 in stock, 0 out of stock, -1 undetermined. TEXT is the change\n"
-                "text, e.g. \"<name>价格变为89.00\". An empty column is \"-\".\n"
-                "Each UpdateChangeData also goes to the notification channels of section\n"
-                "\"Notify\" (see notify-test); the command ends once they were sent.\n"
-                "Exit status 1 when sites.xml or tasks.xml can't be read.",
-                RunTrack);
+VANTREL_COMMAND(
+    track, "track", "[--once]",
+    "Tracks the tasks of the program directory without a window: loads the shop\n"
+    "rules (sites.xml), the tasks (tasks.xml, with their comparison and history\n"
+    "files) and the settings (SleepTime, MsgPop, FailAlert of config.ini), and runs the\n"
+    "tracking pass of every tracked task on its timer, the first runs SleepTime\n"
+    "seconds apart. Passes save tasks.xml and the history files as the program\n"
+    "does. Ends on SIGINT or SIGTERM once the running passes have finished;\n"
+    "with --once, after one pass of each tracked task.\n"
+    "Prints one line per event, eight tab-separated columns in UTF-8:\n"
+    "  TIME EVENT LINK PRICESTATE STOCKSTATE PRICE STOCK TEXT\n"
+    "TIME is local time \"YYYY-MM-DD HH:MM:SS\". EVENT is UpdateData (the row is\n"
+    "refreshed), UpdateChangeData (a change the user asked to be told of),\n"
+    "Popup (LINK and TEXT of the pop-up), Sound (TEXT is the sound file) or\n"
+    "Message (TEXT is a message to the user, e.g. that tasks.xml could not be\n"
+    "saved).\n"
+    "PRICESTATE is up, down, nochange or error; STOCKSTATE change or nochange;\n"
+    "STOCK 1 in stock, 0 out of stock, -1 undetermined. TEXT is the change\n"
+    "text, e.g. \"<name>价格变为89.00\". An empty column is \"-\".\n"
+    "A pass that got no usable observation (no page, an error reply, a page\n"
+    "under 1500 bytes, no rules for the shop, no price) prints instead one line\n"
+    "of five columns: TIME failed LINK REASON COUNT, COUNT being the failed\n"
+    "passes in a row. When COUNT reaches FailAlert of section \"Base\" (default\n"
+    "3, 0 never), once per streak, a line TIME FailAlert LINK - - - - TEXT\n"
+    "follows, TEXT being \"<name>连续<COUNT>次抓取失败\" (also the pop-up and\n"
+    "the notification channels).\n"
+    "Each UpdateChangeData also goes to the notification channels of section\n"
+    "\"Notify\" (see notify-test); the command ends once they were sent.\n"
+    "Exit status 1 when sites.xml or tasks.xml can't be read.",
+    RunTrack);

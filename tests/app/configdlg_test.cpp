@@ -125,6 +125,25 @@ TEST_F(ConfigDlgTest, NumberBoxesWriteEachKeyAndRefuseZero) {
   EXPECT_TRUE(text->text().isEmpty());
 }
 
+TEST_F(ConfigDlgTest, TheFailAlertBoxWritesItsKeyAndTellsTheTracker) {
+  CConfigContext context;
+  int told = -1;
+  context.failAlertChanged = [&told](int count) { told = count; };
+  CConfigDlg dialog(context);
+  QLineEdit* box = dialog.AppPage()->FailAlertEdit();
+  EXPECT_EQ(box->text(), QStringLiteral("3"));
+  EXPECT_EQ(Base("FailAlert"), "<missing>");
+  box->clear();
+  box->insert(QStringLiteral("0"));  // 0: never told
+  EXPECT_EQ(Base("FailAlert"), "0");
+  EXPECT_EQ(told, 0);
+  box->clear();
+  box->insert(QStringLiteral("12"));
+  EXPECT_EQ(Base("FailAlert"), "12");
+  EXPECT_EQ(told, 12);
+  EXPECT_EQ(Result(dialog), QStringLiteral("抓取失败提醒设置成功！"));
+}
+
 TEST_F(ConfigDlgTest, TheIntervalBoxShowsTheFileNotTheProgram) {
   home.Write("config.ini", "[Base]\r\nSleepTime=3\r\n");
   CConfigContext context;

@@ -6,6 +6,7 @@
 
 #include "app/changelistdlg.h"
 #include "app/windoweventsink.h"
+#include "base/codepage.h"
 #include "base/stringtable.h"
 #include "engine/productfiles.h"
 #include "mainwindow_fixture.h"
@@ -24,6 +25,32 @@ TEST_F(MainWindowTest, UpdateDataRefreshesTheRowsOfItsTask) {
   EXPECT_EQ(Cell(0, kColumnPrice), QStringLiteral("89.00\r\ndown"));
   EXPECT_EQ(Cell(0, kColumnName), QStringLiteral("Kettle"));
   ExpectCounts(1, 0, 1);
+}
+
+TEST_F(MainWindowTest, AFailingTaskSaysSoInItsStateAndAnAlertJoinsTheChanges) {
+  TaskPtr task = AddTask("Kettle", false);
+  OpenWindow();
+  // Tracked from now on, but with no timer of its own in this window.
+  task->SetStatus(1);
+  task->AddFailure("2026-01-02 03:04:05", "HTTP 503");
+  window->Events().PostFetchFailed(task, Utf8ToLocal("Kettle连续1次抓取失败"));
+  window->Events().PostUpdateData(task, "");
+  ASSERT_TRUE(SpinUntil([&] { return window->ChangeCount() == 1; }));
+  ASSERT_TRUE(SpinUntil([&] { return Cell(0, kColumnState) == QStringLiteral("抓取失败"); }));
+  EXPECT_EQ(Model().data(Model().index(0, kColumnState), Qt::ToolTipRole).toString(),
+            QStringLiteral("HTTP 503 2026-01-02 03:04:05"));
+  CChangeListDlg& changes = window->ChangePanel();
+  EXPECT_EQ(changes.CellText(0, CChangeListDlg::kChange), QStringLiteral("Kettle连续1次抓取失败"));
+  EXPECT_EQ(changes.Counts().priceChanges + changes.Counts().stockChanges, 0);
+
+  // A failure that is not told refreshes the row only; a good pass clears it.
+  window->Events().PostFetchFailed(task, "");
+  task->ClearFailures();
+  window->Events().PostUpdateData(task, "");
+  ASSERT_TRUE(SpinUntil([&] { return Cell(0, kColumnState) != QStringLiteral("抓取失败"); }));
+  EXPECT_NE(Model().data(Model().index(0, kColumnState), Qt::ToolTipRole).toString(),
+            QStringLiteral("HTTP 503 2026-01-02 03:04:05"));
+  EXPECT_EQ(window->ChangeCount(), 1);
 }
 
 TEST_F(MainWindowTest, UpdateDataAboutADeletedTaskChangesNothing) {

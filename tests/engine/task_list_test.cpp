@@ -277,3 +277,45 @@ TEST(TaskList, ConcurrentPassesAndSaves) {
 }
 
 }  // namespace
+
+TEST(TaskList, FailureAndFirstLookElementsAreWrittenOnlyWhenSet) {
+  TempDir dir;
+  CTaskList list;
+  TaskPtr failing = MakeTask("http://shop.example/1");
+  failing->AddFailure("2026-01-02 03:04:05", Gbk("连接超时"));
+  failing->AddFailure("2026-01-02 04:04:05", "HTTP 503");
+  CTaskValues v;
+  v.url = "http://shop.example/2";
+  v.unobserved = true;
+  list.AddTask(failing);
+  list.AddTask(std::make_shared<CTask>(v));
+  list.AddTask(MakeTask("http://shop.example/3"));
+  ASSERT_TRUE(list.SaveTasks(dir.File("tasks.xml")));
+  const std::string saved = dir.Read("tasks.xml");
+  EXPECT_NE(saved.find("<GotoUrl></GotoUrl><FailCount>2</FailCount><FailTime>2026-01-02 "
+                       "04:04:05</FailTime><FailReason>HTTP 503</FailReason></Task>"),
+            std::string::npos);
+  EXPECT_NE(saved.find("<GotoUrl></GotoUrl><Unobserved>true</Unobserved></Task>"),
+            std::string::npos);
+  EXPECT_NE(saved.find("<GotoUrl></GotoUrl></Task></TaskList>"), std::string::npos);
+
+  CTaskList again;
+  ASSERT_TRUE(again.LoadTasks(dir.File("tasks.xml"), "", "", nullptr));
+  ASSERT_EQ(again.GetCount(), 3);
+  EXPECT_EQ(again.TaskAt(0)->GetFailCount(), 2);
+  EXPECT_EQ(again.TaskAt(0)->GetFailReason(), "HTTP 503");
+  EXPECT_EQ(again.TaskAt(0)->GetFailTime(), "2026-01-02 04:04:05");
+  EXPECT_TRUE(again.TaskAt(1)->GetUnobserved());
+  EXPECT_FALSE(again.TaskAt(2)->GetUnobserved());
+  EXPECT_EQ(again.TaskAt(2)->GetFailCount(), 0);
+
+  // A hand-edited count that is no count reads as none.
+  for (const char* count : {"-3", "x", "7x", "99999999999"}) {
+    SCOPED_TRACE(count);
+    CTaskList edited;
+    ASSERT_TRUE(LoadText(edited, dir,
+                         std::string(kHead) + "<Task><Url>u</Url><FailCount>" + count +
+                             "</FailCount></Task></TaskList>"));
+    EXPECT_EQ(edited.TaskAt(0)->GetFailCount(), 0);
+  }
+}

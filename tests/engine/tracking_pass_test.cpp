@@ -154,9 +154,13 @@ TEST_F(TrackingPassTest, PagesUnder1500BytesChangeNothing) {
     EXPECT_EQ(task->GetCurrentStock(), 1);
     EXPECT_EQ(task->GetPriceState(), "nochange");
     EXPECT_EQ(task->GetPreviousPrice(), "");
-    EXPECT_EQ(home.Read("tasks.xml"), "before");
     EXPECT_EQ(HistoryPoints(*task), -1);
-    EXPECT_EQ(events.Count(), 0u);
+    // Only the failure is kept and shown.
+    EXPECT_NE(home.Read("tasks.xml").find("<CurrentPrice>99.00</CurrentPrice>"), std::string::npos);
+    EXPECT_EQ(task->GetFailCount(), 1);
+    EXPECT_EQ(events.Count("FetchFailed"), 1u);
+    EXPECT_EQ(events.Count("UpdateChangeData"), 0u);
+    events.Clear();
     tasks.RemoveAll();
   }
   // At 1500 bytes the page counts.
@@ -237,7 +241,7 @@ TEST_F(TrackingPassTest, UnknownSiteMarksAnErrorAndFetchesNothing) {
   EXPECT_EQ(task->GetPriceState(), "error");
   EXPECT_EQ(task->GetCurrentPrice(), "99.00");
   EXPECT_EQ(shop.TotalRequests(), 0);
-  EXPECT_FALSE(FileExists(home.File("tasks.xml")));
+  EXPECT_EQ(task->GetFailCount(), 1);
   EXPECT_EQ(events.Count("UpdateData"), 1u);
   EXPECT_EQ(events.Count("UpdateChangeData"), 0u);
 }

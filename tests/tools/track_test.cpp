@@ -101,6 +101,31 @@ TEST_F(VantrelctlTrack, OnceReportsTheDropAndRecordsIt) {
   EXPECT_NE(home.Read("tasks.xml").find("<CurrentPrice>89.00</CurrentPrice>"), std::string::npos);
 }
 
+TEST_F(VantrelctlTrack, AFailedPassIsPrintedAndListed) {
+  IniWriteString(home.File("config.ini"), "Base", "FailAlert", "1");
+  shop.Reply("/item.html", MakeReply("busy", "text/html", 503));
+  int status = -1;
+  const std::string out = RunShell(VantrelctlPath() + " track --once", status);
+  EXPECT_EQ(status, 0);
+  const std::string link = shop.Link("/item.html");
+  EXPECT_NE(out.find("\tfailed\t" + link + "\tHTTP 503\t1\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("\tFailAlert\t" + link + "\t-\t-\t-\t-\tKettle连续1次抓取失败\n"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("\tPopup\t" + link + "\t-\t-\t-\t-\tKettle连续1次抓取失败\n"),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(out.find("\tUpdateChangeData\t"), std::string::npos) << out;
+
+  const std::string listed = RunShell(VantrelctlPath() + " tasks", status);
+  EXPECT_NE(listed.find(link + "\tKettle\t99.00\t1\ttracked\t1\tHTTP 503\n"), std::string::npos)
+      << listed;
+  // The paused task that never failed keeps its five columns.
+  EXPECT_NE(listed.find(shop.Link("/paused.html") + "\tKettle\t99.00\t1\tpaused\n"),
+            std::string::npos)
+      << listed;
+}
+
 TEST_F(VantrelctlTrack, MsgPopLeavesOutThePopup) {
   IniWriteString(home.File("config.ini"), "Base", "MsgPop", "1");
   int status = -1;

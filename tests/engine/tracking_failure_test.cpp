@@ -1,0 +1,124 @@
+// Passes that get no usable observation: counted with the task, saved, shown
+// and told once per streak; a good pass clears them.
+#include <string>
+
+#include "base/timetext.h"
+#include "engine/spider.h"
+#include "support/http_server.h"
+#include "tracking_fixture.h"
+
+namespace {
+
+class TrackingFailureTest : public TrackingFixture {
+ protected:
+  void SetUp() override {
+    m_saved = GetSpiderTimeouts();
+    SetSpiderTimeouts(SpiderTimeouts{2000, 1});
+  }
+  void TearDown() override { SetSpiderTimeouts(m_saved); }
+
+  SpiderTimeouts m_saved;
+};
+
+TEST_F(TrackingFailureTest, EachKindOfFailureHasItsReason) {
+  RawHttpServer raw;
+  raw.Silent("/hang");
+  std::string refused;
+  {
+    RawHttpServer gone;
+    refused = gone.Url("/item.html");
+  }
+  shop.Reply("/busy.html", MakeReply(ProductPage("89.00"), "text/html", 503));
+  shop.Page("/short.html", "<html>sold out</html>");
+  shop.Page("/noprice.html", ProductPage("n/a"));
+
+  struct Case {
+    std::string link;
+    const char* siteName;
+    const char* reason;  // UTF-8
+  };
+  const Case cases[] = {
+      {raw.Url("/hang"), "Fake", "连接超时"},
+      {refused, "Fake", "连接失败"},
+      {shop.Link("/busy.html"), "Fake", "HTTP 503"},
+      {shop.Link("/short.html"), "Fake", "页面过短"},
+      {shop.Link("/noprice.html"), "Fake", "未找到价格"},
+      {shop.Link("/item/1.html"), "Gone", "没有此网站的规则"},
+  };
+  auto tracker = MakeTracker();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reason);
+    CTaskValues v = Values();
+    v.url = c.link;
+    v.siteName = c.siteName;
+    v.siteDomain = "gone.example";
+    TaskPtr task = AddTask(v);
+    events.Clear();
+
+    tracker->TrackingPass(task);
+
+    EXPECT_EQ(task->GetFailCount(), 1);
+    EXPECT_EQ(LocalToUtf8(task->GetFailReason()), c.reason);
+    EXPECT_EQ(task->GetFailTime(), FormatTimeText(1700000000));
+    // The stored values stay as they were.
+    EXPECT_EQ(task->GetCurrentPrice(), "99.00");
+    EXPECT_EQ(task->GetCurrentStock(), 1);
+    EXPECT_EQ(events.Count("FetchFailed"), 1u);
+    EXPECT_EQ(events.Count("UpdateData"), 1u);
+    EXPECT_EQ(events.Count("UpdateChangeData"), 0u);
+    const std::string saved = home.Read("tasks.xml");
+    EXPECT_NE(saved.find("<FailCount>1</FailCount><FailTime>" + FormatTimeText(1700000000) +
+                         "</FailTime><FailReason>" + std::string(c.reason) + "</FailReason>"),
+              std::string::npos);
+  }
+}
+
+TEST_F(TrackingFailureTest, AStreakIsToldOnceAndAGoodPassClearsIt) {
+  shop.Reply("/item/1.html", MakeReply("", "text/html", 503));
+  TaskPtr task = AddTask(Values());
+  std::vector<ToldMessage> told;
+  auto tracker = MakeTracker();
+  tracker->SetTeller([&told](const ToldMessage& message) { told.push_back(message); });
+
+  for (int pass = 1; pass <= 4; ++pass) tracker->TrackingPass(task);
+
+  EXPECT_EQ(task->GetFailCount(), 4);
+  const std::string alert = "Kettle连续3次抓取失败";
+  ASSERT_EQ(events.Count("FetchFailed"), 4u);
+  EXPECT_EQ(events.Named("FetchFailed")[1].text, "");
+  EXPECT_EQ(LocalToUtf8(events.Named("FetchFailed")[2].text), alert);
+  EXPECT_EQ(events.Named("FetchFailed")[3].text, "");
+  ASSERT_EQ(events.Count("Popup"), 1u);
+  EXPECT_EQ(LocalToUtf8(events.Named("Popup")[0].text), alert);
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told[0].kind, "failure");
+  EXPECT_EQ(HistoryPoints(*task), -1);
+
+  // The same page served well: the streak ends, and the file forgets it.
+  shop.Page("/item/1.html", ProductPage("99.00"));
+  tracker->TrackingPass(task);
+  EXPECT_EQ(task->GetFailCount(), 0);
+  EXPECT_EQ(task->GetFailReason(), "");
+  EXPECT_EQ(home.Read("tasks.xml").find("Fail"), std::string::npos);
+  EXPECT_EQ(events.Count("Popup"), 1u);
+}
+
+TEST_F(TrackingFailureTest, FailAlertZeroNeverTellsAndMsgPopKeepsThePopup) {
+  shop.Reply("/item/1.html", MakeReply("", "text/html", 404));
+  TaskPtr quiet = AddTask(Values());
+  auto tracker = MakeTracker({0, 0, 0});
+  for (int pass = 1; pass <= 5; ++pass) tracker->TrackingPass(quiet);
+  EXPECT_EQ(quiet->GetFailCount(), 5);
+  for (const RecordedEvent& event : events.Named("FetchFailed")) EXPECT_EQ(event.text, "");
+
+  events.Clear();
+  tasks.RemoveAll();
+  TaskPtr noPopup = AddTask(Values());
+  auto second = MakeTracker({0, 1, 1});
+  second->TrackingPass(noPopup);
+  ASSERT_EQ(events.Count("FetchFailed"), 1u);
+  EXPECT_EQ(LocalToUtf8(events.Named("FetchFailed")[0].text), "Kettle连续1次抓取失败");
+  EXPECT_EQ(events.Count("Popup"), 0u);
+}
+
+}  // namespace
