@@ -146,7 +146,7 @@ int RunAdd(const std::vector<std::string>& args) {
   }
   if (!ChooseSite(sites, choices)) return 1;
   for (const char* folder : {"productitems", "productprices", "productimgs"})
-    MakeDirectories(ProgramFile(folder));
+    MakePrivateDirectories(ProgramFile(folder));
 
   // No window listens and no timer is made: `vantrelctl track` schedules
   // the task from tasks.xml.
