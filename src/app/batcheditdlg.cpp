@@ -3,11 +3,11 @@
 #include <QFormLayout>
 #include <QVBoxLayout>
 
-#include "base/message.h"
 #include "base/stringtable.h"
 #include "controls/qtext.h"
 #include "controls/skinbutton.h"
 #include "controls/spinedit.h"
+#include "engine/tracking.h"
 
 namespace {
 
@@ -37,12 +37,7 @@ CBatchEditDlg::CBatchEditDlg(QWidget* parent, const std::string& hour, const std
 }
 
 void CBatchEditDlg::OnEdit() {
-  if (FrequencyValue(m_frequency.hour->text()) == 0 &&
-      FrequencyValue(m_frequency.minute->text()) == 0) {
-    ShowMessage(IDS_FREQUENCY_TOO_LOW, kMessageInfo);
-    return;
-  }
-  done(kEditButton);
+  if (CheckFrequency(GetFrequencyHour(), GetFrequencyMinute())) done(kEditButton);
 }
 
 std::string CBatchEditDlg::GetFrequencyHour() const { return FrequencyText(m_frequency.hour); }

@@ -15,6 +15,7 @@
 #include "controls/skinbutton.h"
 #include "controls/spinedit.h"
 #include "engine/generic.h"
+#include "engine/tracking.h"
 
 CTaskAddDlg::CTaskAddDlg(CSiteList& sites, QWidget* parent)
     : QDialog(parent),
@@ -81,6 +82,7 @@ void CTaskAddDlg::OnAdd() {
     ShowMessage(IDS_LINK_NOT_SUPPORTED, kMessageInfo);
     return;
   }
+  if (!CheckFrequency(choices.frequencyHour, choices.frequencyMinute)) return;
   done(kAddButton);
 }
 

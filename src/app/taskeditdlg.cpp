@@ -12,6 +12,7 @@
 #include "controls/skinbutton.h"
 #include "controls/spinedit.h"
 #include "engine/nocase.h"
+#include "engine/tracking.h"
 
 namespace {
 
@@ -104,7 +105,10 @@ CTaskEditDlg::CTaskEditDlg(const CTask& task, const CSiteList& sites, QWidget* p
   layout->setSpacing(16);
   layout->addLayout(form);
   CButtonST* edit = AddDialogButtons(this, layout, QStringLiteral("编辑"), "editButton");
-  connect(edit, &QPushButton::clicked, this, [this] { done(kEditButton); });
+  connect(edit, &QPushButton::clicked, this, [this] {
+    const CTaskValues values = GetValues();
+    if (CheckFrequency(values.frequencyHour, values.frequencyMinute)) done(kEditButton);
+  });
 }
 
 CTaskValues CTaskEditDlg::GetValues() const {

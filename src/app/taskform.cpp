@@ -112,5 +112,3 @@ CButtonST* AddDialogButtons(QDialog* dialog, QBoxLayout* layout, const QString& 
   layout->addLayout(row);
   return actionButton;
 }
-
-int FrequencyValue(const QString& text) { return text.trimmed().toInt(); }

@@ -52,6 +52,3 @@ QComboBox* MakeSiteCombo(const std::vector<SiteRef>& sites, QWidget* parent);
 // rejects), right-aligned in a row added to `layout`. Returns the action.
 CButtonST* AddDialogButtons(QDialog* dialog, QBoxLayout* layout, const QString& action,
                             const char* name);
-
-// The text of a frequency box as a number; an empty box counts as 0.
-int FrequencyValue(const QString& text);

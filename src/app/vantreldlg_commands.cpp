@@ -270,7 +270,7 @@ void CVantrelDlg::DeleteAll() {
     m_tracker->UnscheduleTask(task->GetUrl());
     // A pass still running for it must not write its files again.
     task->SetAddMode("del");
-    DeleteProductFiles(*task);
+    DeleteProductFiles(*task, m_tasks);
   }
   m_currentRow = -1;
   ShowPanel(Panel::kWeb);

@@ -71,6 +71,12 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes, mode_t m
   return false;
 }
 
+bool WritePrivateFileAtomic(const std::string& path, const std::string& bytes) {
+  // Narrowed first, so that the replacement inherits 0600 from it.
+  chmod(path.c_str(), 0600);
+  return WriteFileAtomic(path, bytes, 0600);
+}
+
 void KeepAside(const std::string& path) {
   std::string aside = path + ".bad";
   if (!FileExists(path) || FileExists(aside)) return;
@@ -92,4 +98,16 @@ bool MakeDirectories(const std::string& path) {
   std::error_code ec;
   std::filesystem::create_directories(path, ec);
   return std::filesystem::is_directory(path, ec);
+}
+
+bool MakePrivateDirectories(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::path made;
+  for (const fs::path& part : fs::path(path).lexically_normal()) {
+    made /= part;
+    if (part.empty() || fs::is_directory(made, ec)) continue;
+    if (mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  return fs::is_directory(path, ec);
 }

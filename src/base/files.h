@@ -17,6 +17,9 @@ bool ReadWholeFile(const std::string& path, std::string& bytes);
 // `path`, so that a crash or a full disk never leaves a half-written file.
 // The new file keeps the mode of the file it replaces; a new file gets `mode`.
 bool WriteFileAtomic(const std::string& path, const std::string& bytes, mode_t mode = 0644);
+// WriteFileAtomic for a file of secrets: readable by its owner only (0600),
+// also when the file it replaces was readable by others.
+bool WritePrivateFileAtomic(const std::string& path, const std::string& bytes);
 
 // Before a file that exists but could not be read is first overwritten, a
 // copy is kept as path + ".bad" (an older copy is not replaced).
@@ -30,3 +33,7 @@ std::string SafeFileName(std::string name);
 bool DeleteFile(const std::string& path);
 // Creates the folder and its parents; true when it exists afterwards.
 bool MakeDirectories(const std::string& path);
+// The same for folders of the program directory, which hold the account and
+// cookies: each folder made is readable by its owner only (0700); folders
+// already there keep their mode.
+bool MakePrivateDirectories(const std::string& path);

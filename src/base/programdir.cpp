@@ -1,13 +1,14 @@
 #include "base/programdir.h"
 
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+
+#include "base/files.h"
 
 namespace fs = std::filesystem;
 
@@ -40,15 +41,6 @@ const ProgramLayout& RunningLayout() {
 std::string AccountHome() {
   const passwd* entry = getpwuid(getuid());
   return entry && entry->pw_dir ? entry->pw_dir : "";
-}
-
-bool MakePrivateDirectories(const fs::path& dir) {
-  std::error_code code;
-  if (fs::is_directory(dir, code)) return true;
-  if (dir.has_parent_path() && dir.parent_path() != dir &&
-      !MakePrivateDirectories(dir.parent_path()))
-    return false;
-  return mkdir(dir.c_str(), 0700) == 0 || fs::is_directory(dir, code);
 }
 
 // Fills the folder once per process (and again should the environment
@@ -98,7 +90,7 @@ std::string ExecutablePath(const ProgramLayout& layout, const std::string& progr
 bool FillProgramDirectory(const std::string& dataDir, const std::string& programDir) {
   std::string folder = programDir;
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  if (!MakePrivateDirectories(fs::path(folder).lexically_normal())) return false;
+  if (!MakePrivateDirectories(folder)) return false;
   std::error_code code;
   const fs::path from(dataDir);
   fs::recursive_directory_iterator entries(from, code);
@@ -108,7 +100,7 @@ bool FillProgramDirectory(const std::string& dataDir, const std::string& program
     const fs::path target = fs::path(programDir) / fs::relative(entry.path(), from, code);
     if (code) return false;
     if (entry.is_directory(code)) {
-      fs::create_directories(target, code);
+      if (!MakePrivateDirectories(target.string())) ok = false;
     } else if (entry.is_regular_file(code) && !fs::exists(fs::symlink_status(target, code))) {
       // The user's own files, and files the updater refreshed, stay.
       fs::copy_file(entry.path(), target, fs::copy_options::skip_existing, code);

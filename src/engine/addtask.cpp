@@ -113,7 +113,7 @@ TaskPtr MakePlaceholderTask(const AddChoices& choices, const ProductServices& se
 bool AcceptProduct(const std::string& name, const std::string& productId,
                    const std::string& imageLink, const std::string& price, int stock) {
   if (name.empty() || productId.empty() || imageLink.empty()) return false;
-  return (!price.empty() && stock != STOCK_UNKNOWN) || stock == STOCK_OUT;
+  return (stock != STOCK_UNKNOWN && PriceIsReadable(price)) || stock == STOCK_OUT;
 }
 
 AddResult AddWorker(const TaskEnvironment& environment, const TaskPtr& task) {

@@ -39,8 +39,8 @@ TaskPtr MakePlaceholderTask(const AddChoices& choices, const ProductServices& se
 enum class AddResult { kAdded, kDuplicate, kFailed };
 
 // Whether a fetched product can become a task: name, identifier and picture
-// link are known, and either a price was read with a known stock, or the
-// product is out of stock (which shops often show without a price).
+// link are known, and either a price above 0 was read with a known stock, or
+// the product is out of stock (which shops often show without a price).
 bool AcceptProduct(const std::string& name, const std::string& productId,
                    const std::string& imageLink, const std::string& price, int stock);
 

@@ -174,5 +174,5 @@ bool CCookieStore::Save() const {
   std::lock_guard<std::mutex> guard(m_saveLock);
   std::string text = "# Netscape HTTP Cookie File\n";
   for (const CookieRecord& cookie : List()) text += NetscapeLine(cookie) + "\n";
-  return WriteFileAtomic(m_path, text, 0600);
+  return WritePrivateFileAtomic(m_path, text);
 }

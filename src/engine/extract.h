@@ -91,5 +91,9 @@ double ReadNumber(const std::string& text);
 // A price text as the steps read it: "," removed, leading white space
 // skipped, the longest decimal number at the start; 0 when there is none.
 double ReadPriceNumber(const std::string& text);
+// A price a new task can start from: one that reads as more than 0. A
+// product in stock whose price could not be read is a failed fetch, not a
+// product at 0.00.
+bool PriceIsReadable(const std::string& text);
 // "%.2f" whatever the locale.
 std::string FormatPrice(double value);

@@ -138,6 +138,8 @@ double ReadPriceNumber(const std::string& text) {
   return ReadNumber(plain);
 }
 
+bool PriceIsReadable(const std::string& text) { return ReadPriceNumber(text) > 0; }
+
 std::string FormatPrice(double value) {
   char buffer[400];
   auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);

@@ -7,6 +7,7 @@
 #include <curl/curl.h>
 
 #include "base/codepage.h"
+#include "engine/extract.h"
 #include "engine/nocase.h"
 #include "engine/spider.h"
 
@@ -75,5 +76,5 @@ bool FetchGenericPage(CSpider& spider, const std::string& url, std::string& page
 
 bool AcceptGenericProduct(const GenericProduct& product) {
   if (product.info.name.empty() || product.info.id.empty()) return false;
-  return !product.price.empty() || product.stock == STOCK_OUT;
+  return PriceIsReadable(product.price) || product.stock == STOCK_OUT;
 }

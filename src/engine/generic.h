@@ -39,5 +39,5 @@ bool FetchGenericPage(CSpider& spider, const std::string& url, std::string& page
                       ExtractTrace* trace = nullptr);
 
 // Whether a product of a general shop can become a task: a name, an
-// identifier, and a price or the word that it is out of stock.
+// identifier, and a price above 0 or the word that it is out of stock.
 bool AcceptGenericProduct(const GenericProduct& product);

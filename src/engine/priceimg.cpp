@@ -65,7 +65,7 @@ std::string TemporaryImageFile() {
 
 bool DownloadImage(const std::string& link, std::string& bytes) {
   std::string file = TemporaryImageFile();
-  MakeDirectories(ProgramFile("temp"));
+  MakePrivateDirectories(ProgramFile("temp"));
   CSpider spider;
   bool ok = spider.DownloadFile(link, file) && ReadWholeFile(file, bytes);
   DeleteFile(file);

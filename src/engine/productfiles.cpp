@@ -159,7 +159,10 @@ bool LoadListPicture(const std::string& path, CImage& picture) {
   return true;
 }
 
-void DeleteProductFiles(const CTask& task) {
+void DeleteProductFiles(const CTask& task, const CTaskList& remaining) {
+  const std::string key = ProductFileKey(task);
+  for (const TaskPtr& other : remaining.Tasks())
+    if (other.get() != &task && ProductFileKey(*other) == key) return;
   // Keys always hold a "_", so productimgs/blank.jpg is never among these.
   DeleteFile(ProductPicturePath(task));
   DeleteFile(ProductComparisonPath(task));
@@ -172,7 +175,7 @@ bool DeleteTask(const TaskEnvironment& environment, const TaskPtr& task) {
   task->SetAddMode("del");
   environment.events.SendUpdateData(task, std::string());
   if (!environment.tasks.RemoveTaskAt(task)) return false;
-  DeleteProductFiles(*task);
+  DeleteProductFiles(*task, environment.tasks);
   if (environment.services.reportDeleted) environment.services.reportDeleted(*task);
   return SaveTaskFile(environment.tasks);
 }

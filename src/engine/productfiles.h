@@ -86,8 +86,9 @@ std::string DownloadProductPicture(const std::string& link, const std::string& p
 bool LoadListPicture(const std::string& path, CImage& picture);
 
 // Deletes the task's picture, comparison and history files; a missing file
-// is no error. The shared blank picture is never deleted.
-void DeleteProductFiles(const CTask& task);
+// is no error. The shared blank picture is never deleted, nor are files that
+// a task of `remaining` (other than `task`) shares by its ProductFileKey.
+void DeleteProductFiles(const CTask& task, const CTaskList& remaining);
 
 // Deleting one task: its timer is deleted, AddMode becomes "del" and
 // "UpdateData" is sent (the window removes the row), the task leaves the

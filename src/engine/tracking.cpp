@@ -117,12 +117,21 @@ TrackingSettings ReadTrackingSettings() {
 }
 
 std::int64_t TaskPeriodMs(const CTask& task) {
-  const double ms = ReadNumber(task.GetFrequencyHour()) * 3600000.0 +
-                    ReadNumber(task.GetFrequencyMinute()) * 60000.0;
+  return FrequencyPeriodMs(task.GetFrequencyHour(), task.GetFrequencyMinute());
+}
+
+std::int64_t FrequencyPeriodMs(const std::string& hour, const std::string& minute) {
+  const double ms = ReadNumber(hour) * 3600000.0 + ReadNumber(minute) * 60000.0;
   // Negative or absurd frequencies come only from hand-edited files; they
   // give a timer that fires once.
   if (!(ms > 0) || ms > 1e15) return 0;
   return static_cast<std::int64_t>(std::trunc(ms));
+}
+
+bool CheckFrequency(const std::string& hour, const std::string& minute) {
+  if (FrequencyPeriodMs(hour, minute) >= 60000) return true;
+  ShowMessage(IDS_FREQUENCY_TOO_LOW, kMessageInfo);
+  return false;
 }
 
 bool DropIsLargeEnough(const std::string& oldPrice, const std::string& newPrice,

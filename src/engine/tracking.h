@@ -32,6 +32,12 @@ TrackingSettings ReadTrackingSettings();
 // The timer period of a task: FrequencyHour (a decimal number) x 3600000 +
 // FrequencyMinute x 60000, truncated. 0 means the timer fires once.
 std::int64_t TaskPeriodMs(const CTask& task);
+std::int64_t FrequencyPeriodMs(const std::string& hour, const std::string& minute);
+
+// Where a user types a frequency (add and edit windows, batch edit,
+// `vantrelctl add`): one below a minute shows message 57745 and gives false.
+// Tasks already in tasks.xml are never refused; their timer fires once.
+bool CheckFrequency(const std::string& hour, const std::string& minute);
 
 // The one-line change text of a task after a pass, from its fields: the
 // product name with "价格变为" and the price when a rise or drop was seen,

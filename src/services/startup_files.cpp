@@ -83,7 +83,7 @@ class CStartupDownloads {
     if (m_folderUrl.empty() || m_failed) return;
     const std::string path = ProgramFile(name);
     // The interface files live in sub-folders that may not exist yet.
-    MakeDirectories(path.substr(0, path.rfind('/') + 1));
+    MakePrivateDirectories(path.substr(0, path.rfind('/') + 1));
     if (!CSpider().DownloadFile(m_folderUrl + name, path)) m_failed = true;
   }
 
@@ -129,12 +129,12 @@ bool PrepareRuntimeFiles() {
   const bool replaceRules = oldUpdater || SiteRulesOutdated();
   for (const char* name : kRuntimeFiles) downloads.DownloadIfMissing(name);
 
-  MakeDirectories(ProgramFile("temp/"));
-  MakeDirectories(ProgramFile("productimgs/"));
+  MakePrivateDirectories(ProgramFile("temp/"));
+  MakePrivateDirectories(ProgramFile("productimgs/"));
   if (FileSize(ProgramFile("productimgs/blank.jpg")) < kMinimumBlankSize)
     downloads.Download("productimgs/blank.jpg");
   for (const char* name : {"productitems/", "productprices/", "priceimg/", "priceimg/newegg/"})
-    MakeDirectories(ProgramFile(name));
+    MakePrivateDirectories(ProgramFile(name));
 
   for (char digit = '0'; digit <= '9'; ++digit)
     downloads.DownloadIfMissing(std::string("priceimg/newegg/") + digit + ".gif");

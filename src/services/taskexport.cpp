@@ -369,7 +369,7 @@ std::vector<ExportedTask> CollectExportedTasks(const CTaskList& tasks, bool with
 ImportOutcome ImportExportedTasks(const std::vector<ExportedTask>& entries, const CTaskList& list,
                                   const std::function<bool(const TaskPtr&)>& add) {
   ImportOutcome outcome;
-  MakeDirectories(ProgramFile("productprices"));
+  MakePrivateDirectories(ProgramFile("productprices"));
   for (const ExportedTask& entry : entries) {
     // A history file of the same product already there is the newer one.
     const std::string historyPath = HistoryPath(entry.values);

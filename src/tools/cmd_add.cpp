@@ -1,4 +1,5 @@
 // vantrelctl add: the add pipeline without a window.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -15,6 +16,7 @@
 #include "engine/generic.h"
 #include "engine/site.h"
 #include "engine/tasklist.h"
+#include "engine/tracking.h"
 #include "services/productservices.h"
 #include "tools/arguments.h"
 #include "tools/command.h"
@@ -39,15 +41,33 @@ int PrintMessage(unsigned id, int kind, const std::string& localText) {
   return kind == kMessageQuestion ? IDNO : IDOK;
 }
 
+// The whole text as a finite decimal number; false for anything else.
+bool ReadWholeNumber(const std::string& text, double& value) {
+  char* end = nullptr;
+  value = std::strtod(text.c_str(), &end);
+  return !text.empty() && *end == '\0' && std::isfinite(value);
+}
+
 // A percentage above 0 and below 100, written back as it was typed.
 bool ReadDropPercent(const std::string& text, std::string& percent) {
-  char* end = nullptr;
-  const double value = std::strtod(text.c_str(), &end);
-  if (text.empty() || *end != '\0' || !(value > 0) || !(value < 100)) {
+  double value = 0;
+  if (!ReadWholeNumber(text, value) || !(value > 0) || !(value < 100)) {
     std::fprintf(stderr, "vantrelctl add: --drop-percent takes a number above 0 and below 100\n");
     return false;
   }
   percent = text;
+  return true;
+}
+
+// --hours, --minutes and --target: a number of 0 or more, kept as typed. A
+// task that can't be read back as typed would track something else.
+bool ReadCount(const std::string& option, const std::string& text, std::string& kept) {
+  double value = 0;
+  if (!ReadWholeNumber(text, value) || value < 0) {
+    std::fprintf(stderr, "vantrelctl add: %s takes a number of 0 or more\n", option.c_str());
+    return false;
+  }
+  kept = text;
   return true;
 }
 
@@ -59,13 +79,14 @@ bool ReadChoices(const std::vector<std::string>& args, AddChoices& choices) {
     std::string value;
     if (arg == "--drop-percent") {
       if (!TakeValue(args, i, value) || !ReadDropPercent(value, choices.dropPercent)) return false;
-    } else if (arg == "--site" || arg == "--hours" || arg == "--minutes" || arg == "--target") {
+    } else if (arg == "--site") {
       if (!TakeValue(args, i, value)) return false;
-      value = ArgumentToLocal(value);
-      if (arg == "--site") choices.siteName = value;
-      if (arg == "--hours") choices.frequencyHour = value;
-      if (arg == "--minutes") choices.frequencyMinute = value;
-      if (arg == "--target") choices.targetPrice = value;
+      choices.siteName = ArgumentToLocal(value);
+    } else if (arg == "--hours" || arg == "--minutes" || arg == "--target") {
+      std::string& kept = arg == "--hours"     ? choices.frequencyHour
+                          : arg == "--minutes" ? choices.frequencyMinute
+                                               : choices.targetPrice;
+      if (!TakeValue(args, i, value) || !ReadCount(arg, value, kept)) return false;
     } else if (arg == "--no-stock") {
       choices.trackStock = false;
     } else if (arg == "--no-drop") {
@@ -108,6 +129,7 @@ int RunAdd(const std::vector<std::string>& args) {
     return 2;
   }
   SetMessageHandler(PrintMessage);
+  if (!CheckFrequency(choices.frequencyHour, choices.frequencyMinute)) return 2;
 
   CSiteList sites;
   const std::string sitesPath = ProgramFile("sites.xml");
@@ -124,7 +146,7 @@ int RunAdd(const std::vector<std::string>& args) {
   }
   if (!ChooseSite(sites, choices)) return 1;
   for (const char* folder : {"productitems", "productprices", "productimgs"})
-    MakeDirectories(ProgramFile(folder));
+    MakePrivateDirectories(ProgramFile(folder));
 
   // No window listens and no timer is made: `vantrelctl track` schedules
   // the task from tasks.xml.
@@ -157,7 +179,9 @@ VANTREL_COMMAND(add, "add",
                 "Frequency --hours (default 1) and --minutes (default 0); prices and stock\n"
                 "are tracked, drops told (--no-drop: not), rises told only with --rise,\n"
                 "--no-stock stops tracking stock, --target sets the target price,\n"
-                "--drop-percent tells only drops of at least N per cent (0 < N < 100). Run\n"
+                "--drop-percent tells only drops of at least N per cent (0 < N < 100);\n"
+                "hours, minutes and target are numbers of 0 or more, and a frequency below\n"
+                "one minute is refused with \"频率要大于等于1分钟！\". Run\n"
                 "`vantrelctl track` afterwards to track it.\n"
                 "Prints \"added\", link, product name, price and stock (tab-separated, UTF-8)\n"
                 "and exits 0 when the task was added; otherwise prints the program's\n"

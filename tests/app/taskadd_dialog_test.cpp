@@ -100,7 +100,7 @@ TEST_F(TaskAddDialogTest, GuessFollowsTypingButNeverOverridesAChosenShop) {
   EXPECT_EQ(Selected(chosen), "Beta");
 }
 
-TEST_F(TaskAddDialogTest, AddRefusesAMissingLinkOrShopAndStaysOpen) {
+TEST_F(TaskAddDialogTest, AddRefusesAMissingLinkOrShopOrFrequencyAndStaysOpen) {
   struct Case {
     const char* link;
     int site;
@@ -108,6 +108,8 @@ TEST_F(TaskAddDialogTest, AddRefusesAMissingLinkOrShopAndStaysOpen) {
   };
   const Case cases[] = {
       {"", -1, IDS_ENTER_LINK},
+      // A frequency of no time at all (hours and minutes set below).
+      {"http://alpha-shop.example/item/1.html", 0, IDS_FREQUENCY_TOO_LOW},
       {"", 0, IDS_ENTER_LINK},
       {"   ", 0, IDS_ENTER_LINK},
       // A web link of an unknown shop goes to the general shop; other text not.
@@ -119,6 +121,10 @@ TEST_F(TaskAddDialogTest, AddRefusesAMissingLinkOrShopAndStaysOpen) {
     dialog.show();
     TypeLink(dialog, QString::fromUtf8(c.link));
     Child<QComboBox>(&dialog, "siteCombo")->setCurrentIndex(c.site);
+    if (c.message == IDS_FREQUENCY_TOO_LOW) {
+      Child<CSpinEdit>(&dialog, "hourEdit")->setText("0");
+      Child<CSpinEdit>(&dialog, "minuteEdit")->setText("");
+    }
     Click(&dialog, "addButton");
     EXPECT_EQ(messages.Ids(), std::vector<unsigned>{c.message}) << c.link;
     EXPECT_TRUE(dialog.isVisible()) << c.link;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "app/taskeditdlg.h"
+#include "base/stringtable.h"
 #include "controls/spinedit.h"
 #include "dialog_helpers.h"
 
@@ -131,6 +132,24 @@ TEST_F(TaskEditDialogTest, EditGives1087AndTheNewValues) {
   EXPECT_TRUE(out.trackPrice);
   EXPECT_TRUE(out.priceDown);
   EXPECT_EQ(out.targetPrice, "");
+}
+
+TEST_F(TaskEditDialogTest, EditRefusesAFrequencyBelowOneMinuteAndStaysOpen) {
+  CTaskValues values = TrackedTask();
+  values.frequencyHour = "0";
+  values.frequencyMinute = "0";
+  CTask task(values);  // a file may hold such a task; editing it must mend it
+  MessageRecorder messages;
+  CTaskEditDlg dialog(task, m_sites);
+  dialog.show();
+  Click(&dialog, "editButton");
+  EXPECT_EQ(messages.Ids(), std::vector<unsigned>{IDS_FREQUENCY_TOO_LOW});
+  EXPECT_TRUE(dialog.isVisible());
+  EXPECT_EQ(dialog.result(), 0);
+
+  Child<CSpinEdit>(&dialog, "minuteEdit")->setText("1");
+  Click(&dialog, "editButton");
+  EXPECT_EQ(dialog.result(), CTaskEditDlg::kEditButton);
 }
 
 TEST_F(TaskEditDialogTest, KeepsAShopTheRulesNoLongerList) {

@@ -101,6 +101,8 @@ TEST_F(ProgramLayoutTest, FillingCreatesAPrivateFolderAndKeepsTheUsersFiles) {
   EXPECT_EQ(info.st_mode & 0777, 0700u);
   EXPECT_EQ(root.Read("home/.local/share/vantrel/ding.wav"), "sound");
   EXPECT_EQ(root.Read("home/.local/share/vantrel/priceimg/newegg/0.gif"), "digit");
+  ASSERT_EQ(stat(root.File("home/.local/share/vantrel/priceimg/newegg").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
 
   // The user's own picture and tasks stay; a file the package gained since
   // (an upgrade) arrives on the next fill.

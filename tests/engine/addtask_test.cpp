@@ -123,6 +123,11 @@ TEST_F(AddTaskTest, AcceptRule) {
       {"out of stock with a price", Page("Kettle", "3", pic, "99.00", "sold out"),
        AddResult::kAdded, "99.00", 0},
       {"stock undetermined", Page("Kettle", "4", pic, "99.00", ""), AddResult::kFailed, "", 0},
+      // In stock, but the price can't be read: not a product at 0.00.
+      {"in stock without a price", Page("Kettle", "8", pic, "", "in stock"), AddResult::kFailed, "",
+       0},
+      {"in stock, price not a number", Page("Kettle", "9", pic, "ask us", "in stock"),
+       AddResult::kFailed, "", 0},
       {"no name", Page("", "5", pic, "99.00", "in stock"), AddResult::kFailed, "", 0},
       {"no identifier", Page("Kettle", "", pic, "99.00", "in stock"), AddResult::kFailed, "", 0},
       {"no picture link", Page("Kettle", "7", "", "99.00", "in stock"), AddResult::kFailed, "", 0},
@@ -327,6 +332,8 @@ TEST(AcceptProductTest, NeedsNameIdPictureAndAPriceOrOutOfStock) {
       {"n", "1", "p", "", STOCK_OUT, true},          {"n", "1", "p", "", STOCK_IN, false},
       {"n", "1", "p", "9.00", STOCK_UNKNOWN, false}, {"", "1", "p", "9.00", STOCK_IN, false},
       {"n", "", "p", "9.00", STOCK_IN, false},       {"n", "1", "", "", STOCK_OUT, false},
+      {"n", "1", "p", "0.00", STOCK_IN, false},      {"n", "1", "p", "-3", STOCK_IN, false},
+      {"n", "1", "p", "0.00", STOCK_OUT, true},
   };
   for (const auto& c : cases)
     EXPECT_EQ(AcceptProduct(c.name, c.id, c.image, c.price, c.stock), c.accepted)

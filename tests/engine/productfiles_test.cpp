@@ -274,6 +274,22 @@ TEST_F(ProductFilesTest, DeletingATaskRemovesItsThreeFilesOnly) {
   EXPECT_EQ(events.Count("UpdateData"), 1u);
 }
 
+TEST_F(ProductFilesTest, FilesSharedByAnotherTaskOutliveTheDeletedOne) {
+  ServePicture("/p.png", EncodePng(DrawnImage(50, 50, {1, 2, 3, 255})));
+  // Two links of one shop's product share one key and so one set of files.
+  TaskPtr first = ListedTask(shop.Host(), "same", shop.Link("/p.png"));
+  TaskPtr second = ListedTask(shop.Host(), "same", shop.Link("/p.png"));
+  ASSERT_TRUE(PrepareProductFiles(Environment(), first));
+  ASSERT_TRUE(PrepareProductFiles(Environment(), second));
+  const std::string files[] = {ProductPicturePath(*first), ProductComparisonPath(*first),
+                               ProductHistoryPath(*first)};
+
+  ASSERT_TRUE(DeleteTask(Environment(), first));
+  for (const std::string& file : files) EXPECT_TRUE(FileExists(file)) << file;
+  ASSERT_TRUE(DeleteTask(Environment(), second));
+  for (const std::string& file : files) EXPECT_FALSE(FileExists(file)) << file;
+}
+
 // Every file a task with hostile shop data gets (comparison, history,
 // picture, the caches read at load time) stays in the product folders, and
 // deleting the task removes them again.

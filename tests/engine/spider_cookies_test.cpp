@@ -1,5 +1,7 @@
 // The shared cookie store: replies that set cookies, FetchCookies, GetCookie
 // and SetCookie across threads, and cookies.txt across stores.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <string>
 #include <thread>
@@ -98,8 +100,14 @@ TEST_F(SpiderCookiesTest, CookiesSurviveInCookiesTxt) {
     response.set_header("Set-Cookie", "region=310; path=/; Max-Age=86400");
     response.set_content("ok", "text/html");
   });
+  // A cookie file from an older run that everybody could read.
+  m_home.Write("cookies.txt", "# Netscape HTTP Cookie File\n");
+  chmod(m_home.File("cookies.txt").c_str(), 0644);
   ASSERT_EQ(m_spider.GetPage(m_server.Url("/login"), "gbk"), "ok");
   ASSERT_TRUE(FileExists(m_home.File("cookies.txt")));
+  struct stat st {};
+  ASSERT_EQ(stat(m_home.File("cookies.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
 
   // A new store on the same file (as a new run of the program would make).
   CCookieStore store(m_home.File("cookies.txt"));

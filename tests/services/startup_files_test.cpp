@@ -120,9 +120,14 @@ TEST_F(StartupFiles, MissingFilesAreFetchedAndPresentOnesLeftAlone) {
   EXPECT_EQ(folder.Requests("imgs/Search.png"), 1);
   EXPECT_FALSE(FileExists(home.File("imgs/Search.png")));
   EXPECT_EQ(folder.Requests("priceimg/newegg/5.gif"), 1);
+  // Folders the start-up makes in the program directory are the user's alone.
   for (const char* name :
-       {"temp", "productimgs", "productitems", "productprices", "priceimg/newegg"})
+       {"temp", "productimgs", "productitems", "productprices", "priceimg/newegg"}) {
     EXPECT_TRUE(std::filesystem::is_directory(home.File(name))) << name;
+    struct stat st {};
+    ASSERT_EQ(stat(home.File(name).c_str(), &st), 0) << name;
+    EXPECT_EQ(st.st_mode & 0777, 0700u) << name;
+  }
   EXPECT_FALSE(FileExists(home.File("config.ini.new")));
 
   PrepareRuntimeFiles();

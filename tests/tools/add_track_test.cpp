@@ -134,6 +134,31 @@ TEST_F(AddTrackToolTest, RefusalsPrintTheMessage) {
   EXPECT_EQ(RunTool("add " + Quote(Link()) + " --site Nowhere").status, 1);
 }
 
+TEST_F(AddTrackToolTest, NumbersThatMakeNoSenseAddNothing) {
+  shop.Page("/item/1.html", ProductPage("99.00", "in stock", shop.Link("/pic.png")));
+  const struct {
+    const char* options;
+    const char* text;
+  } cases[] = {
+      {"--hours abc", ""},
+      {"--minutes -5", ""},
+      {"--target x", ""},
+      {"--target -1", ""},
+      {"--hours 1h", ""},
+      {"--minutes ''", ""},
+      {"--hours 0 --minutes 0", "频率要大于等于1分钟！\n"},
+      {"--hours 0 --minutes 0.5", "频率要大于等于1分钟！\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.options);
+    Output out = RunTool("add " + Quote(Link()) + " " + c.options);
+    EXPECT_EQ(out.status, 2);
+    EXPECT_EQ(out.text, c.text);
+    EXPECT_FALSE(FileExists(home.File("tasks.xml")));
+  }
+  EXPECT_EQ(shop.Requests("/item/1.html"), 0);
+}
+
 TEST_F(AddTrackToolTest, DeleteRemovesTheTaskAndItsFiles) {
   shop.Page("/item/1.html", ProductPage("99.00", "in stock", shop.Link("/pic.png")));
   ASSERT_EQ(RunTool("add " + Quote(Link()) + " --site Fake --target 80 --no-stock --rise").status,
