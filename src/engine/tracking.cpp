@@ -198,6 +198,18 @@ bool CTracker::IsScheduled(const std::string& url) const {
   return m_taskTimers.count(url) != 0;
 }
 
+void CTracker::TakeInMergedTasks(const std::vector<TaskPtr>& added,
+                                 const std::vector<TaskPtr>& removed) {
+  const std::int64_t sleepTime = m_sleepTimeMs;
+  std::int64_t due = 0;
+  for (const TaskPtr& task : added) {
+    if (task->GetStatus() != 1) continue;
+    ScheduleTask(due, TaskPeriodMs(*task), task);
+    due += sleepTime;
+  }
+  for (const TaskPtr& task : removed) UnscheduleTask(task->GetUrl());
+}
+
 bool CTracker::StillTracked(const CTask& task) const {
   return m_tasks.IndexOf(&task) >= 0 && !EqualNoCase(task.GetAddMode(), "del");
 }
@@ -258,7 +270,9 @@ void CTracker::TrackingPass(const TaskPtr& task) {
   }
   if (task->GetProductID().empty()) task->SetProductID(productId());
 
-  // The files of a task deleted meanwhile are gone and must stay gone.
+  // The files of a task deleted meanwhile, here or by another process, are
+  // gone and must stay gone.
+  if (PriceChangeSeen(*task, decision)) m_tasks.Refresh(ProgramFile("tasks.xml"));
   if (PriceChangeSeen(*task, decision) && StillTracked(*task)) {
     if (m_recordPrice)
       m_recordPrice(*task, ProgramFile("productprices/" + ProductFileKey(*task) + ".xml"));

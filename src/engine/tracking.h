@@ -76,6 +76,10 @@ class CTracker {
   void UnscheduleTask(const std::string& url);
   void UnscheduleAll();
   bool IsScheduled(const std::string& url) const;
+  // After the list took in another process's changes (CTaskList's merge
+  // listener): the tracked tasks it added get timers, the timers of tasks it
+  // removed go.
+  void TakeInMergedTasks(const std::vector<TaskPtr>& added, const std::vector<TaskPtr>& removed);
 
   // One visit of the task's product page: fetch, extract, compare, record,
   // report, save tasks.xml.

@@ -18,7 +18,7 @@ namespace {
 bool LoadTaskFile(CTaskList& tasks, const char* command) {
   const std::string path = ProgramFile("tasks.xml");
   if (!FileExists(path) || tasks.LoadTasks(path, "", "", nullptr)) return true;
-  std::fprintf(stderr, "vantrelctl %s: %s can't be read\n", command, path.c_str());
+  PrintTasksUnreadable(tasks, path, command);
   return false;
 }
 
