@@ -135,7 +135,9 @@ CTracker::CTracker(CSiteList& sites, CTaskList& tasks, EventSink& events, Tracki
       m_events(events),
       m_msgPop(settings.msgPop),
       m_sleepTimeMs(settings.sleepTimeMs),
-      m_queue(std::make_unique<CTimerQueue>(std::move(clock), workers)) {}
+      m_queue(std::make_unique<CTimerQueue>(std::move(clock), workers)),
+      m_taskFileSave([this] { return m_tasks.SaveTasks(ProgramFile("tasks.xml")); },
+                     [this] { m_events.ShowMessage(IDS_SAVE_TASKS_FAILED, kMessageInfo); }) {}
 
 CTracker::~CTracker() {
   UnscheduleAll();
@@ -291,7 +293,4 @@ void CTracker::Report(const TaskPtr& task, bool tell, const std::string& changeT
   m_events.PlaySound(ProgramFile("ding.wav"));
 }
 
-void CTracker::SaveTaskFile() {
-  if (!m_tasks.SaveTasks(ProgramFile("tasks.xml")))
-    m_events.ShowMessage(IDS_SAVE_TASKS_FAILED, kMessageInfo);
-}
+void CTracker::SaveTaskFile() { m_taskFileSave.MarkChanged(); }

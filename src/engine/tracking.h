@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 
+#include "engine/coalescedsave.h"
 #include "engine/tasklist.h"
 #include "engine/timerqueue.h"
 #include "engine/told.h"
@@ -96,6 +97,8 @@ class CTracker {
   void SetTeller(TellFunction tell) { m_tell = std::move(tell); }
 
   CTimerQueue& Queue() { return *m_queue; }
+  // Writes now what the passes left to be saved.
+  void FlushTaskFile() { m_taskFileSave.Flush(); }
 
  private:
   bool StillTracked(const CTask& task) const;
@@ -113,4 +116,7 @@ class CTracker {
   mutable std::mutex m_timersLock;
   std::map<std::string, TimerId> m_taskTimers;
   std::unique_ptr<CTimerQueue> m_queue;
+  // Passes only mark the list changed; tasks.xml is written at most once a
+  // second and when the tracker goes (after its passes ended).
+  CCoalescedSave m_taskFileSave;
 };
