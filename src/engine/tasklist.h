@@ -56,9 +56,12 @@ class CTaskList {
   // Reads tasks.xml and appends its tasks; false when the file can't be
   // loaded or is not well-formed (then no task is added). A file that exists
   // but can't be loaded is moved aside (MoveAside; SetAsideFile names it)
-  // before anything can overwrite it.
+  // before anything can overwrite it; a reader that never saves (a listing)
+  // passes kLeave and the file stays where it is.
+  enum class Unreadable { kMoveAside, kLeave };
   bool LoadTasks(const std::string& path, const std::string& itemsFolder,
-                 const std::string& pricesFolder, const AttachCachesFunction& attach);
+                 const std::string& pricesFolder, const AttachCachesFunction& attach,
+                 Unreadable unreadable = Unreadable::kMoveAside);
   // Writes tasks.xml atomically after taking in the changes of other
   // processes; false when the file can't be written (the old file is then
   // left as it was).

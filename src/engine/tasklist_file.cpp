@@ -63,7 +63,8 @@ bool CTaskList::ReadFile(const std::string& path, std::vector<TaskPtr>& tasks, b
 }
 
 bool CTaskList::LoadTasks(const std::string& path, const std::string& itemsFolder,
-                          const std::string& pricesFolder, const AttachCachesFunction& attach) {
+                          const std::string& pricesFolder, const AttachCachesFunction& attach,
+                          Unreadable unreadable) {
   std::vector<TaskPtr> loaded;
   {
     std::lock_guard<std::mutex> saving(m_saveLock);
@@ -72,7 +73,7 @@ bool CTaskList::LoadTasks(const std::string& path, const std::string& itemsFolde
     if (!ReadFile(path, loaded, exists)) {
       // The next save would replace the file with whatever is in memory:
       // the unreadable one goes where no later incident can reach it.
-      m_setAside = MoveAside(path);
+      if (unreadable == Unreadable::kMoveAside) m_setAside = MoveAside(path);
       m_stampKnown = !m_setAside.empty();
       m_stamp = StampOf(path);
       m_base.clear();

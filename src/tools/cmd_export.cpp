@@ -17,7 +17,8 @@ namespace {
 // unreadable one an error.
 bool LoadTaskFile(CTaskList& tasks, const char* command) {
   const std::string path = ProgramFile("tasks.xml");
-  if (!FileExists(path) || tasks.LoadTasks(path, "", "", nullptr)) return true;
+  if (!FileExists(path) || tasks.LoadTasks(path, "", "", nullptr, CTaskList::Unreadable::kLeave))
+    return true;
   PrintTasksUnreadable(tasks, path, command);
   return false;
 }

@@ -27,7 +27,7 @@ int RunTasks(const std::vector<std::string>& args) {
   std::string path = ProgramFile("tasks.xml");
   CTaskList list;
   // Listing reads the file only: no cache is attached, no server is asked.
-  if (!list.LoadTasks(path, "", "", nullptr)) {
+  if (!list.LoadTasks(path, "", "", nullptr, CTaskList::Unreadable::kLeave)) {
     PrintTasksUnreadable(list, path, "");
     return 1;
   }
