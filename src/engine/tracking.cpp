@@ -202,6 +202,7 @@ bool CTracker::IsScheduled(const std::string& url) const {
 
 void CTracker::TakeInMergedTasks(const std::vector<TaskPtr>& added,
                                  const std::vector<TaskPtr>& removed) {
+  if (!m_queue) return;  // the tracker is going
   const std::int64_t sleepTime = m_sleepTimeMs;
   std::int64_t due = 0;
   for (const TaskPtr& task : added) {
