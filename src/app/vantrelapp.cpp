@@ -7,6 +7,7 @@
 #include <QDesktopServices>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QTimer>
 #include <QUrl>
 
 #include "app/messagebox.h"
@@ -111,6 +112,13 @@ bool CVantrelApp::Start(const QStringList& arguments) {
   // Case matters: only the autostart entry's exact word starts hidden.
   const bool hidden = !arguments.isEmpty() && arguments.first() == QLatin1String("hidewnd");
   if (!hidden) m_window->ShowMainWindow();
+  const std::string aside = m_data.tasks.SetAsideFile();
+  if (!aside.empty()) {
+    // After the window is up, so the box has something to stand over.
+    QTimer::singleShot(0, m_window.get(), [aside] {
+      ShowMessageText(IDS_TASKS_SET_ASIDE, kMessageInfo, TasksSetAsideText(aside));
+    });
+  }
   return true;
 }
 

@@ -51,6 +51,7 @@ constexpr int kAccountHeight = 80;
 constexpr int kTabHeight = 28;
 constexpr int kPanelGap = 24;
 constexpr int kBlinkMs = 400;
+constexpr int kRefreshMs = 2000;
 constexpr int kSummaryLineHeight = 26;
 
 struct ToolbarButton {
@@ -109,6 +110,19 @@ CVantrelDlg::CVantrelDlg(CSiteList& sites, CTaskList& tasks, MainWindowOptions o
   m_notifier->SetDesktop(ShowDesktopNotification);
   m_tracker->SetTeller(m_notifier->Teller());
   m_tracker->ScheduleAllTasks();
+  // Saves of any thread may take in another process's changes; the rows
+  // follow on the window thread. The listener goes before the tracker does.
+  m_tasks.SetMergeListener(
+      [this](const std::vector<TaskPtr>& added, const std::vector<TaskPtr>& removed) {
+        m_tracker->TakeInMergedTasks(added, removed);
+        QMetaObject::invokeMethod(
+            this, [this, added, removed] { OnTasksMerged(added, removed); }, Qt::QueuedConnection);
+      });
+  m_refreshTimer = new QTimer(this);
+  m_refreshTimer->setInterval(kRefreshMs);
+  connect(m_refreshTimer, &QTimer::timeout, this,
+          [this] { m_tasks.Refresh(ProgramFile("tasks.xml")); });
+  m_refreshTimer->start();
   m_addWorkers = std::make_unique<CAddWorkers>(Environment());
 
   setWindowTitle(FromLocal(m_options.title));
@@ -294,6 +308,24 @@ void CVantrelDlg::AppendTaskRows() {
     // The picture itself is read when the row is first painted.
     m_list->Model().AppendRow(task, FileExists(picture) ? picture : BlankPicturePath(), true);
   }
+}
+
+void CVantrelDlg::OnTasksMerged(const std::vector<TaskPtr>& added,
+                                const std::vector<TaskPtr>& removed) {
+  CTaskListModel& model = m_list->Model();
+  for (int row = model.rowCount() - 1; row >= 0; --row) {
+    const TaskPtr task = model.TaskOfRow(row);
+    if (std::find(removed.begin(), removed.end(), task) != removed.end()) model.RemoveRow(row);
+  }
+  for (int row = 0; row < model.rowCount(); ++row) {
+    if (const TaskPtr task = model.TaskOfRow(row)) model.FillRow(row, *task, false);
+  }
+  for (const TaskPtr& task : added) {
+    if (m_tasks.IndexOf(task.get()) < 0) continue;
+    const std::string picture = ProductPicturePath(*task);
+    model.AppendRow(task, FileExists(picture) ? picture : BlankPicturePath(), true);
+  }
+  UpdateCounters();
 }
 
 void CVantrelDlg::UpdateCounters() {
@@ -505,6 +537,8 @@ void CVantrelDlg::Exit() {
 void CVantrelDlg::StopTracking() {
   if (m_tray) m_tray->hide();
   if (m_blinkTimer) m_blinkTimer->stop();
+  if (m_refreshTimer) m_refreshTimer->stop();
+  m_tasks.SetMergeListener(nullptr);
   if (m_tracker) m_tracker->UnscheduleAll();
   m_tasks.SaveTasks(ProgramFile("tasks.xml"));
 }

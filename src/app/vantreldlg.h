@@ -171,6 +171,9 @@ class CVantrelDlg : public QWidget, private WindowEventHandler {
   void OnDeleteFinished();
   void OnSearchClosed();
   void OnSearchDeleted(int row);
+  // Shows what another process changed in tasks.xml: rows of deleted tasks
+  // go, every row is filled again, added tasks get rows.
+  void OnTasksMerged(const std::vector<TaskPtr>& added, const std::vector<TaskPtr>& removed);
   void OnChangesClosed();
   void OpenShopLink(const std::string& url, const std::string& gotoUrl);
   // Keeps a looked-up shop link in the task and tasks.xml, and refreshes its row.
@@ -246,6 +249,8 @@ class CVantrelDlg : public QWidget, private WindowEventHandler {
   QMenu* m_trayMenu = nullptr;
   QSystemTrayIcon* m_tray = nullptr;
   QTimer* m_blinkTimer = nullptr;
+  // Looks now and then whether another process saved tasks.xml.
+  QTimer* m_refreshTimer = nullptr;
   bool m_blinking = false;
   bool m_blinkPhase = false;
   std::function<void()> m_flashCaption;

@@ -59,7 +59,7 @@ bool IsEfeihuShop(const std::string& domain) {
   return !host.empty() && EqualNoCase(domain, host);
 }
 
-bool SaveTaskFile(const CTaskList& tasks) {
+bool SaveTaskFile(CTaskList& tasks) {
   if (tasks.SaveTasks(ProgramFile("tasks.xml"))) return true;
   ShowMessage(IDS_SAVE_TASKS_FAILED, kMessageInfo);
   return false;

@@ -4,18 +4,20 @@
 
 #include <cstdlib>
 
+#include "base/codepage.h"
 #include "base/files.h"
 #include "text/xml.h"
 
 namespace {
 
 // How a saved field is written and read back.
+// Every text is written escaped and in UTF-8, which the file declares: a
+// link with Chinese characters must read back as it was, not as "?".
 enum class FieldKind {
-  kAscii,      // escaped, written as it is (links, numbers, times)
-  kLocalText,  // escaped, then converted to UTF-8
-  kName,       // as kLocalText; "&nbsp;" is removed when it is read
-  kFlag,       // "true" or "false"; anything but "false" reads as 1
-  kCount,      // a decimal count; anything else reads as 0
+  kText,   // escaped, then converted to UTF-8
+  kName,   // as kText; "&nbsp;" is removed when it is read
+  kFlag,   // "true" or "false"; anything but "false" reads as 1
+  kCount,  // a decimal count; anything else reads as 0
 };
 
 struct SavedField {
@@ -31,31 +33,31 @@ struct SavedField {
 // The fields of a "Task" record in the order of the file; the reader finds
 // them in the same order.
 const SavedField kSavedFields[] = {
-    {"Url", FieldKind::kAscii, &CTaskValues::url, nullptr, nullptr},
-    {"ImageLink", FieldKind::kAscii, &CTaskValues::imageLink, nullptr, nullptr},
+    {"Url", FieldKind::kText, &CTaskValues::url, nullptr, nullptr},
+    {"ImageLink", FieldKind::kText, &CTaskValues::imageLink, nullptr, nullptr},
     {"ProductName", FieldKind::kName, &CTaskValues::productName, nullptr, nullptr},
-    {"ProductID", FieldKind::kLocalText, &CTaskValues::productId, nullptr, nullptr},
-    {"FrequencyMinute", FieldKind::kAscii, &CTaskValues::frequencyMinute, nullptr, nullptr},
-    {"FrequencyHour", FieldKind::kAscii, &CTaskValues::frequencyHour, nullptr, nullptr},
+    {"ProductID", FieldKind::kText, &CTaskValues::productId, nullptr, nullptr},
+    {"FrequencyMinute", FieldKind::kText, &CTaskValues::frequencyMinute, nullptr, nullptr},
+    {"FrequencyHour", FieldKind::kText, &CTaskValues::frequencyHour, nullptr, nullptr},
     {"Status", FieldKind::kFlag, nullptr, &CTaskValues::status, nullptr},
-    {"SiteName", FieldKind::kLocalText, &CTaskValues::siteName, nullptr, nullptr},
-    {"SiteDomain", FieldKind::kAscii, &CTaskValues::siteDomain, nullptr, nullptr},
+    {"SiteName", FieldKind::kText, &CTaskValues::siteName, nullptr, nullptr},
+    {"SiteDomain", FieldKind::kText, &CTaskValues::siteDomain, nullptr, nullptr},
     {"TrackPrice", FieldKind::kFlag, nullptr, nullptr, &CTaskValues::trackPrice},
     {"TrackStock", FieldKind::kFlag, nullptr, nullptr, &CTaskValues::trackStock},
-    {"CurrentPrice", FieldKind::kAscii, &CTaskValues::currentPrice, nullptr, nullptr},
+    {"CurrentPrice", FieldKind::kText, &CTaskValues::currentPrice, nullptr, nullptr},
     // Stock goes through the flag form: -1 is written "true" and comes back 1.
     {"CurrentStock", FieldKind::kFlag, nullptr, &CTaskValues::currentStock, nullptr},
-    {"LastUpdate", FieldKind::kAscii, &CTaskValues::lastUpdate, nullptr, nullptr},
+    {"LastUpdate", FieldKind::kText, &CTaskValues::lastUpdate, nullptr, nullptr},
     {"PriceUp", FieldKind::kFlag, nullptr, nullptr, &CTaskValues::priceUp},
     {"PriceDown", FieldKind::kFlag, nullptr, nullptr, &CTaskValues::priceDown},
-    {"TargetPrice", FieldKind::kAscii, &CTaskValues::targetPrice, nullptr, nullptr},
-    {"GotoUrl", FieldKind::kLocalText, &CTaskValues::gotoUrl, nullptr, nullptr},
-    {"Currency", FieldKind::kLocalText, &CTaskValues::currency, nullptr, nullptr, true},
-    {"DropPercent", FieldKind::kAscii, &CTaskValues::dropPercent, nullptr, nullptr, true},
+    {"TargetPrice", FieldKind::kText, &CTaskValues::targetPrice, nullptr, nullptr},
+    {"GotoUrl", FieldKind::kText, &CTaskValues::gotoUrl, nullptr, nullptr},
+    {"Currency", FieldKind::kText, &CTaskValues::currency, nullptr, nullptr, true},
+    {"DropPercent", FieldKind::kText, &CTaskValues::dropPercent, nullptr, nullptr, true},
     {"Unobserved", FieldKind::kFlag, nullptr, nullptr, &CTaskValues::unobserved, true},
     {"FailCount", FieldKind::kCount, nullptr, &CTaskValues::failCount, nullptr, true},
-    {"FailTime", FieldKind::kAscii, &CTaskValues::failTime, nullptr, nullptr, true},
-    {"FailReason", FieldKind::kLocalText, &CTaskValues::failReason, nullptr, nullptr, true},
+    {"FailTime", FieldKind::kText, &CTaskValues::failTime, nullptr, nullptr, true},
+    {"FailReason", FieldKind::kText, &CTaskValues::failReason, nullptr, nullptr, true},
 };
 
 // An optional field is left out of the record while it holds its default.
@@ -78,8 +80,7 @@ std::string FieldText(const CTaskValues& values, const SavedField& field) {
     bool on = field.number ? values.*field.number != 0 : values.*field.flag;
     return on ? "true" : "false";
   }
-  std::string escaped = XmlEscape(values.*field.text);
-  return field.kind == FieldKind::kAscii ? escaped : AnsiToUtf8(escaped);
+  return AnsiToUtf8(XmlEscape(values.*field.text));
 }
 
 void SetFieldFromText(CTaskValues& values, const SavedField& field, std::string text) {
@@ -131,11 +132,31 @@ std::shared_ptr<CTask> CTask::Copy() const {
   return copy;
 }
 
-CTask::CTask(XmlDocument& record) {
+CTask::CTask(XmlDocument& record, RecordText form) {
   for (const SavedField& field : kSavedFields) {
-    if (record.FindChildElement(field.tag))
-      SetFieldFromText(m_values, field, record.GetChildText());
+    if (!record.FindChildElement(field.tag)) continue;
+    std::string text = record.GetChildText();
+    // Older programs wrote links as raw local bytes next to UTF-8 names: a
+    // field that is not UTF-8 is taken as it stands.
+    if (form == RecordText::kEachFieldItsOwn && IsValidUtf8(text)) text = Utf8ToLocal(text);
+    SetFieldFromText(m_values, field, std::move(text));
   }
+}
+
+bool CTask::MergeSaved(const CTaskValues& base, const CTaskValues& theirs) {
+  std::lock_guard<std::mutex> lock(m_lock);
+  bool changed = false;
+  for (const SavedField& field : kSavedFields) {
+    const std::string before = FieldText(base, field);
+    const std::string other = FieldText(theirs, field);
+    if (other == before || FieldText(m_values, field) != before) continue;
+    if (field.text) m_values.*field.text = theirs.*field.text;
+    if (field.number) m_values.*field.number = theirs.*field.number;
+    if (field.flag) m_values.*field.flag = theirs.*field.flag;
+    changed = true;
+  }
+  if (changed) m_recordValid = false;
+  return changed;
 }
 
 void CTask::SetProductName(std::string v) {
@@ -182,9 +203,10 @@ std::string CTask::ToXml() const {
   return Record();
 }
 
-void CTask::AppendXml(std::string& out) const {
+void CTask::AppendXml(std::string& out, CTaskValues* written) const {
   std::lock_guard<std::mutex> lock(m_lock);
   out += Record();
+  if (written) *written = m_values;
 }
 
 std::string ProductFileKey(const std::string& siteDomain, const std::string& productId) {

@@ -56,10 +56,13 @@ class CTask {
   CTask() = default;
   // The constructor from all values (the add and edit windows).
   explicit CTask(CTaskValues values);
+  // How the texts of a record reached the document: converted with the
+  // whole file, or as raw bytes of a file that mixes UTF-8 and local fields.
+  enum class RecordText { kConverted, kEachFieldItsOwn };
   // Reads one "Task" record: `record` stands where EnterElement left it on
   // the record; the cursor moves among the record's children only. A missing
   // element leaves its field as constructed.
-  explicit CTask(XmlDocument& record);
+  explicit CTask(XmlDocument& record, RecordText form = RecordText::kConverted);
   virtual ~CTask() = default;
   CTask(const CTask&) = delete;
   CTask& operator=(const CTask&) = delete;
@@ -71,8 +74,15 @@ class CTask {
   // The "<Task>...</Task>" record of tasks.xml, also sent to the account
   // server.
   std::string ToXml() const;
-  // Appends the same record to `out`.
-  void AppendXml(std::string& out) const;
+  // Appends the same record to `out`; `written`, when given, receives the
+  // values the record holds, taken under the same lock.
+  void AppendXml(std::string& out, CTaskValues* written = nullptr) const;
+
+  // Takes in the changes another process saved: every saved field that
+  // differs between `base` (the file as this process last knew it) and
+  // `theirs` (the file now) and that this task has not changed itself since
+  // `base` takes the value of `theirs`. True when a field changed.
+  bool MergeSaved(const CTaskValues& base, const CTaskValues& theirs);
 
   // All saved fields at once, consistent with each other.
   CTaskValues GetValues() const { return Get(m_values); }

@@ -1,16 +1,8 @@
 #include "engine/tasklist.h"
 
 #include <algorithm>
-#include <unordered_set>
 
-#include "base/files.h"
 #include "engine/nocase.h"
-#include "text/xml.h"
-
-namespace {
-const char kTasksHead[] = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n<TaskList>";
-const char kTasksTail[] = "</TaskList>";
-}  // namespace
 
 std::list<TaskPtr>::const_iterator CTaskList::Find(const std::string& url) const {
   return std::find_if(m_tasks.begin(), m_tasks.end(),
@@ -86,52 +78,4 @@ int CTaskList::GetCount() const {
 std::vector<TaskPtr> CTaskList::Tasks() const {
   std::lock_guard<std::mutex> lock(m_listLock);
   return std::vector<TaskPtr>(m_tasks.begin(), m_tasks.end());
-}
-
-bool CTaskList::LoadTasks(const std::string& path, const std::string& itemsFolder,
-                          const std::string& pricesFolder, const AttachCachesFunction& attach) {
-  XmlDocument document;
-  if (!document.LoadFile(path)) {
-    // One bad byte must not cost the user the list: the next save would
-    // replace the file with whatever is in memory.
-    if (FileExists(path)) KeepAside(path);
-    return false;
-  }
-  std::vector<TaskPtr> loaded;
-  std::unordered_set<std::string> urls;
-  while (document.FindChildElement("Task")) {
-    document.EnterElement();
-    auto task = std::make_shared<CTask>(document);
-    document.LeaveElement();
-    // A duplicate record is dropped before its caches are fetched.
-    if (urls.insert(FoldCase(task->GetUrl())).second) loaded.push_back(std::move(task));
-  }
-  if (attach) {
-    for (const TaskPtr& task : loaded) attach(*task, itemsFolder, pricesFolder);
-  }
-  std::lock_guard<std::mutex> lock(m_listLock);
-  urls.clear();
-  for (const TaskPtr& task : m_tasks) urls.insert(FoldCase(task->GetUrl()));
-  for (TaskPtr& task : loaded) {
-    if (urls.insert(FoldCase(task->GetUrl())).second) m_tasks.push_back(std::move(task));
-  }
-  return true;
-}
-
-std::string CTaskList::ToFileText() const {
-  std::lock_guard<std::mutex> lock(m_listLock);
-  std::string text;
-  text.reserve(m_lastFileSize + m_lastFileSize / 8);
-  text = kTasksHead;
-  for (const TaskPtr& task : m_tasks) task->AppendXml(text);
-  text += kTasksTail;
-  m_lastFileSize = text.size();
-  return text;
-}
-
-bool CTaskList::SaveTasks(const std::string& path) const {
-  // Saves from several threads are taken one at a time, so that an older
-  // snapshot is never renamed over a newer one.
-  std::lock_guard<std::mutex> saving(m_saveLock);
-  return WriteFileAtomic(path, ToFileText());
 }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/task.h"
@@ -43,15 +45,38 @@ class CTaskList {
   // The tasks as they are now, for walks that must not hold the lock.
   std::vector<TaskPtr> Tasks() const;
 
+  // Several processes (the window, `vantrelctl`, their tracking passes)
+  // share one tasks.xml. Each save takes the lock file path + ".lock"
+  // (flock), and when the file changed since this list last loaded or saved
+  // it, reads it again and takes in what the others did before writing:
+  // tasks they added are added, tasks they deleted are removed (even when
+  // changed here), fields they changed are taken unless changed here too,
+  // and tasks deleted here stay deleted.
+
   // Reads tasks.xml and appends its tasks; false when the file can't be
   // loaded or is not well-formed (then no task is added). A file that exists
-  // but can't be loaded is kept aside as path + ".bad" before anything can
-  // overwrite it.
+  // but can't be loaded is moved aside (MoveAside; SetAsideFile names it)
+  // before anything can overwrite it; a reader that never saves (a listing)
+  // passes kLeave and the file stays where it is.
+  enum class Unreadable { kMoveAside, kLeave };
   bool LoadTasks(const std::string& path, const std::string& itemsFolder,
-                 const std::string& pricesFolder, const AttachCachesFunction& attach);
-  // Writes tasks.xml atomically; false when the file can't be written (the
-  // old file is then left as it was).
-  bool SaveTasks(const std::string& path) const;
+                 const std::string& pricesFolder, const AttachCachesFunction& attach,
+                 Unreadable unreadable = Unreadable::kMoveAside);
+  // Writes tasks.xml atomically after taking in the changes of other
+  // processes; false when the file can't be written (the old file is then
+  // left as it was).
+  bool SaveTasks(const std::string& path);
+  // Takes in the changes other processes saved since this list last read or
+  // wrote the file, without writing. False when nothing changed.
+  bool Refresh(const std::string& path);
+  // Where the last unreadable tasks.xml went; "" when none was moved.
+  std::string SetAsideFile() const;
+  // Called, on the thread that saved or refreshed, after changes of another
+  // process were taken in, with the tasks they added and the tasks they
+  // deleted (a window redraws its rows, a tracker starts and stops timers).
+  using MergeListener =
+      std::function<void(const std::vector<TaskPtr>& added, const std::vector<TaskPtr>& removed)>;
+  void SetMergeListener(MergeListener listener);
   // The bytes SaveTasks writes.
   std::string ToFileText() const;
 
@@ -59,9 +84,42 @@ class CTaskList {
   std::list<TaskPtr>::const_iterator Find(const std::string& url) const;
   std::list<TaskPtr>::iterator Locate(const TaskPtr& position);
 
+  // What identifies one version of the file: a save renames a new file
+  // over it, so the inode changes even when size and time do not.
+  struct FileStamp {
+    bool exists = false;
+    uint64_t device = 0, inode = 0, size = 0;
+    int64_t mtimeNs = 0;
+    bool operator==(const FileStamp&) const = default;
+  };
+  using SavedValues = std::unordered_map<std::string, CTaskValues>;
+  static FileStamp StampOf(const std::string& path);
+  std::string FileText(SavedValues* written) const;
+  // Reads the file as it is now; false when it exists but can't be loaded.
+  bool ReadFile(const std::string& path, std::vector<TaskPtr>& tasks, bool& exists);
+  // Brings the list up to date with the file when its stamp changed; call
+  // with the file lock held. False when the file can't be read and could not
+  // be moved aside either.
+  struct Merged {
+    bool changed = false;
+    std::vector<TaskPtr> added, removed;
+  };
+  bool TakeInFile(const std::string& path, Merged& merged);
+  // Applies the file's tasks to the list against m_base.
+  void Merge(std::vector<TaskPtr> theirs, Merged& merged);
+
   mutable std::mutex m_listLock;
   mutable std::mutex m_saveLock;
   std::list<TaskPtr> m_tasks;
   // The size of the last file text, to build the next one in one piece.
   mutable size_t m_lastFileSize = 0;
+  // Under m_saveLock: the file as this list last read or wrote it.
+  FileStamp m_stamp;
+  bool m_stampKnown = false;
+  SavedValues m_base;
+  std::string m_setAside;
+  MergeListener m_mergeListener;
 };
+
+// The message that tells the user where an unreadable tasks.xml went.
+std::string TasksSetAsideText(const std::string& asidePath);

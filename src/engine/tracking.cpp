@@ -167,7 +167,9 @@ CTracker::CTracker(CSiteList& sites, CTaskList& tasks, EventSink& events, Tracki
       m_msgPop(settings.msgPop),
       m_sleepTimeMs(settings.sleepTimeMs),
       m_failAlert(settings.failAlert),
-      m_queue(std::make_unique<CTimerQueue>(std::move(clock), workers)) {}
+      m_queue(std::make_unique<CTimerQueue>(std::move(clock), workers)),
+      m_taskFileSave([this] { return m_tasks.SaveTasks(ProgramFile("tasks.xml")); },
+                     [this] { m_events.ShowMessage(IDS_SAVE_TASKS_FAILED, kMessageInfo); }) {}
 
 CTracker::~CTracker() {
   UnscheduleAll();
@@ -233,6 +235,19 @@ void CTracker::UnscheduleAll() {
 bool CTracker::IsScheduled(const std::string& url) const {
   std::lock_guard lock(m_timersLock);
   return m_taskTimers.count(url) != 0;
+}
+
+void CTracker::TakeInMergedTasks(const std::vector<TaskPtr>& added,
+                                 const std::vector<TaskPtr>& removed) {
+  if (!m_queue) return;  // the tracker is going
+  const std::int64_t sleepTime = m_sleepTimeMs;
+  std::int64_t due = 0;
+  for (const TaskPtr& task : added) {
+    if (task->GetStatus() != 1) continue;
+    ScheduleTask(due, TaskPeriodMs(*task), task);
+    due += sleepTime;
+  }
+  for (const TaskPtr& task : removed) UnscheduleTask(task->GetUrl());
 }
 
 bool CTracker::StillTracked(const CTask& task) const {
@@ -312,7 +327,9 @@ void CTracker::TrackingPass(const TaskPtr& task) {
   }
   if (task->GetProductID().empty()) task->SetProductID(productId());
 
-  // The files of a task deleted meanwhile are gone and must stay gone.
+  // The files of a task deleted meanwhile, here or by another process, are
+  // gone and must stay gone.
+  if (PriceChangeSeen(*task, decision)) m_tasks.Refresh(ProgramFile("tasks.xml"));
   if (PriceChangeSeen(*task, decision) && StillTracked(*task)) {
     if (m_recordPrice)
       m_recordPrice(*task, ProgramFile("productprices/" + ProductFileKey(*task) + ".xml"));
@@ -352,7 +369,4 @@ void CTracker::FailedPass(const TaskPtr& task, const std::string& reason) {
   SaveTaskFile();
 }
 
-void CTracker::SaveTaskFile() {
-  if (!m_tasks.SaveTasks(ProgramFile("tasks.xml")))
-    m_events.ShowMessage(IDS_SAVE_TASKS_FAILED, kMessageInfo);
-}
+void CTracker::SaveTaskFile() { m_taskFileSave.MarkChanged(); }

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 
+#include "engine/coalescedsave.h"
 #include "engine/passgate.h"
 #include "engine/tasklist.h"
 #include "engine/timerqueue.h"
@@ -88,6 +89,10 @@ class CTracker {
   void UnscheduleTask(const std::string& url);
   void UnscheduleAll();
   bool IsScheduled(const std::string& url) const;
+  // After the list took in another process's changes (CTaskList's merge
+  // listener): the tracked tasks it added get timers, the timers of tasks it
+  // removed go.
+  void TakeInMergedTasks(const std::vector<TaskPtr>& added, const std::vector<TaskPtr>& removed);
 
   // One visit of the task's product page: fetch, extract, compare, record,
   // report, save tasks.xml.
@@ -106,6 +111,8 @@ class CTracker {
 
   CTimerQueue& Queue() { return *m_queue; }
   const CPassGate& Gate() const { return m_gate; }
+  // Writes now what the passes left to be saved.
+  void FlushTaskFile() { m_taskFileSave.Flush(); }
 
  private:
   bool StillTracked(const CTask& task) const;
@@ -129,4 +136,7 @@ class CTracker {
   std::map<std::string, TimerId> m_taskTimers;
   CPassGate m_gate;  // outlives the queue, whose callbacks use it
   std::unique_ptr<CTimerQueue> m_queue;
+  // Passes only mark the list changed; tasks.xml is written at most once a
+  // second and when the tracker goes (after its passes ended).
+  CCoalescedSave m_taskFileSave;
 };

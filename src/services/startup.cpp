@@ -7,6 +7,7 @@
 #include "base/ini.h"
 #include "base/programdir.h"
 #include "base/stringtable.h"
+#include "base/tempsweep.h"
 #include "engine/tracking.h"
 #include "services/productcache.h"
 
@@ -56,7 +57,13 @@ bool LoadProgramTasks(CTaskList& tasks, const CSiteList& sites) {
                          ProductCacheAttacher(&sites));
 }
 
+void SweepProgramTemporaries() {
+  for (const char* folder : {"", "productimgs/", "productitems/", "productprices/"})
+    SweepStaleTemporaries(ProgramFile(folder));
+}
+
 void LoadAppData(AppData& data) {
+  SweepProgramTemporaries();
   data.title = LoadString(IDS_APP_TITLE);
   data.version = LoadString(IDS_VERSION);
   // Outdated rules stay in use until a fetched replacement is in place.

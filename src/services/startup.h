@@ -65,3 +65,6 @@ struct AppData {
 // Start-up without windows, in order: run-time files, the rules refresh when
 // sites.xml is missing or outdated, the shop rules, the tasks, the settings.
 void LoadAppData(AppData& data);
+// Removes what saves of processes that died left behind in the program
+// folder and the product folders.
+void SweepProgramTemporaries();

@@ -141,7 +141,7 @@ int RunAdd(const std::vector<std::string>& args) {
   const std::string tasksPath = ProgramFile("tasks.xml");
   // The first task may start the file; an unreadable one is never replaced.
   if (FileExists(tasksPath) && !tasks.LoadTasks(tasksPath, "", "", nullptr)) {
-    std::fprintf(stderr, "vantrelctl: %s can't be read\n", tasksPath.c_str());
+    PrintTasksUnreadable(tasks, tasksPath, "");
     return 1;
   }
   if (!ChooseSite(sites, choices)) return 1;

@@ -28,7 +28,7 @@ int RunDelete(const std::vector<std::string>& args) {
   CTaskList tasks;
   const std::string tasksPath = ProgramFile("tasks.xml");
   if (!tasks.LoadTasks(tasksPath, "", "", nullptr)) {
-    std::fprintf(stderr, "vantrelctl: %s can't be read\n", tasksPath.c_str());
+    PrintTasksUnreadable(tasks, tasksPath, "");
     return 1;
   }
   const std::string url = ArgumentToLocal(args[0]);

@@ -17,8 +17,9 @@ namespace {
 // unreadable one an error.
 bool LoadTaskFile(CTaskList& tasks, const char* command) {
   const std::string path = ProgramFile("tasks.xml");
-  if (!FileExists(path) || tasks.LoadTasks(path, "", "", nullptr)) return true;
-  std::fprintf(stderr, "vantrelctl %s: %s can't be read\n", command, path.c_str());
+  if (!FileExists(path) || tasks.LoadTasks(path, "", "", nullptr, CTaskList::Unreadable::kLeave))
+    return true;
+  PrintTasksUnreadable(tasks, path, command);
   return false;
 }
 

@@ -27,8 +27,8 @@ int RunTasks(const std::vector<std::string>& args) {
   std::string path = ProgramFile("tasks.xml");
   CTaskList list;
   // Listing reads the file only: no cache is attached, no server is asked.
-  if (!list.LoadTasks(path, "", "", nullptr)) {
-    std::fprintf(stderr, "vantrelctl: %s can't be read\n", path.c_str());
+  if (!list.LoadTasks(path, "", "", nullptr, CTaskList::Unreadable::kLeave)) {
+    PrintTasksUnreadable(list, path, "");
     return 1;
   }
   for (const TaskPtr& task : list.Tasks()) {

@@ -59,6 +59,7 @@ int RunTrack(const std::vector<std::string>& args) {
   const sigset_t signals = StopSignals();
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
+  SweepProgramTemporaries();
   CSiteList sites;
   const std::string sitesPath = ProgramFile("sites.xml");
   if (!sites.LoadSites(sitesPath)) {
@@ -70,7 +71,7 @@ int RunTrack(const std::vector<std::string>& args) {
   // The same loading as the program's start-up, except that a missing file
   // is an error here: there would be nothing to track.
   if (!FileExists(tasksPath) || !LoadProgramTasks(tasks, sites)) {
-    std::fprintf(stderr, "vantrelctl: %s can't be read\n", tasksPath.c_str());
+    PrintTasksUnreadable(tasks, tasksPath, "");
     return 1;
   }
 
@@ -82,6 +83,14 @@ int RunTrack(const std::vector<std::string>& args) {
   CNotifier notifier;
   {
     CTracker tracker(sites, tasks, dispatcher, settings);
+    // Tasks that `vantrelctl add` or the window put in tasks.xml meanwhile
+    // are tracked here too (one round leaves them to the next).
+    if (!once) {
+      tasks.SetMergeListener(
+          [&tracker](const std::vector<TaskPtr>& added, const std::vector<TaskPtr>& removed) {
+            tracker.TakeInMergedTasks(added, removed);
+          });
+    }
     tracker.SetPriceRecorder(RecordTrackedPrice);
     tracker.SetTeller(notifier.Teller());
     if (once) {
@@ -93,8 +102,11 @@ int RunTrack(const std::vector<std::string>& args) {
     } else {
       tracker.ScheduleAllTasks();
       while (!StopRequested(signals, std::chrono::milliseconds(1000))) {
+        // Adds of other processes are tracked without waiting for a pass.
+        tasks.Refresh(tasksPath);
       }
     }
+    tasks.SetMergeListener(nullptr);
   }  // the tracker waits here for the passes that are running
   dispatcher.Flush();
   notifier.Flush();
@@ -109,9 +121,11 @@ VANTREL_COMMAND(
     "rules (sites.xml), the tasks (tasks.xml, with their comparison and history\n"
     "files) and the settings (SleepTime, MsgPop, FailAlert of config.ini), and runs the\n"
     "tracking pass of every tracked task on its timer, the first runs SleepTime\n"
-    "seconds apart. Passes save tasks.xml and the history files as the program\n"
-    "does. Ends on SIGINT or SIGTERM once the running passes have finished;\n"
-    "with --once, after one pass of each tracked task.\n"
+    "seconds apart. Passes save tasks.xml (at most once a second, and on the way\n"
+    "out) and the history files as the program does; tasks that other processes\n"
+    "add to or delete from tasks.xml meanwhile are taken in. Ends on SIGINT or\n"
+    "SIGTERM once the running passes have finished; with --once, after one pass\n"
+    "of each tracked task.\n"
     "Prints one line per event, eight tab-separated columns in UTF-8:\n"
     "  TIME EVENT LINK PRICESTATE STOCKSTATE PRICE STOCK TEXT\n"
     "TIME is local time \"YYYY-MM-DD HH:MM:SS\". EVENT is UpdateData (the row is\n"

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "base/files.h"
+#include "engine/tasklist.h"
 
 namespace {
 std::vector<Command>& Registry() {
@@ -33,4 +34,12 @@ bool TakeValue(const std::vector<std::string>& args, size_t& i, std::string& val
   }
   value = args[++i];
   return true;
+}
+
+void PrintTasksUnreadable(const CTaskList& tasks, const std::string& path, const char* command) {
+  const std::string aside = tasks.SetAsideFile();
+  std::fprintf(stderr, "vantrelctl%s%s: %s can't be read", *command ? " " : "", command,
+               path.c_str());
+  if (!aside.empty()) std::fprintf(stderr, "; the old list is kept in %s", aside.c_str());
+  std::fprintf(stderr, "\n");
 }

@@ -24,3 +24,8 @@ bool ReadInput(const std::string& name, std::string& bytes);
 // Reads the value after an option such as "--flags N"; false (with a message
 // on stderr) when it is missing.
 bool TakeValue(const std::vector<std::string>& args, size_t& i, std::string& value);
+
+class CTaskList;
+// The error line of a command whose tasks.xml could not be read, naming the
+// file that now holds the old list when it was moved aside.
+void PrintTasksUnreadable(const CTaskList& tasks, const std::string& path, const char* command);

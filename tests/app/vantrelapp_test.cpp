@@ -12,6 +12,7 @@
 #include "base/ini.h"
 #include "base/message.h"
 #include "base/programdir.h"
+#include "base/stringtable.h"
 #include "mainwindow_fixture.h"
 #include "support/qt_application.h"
 #include "support/tempdir.h"
@@ -100,6 +101,22 @@ TEST_F(VantrelAppTest, StopSignalEndsTheProgramAsExitDoes) {
   CTaskList saved;
   EXPECT_TRUE(saved.LoadTasks(ProgramFile("tasks.xml"), "", "", nullptr));
   EXPECT_EQ(saved.GetCount(), 1);
+}
+
+TEST_F(VantrelAppTest, AnUnreadableTaskFileIsMovedAsideAndTheUserToldWhere) {
+  home.Write("tasks.xml", "<TaskList><Task><Url>precious</Url>");
+  std::string told;
+  SetMessageHandler([&](unsigned id, int, const std::string& text) {
+    if (id == IDS_TASKS_SET_ASIDE) told = text;
+    return IDOK;
+  });
+  CVantrelApp app(Options());
+  ASSERT_TRUE(app.Start({}));
+  ASSERT_TRUE(SpinUntil([&] { return !told.empty(); }));
+  const std::string aside = app.Data().tasks.SetAsideFile();
+  EXPECT_NE(told.find(aside), std::string::npos);
+  EXPECT_EQ(home.Read(aside.substr(home.Path().size())), "<TaskList><Task><Url>precious</Url>");
+  EXPECT_FALSE(FileExists(ProgramFile("tasks.xml")));
 }
 
 }  // namespace

@@ -27,6 +27,12 @@ TaskPtr MakeTask(const std::string& url, const std::string& name = "n") {
   return std::make_shared<CTask>(v);
 }
 
+std::string ReadFile(const std::string& path) {
+  std::string bytes;
+  ReadWholeFile(path, bytes);
+  return bytes;
+}
+
 // Loads a tasks.xml text without caches.
 bool LoadText(CTaskList& list, const TempDir& dir, const std::string& text) {
   dir.Write("tasks.xml", text);
@@ -223,7 +229,8 @@ TEST(TaskList, AFileThatCannotBeLoadedIsKeptAsideAndSurvivesTheNextSave) {
     EXPECT_EQ(list.GetCount(), 0) << c.what;
     list.AddTask(MakeTask("new"));
     ASSERT_TRUE(list.SaveTasks(dir.File("tasks.xml"))) << c.what;
-    EXPECT_EQ(dir.Read("tasks.xml.bad"), c.bytes) << c.what;
+    ASSERT_FALSE(list.SetAsideFile().empty()) << c.what;
+    EXPECT_EQ(ReadFile(list.SetAsideFile()), c.bytes) << c.what;
     EXPECT_NE(dir.Read("tasks.xml").find("<Url>new</Url>"), std::string::npos) << c.what;
   }
 }
@@ -232,7 +239,7 @@ TEST(TaskList, AMissingFileIsNoTaskListAndNothingIsKeptAside) {
   TempDir dir;
   CTaskList list;
   EXPECT_FALSE(list.LoadTasks(dir.File("tasks.xml"), "", "", nullptr));
-  EXPECT_FALSE(FileExists(dir.File("tasks.xml.bad")));
+  EXPECT_EQ(list.SetAsideFile(), "");
 }
 
 TEST(TaskList, AFailedSaveLeavesTheOldFile) {

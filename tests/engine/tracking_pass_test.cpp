@@ -114,7 +114,8 @@ TEST_F(TrackingPassTest, DecisionRules) {
       EXPECT_EQ(popup.url, task->GetUrl());
       EXPECT_EQ(events.Named("Sound")[0].text, ProgramFile("ding.wav"));
     }
-    // Every completed pass saves the list with what it found.
+    // Every completed pass leaves the list to be saved with what it found.
+    tracker->FlushTaskFile();
     std::string saved;
     ASSERT_TRUE(ReadWholeFile(home.File("tasks.xml"), saved));
     EXPECT_NE(saved.find("<CurrentPrice>" + LocalToUtf8(task->GetCurrentPrice())),

@@ -57,6 +57,7 @@ TEST_F(TrackingThresholdTest, DropsBelowTheLeastPercentAreRecordedNotTold) {
     }
   }
   // Kept in tasks.xml only where set.
+  tracker->FlushTaskFile();
   std::string saved;
   ASSERT_TRUE(ReadWholeFile(home.File("tasks.xml"), saved));
   EXPECT_NE(saved.find("<DropPercent>10</DropPercent>"), std::string::npos);

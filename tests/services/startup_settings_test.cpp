@@ -139,7 +139,8 @@ TEST_F(LoadApp, PresentRulesAreNotFetchedAndAnUnreadableTaskFileIsReported) {
   EXPECT_EQ(data.sites.GetVersion(), "99999");
   EXPECT_FALSE(data.tasksLoaded);
   EXPECT_EQ(data.tasks.GetCount(), 0);
-  EXPECT_TRUE(FileExists(home.File("tasks.xml.bad")));
+  EXPECT_EQ(data.tasks.SetAsideFile().rfind(home.File("tasks.xml.bad-"), 0), 0u);
+  EXPECT_TRUE(FileExists(data.tasks.SetAsideFile()));
 }
 
 // A short rule file is replaced only by a fetched file with shops; until

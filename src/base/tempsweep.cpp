@@ -1,0 +1,46 @@
+#include "base/tempsweep.h"
+
+#include <dirent.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+bool AllDigits(const std::string& text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// The pid of a name "<file>.tmp<pid>_<n>", or 0 when the name has another form.
+pid_t TemporaryOwner(const std::string& name) {
+  const size_t tmp = name.rfind(".tmp");
+  if (tmp == std::string::npos || tmp == 0) return 0;
+  const size_t underscore = name.find('_', tmp);
+  if (underscore == std::string::npos) return 0;
+  const std::string pid = name.substr(tmp + 4, underscore - tmp - 4);
+  if (!AllDigits(pid) || pid.size() > 9 || !AllDigits(name.substr(underscore + 1))) return 0;
+  return static_cast<pid_t>(std::atol(pid.c_str()));
+}
+
+bool ProcessRuns(pid_t pid) { return kill(pid, 0) == 0 || errno == EPERM; }
+
+}  // namespace
+
+int SweepStaleTemporaries(const std::string& folder) {
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
+  if (!dir) return 0;
+  std::string prefix = folder;
+  if (!prefix.empty() && prefix.back() != '/') prefix += '/';
+  int removed = 0;
+  while (dirent* entry = readdir(dir.get())) {
+    if (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN) continue;
+    const pid_t owner = TemporaryOwner(entry->d_name);
+    if (owner <= 0 || owner == getpid() || ProcessRuns(owner)) continue;
+    if (unlink((prefix + entry->d_name).c_str()) == 0) ++removed;
+  }
+  return removed;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+// Coalesces the saves of a file that many threads change: the first change
+// after a quiet interval is saved at once on the thread that made it, later
+// ones at most once per interval by a saver thread, and what is still pending
+// when the object goes is saved then. A crash loses at most one interval.
+class CCoalescedSave {
+ public:
+  using SaveFunction = std::function<bool()>;
+  using FailureFunction = std::function<void()>;
+  CCoalescedSave(SaveFunction save, FailureFunction failed,
+                 std::chrono::milliseconds interval = std::chrono::seconds(1));
+  ~CCoalescedSave();
+  CCoalescedSave(const CCoalescedSave&) = delete;
+  CCoalescedSave& operator=(const CCoalescedSave&) = delete;
+
+  void MarkChanged();
+  // Saves now what is pending (also waits for a save that is running).
+  void Flush();
+
+ private:
+  void Run();
+  // Saves with the lock released; called with it held.
+  void SaveUnlocked(std::unique_lock<std::mutex>& lock);
+
+  const SaveFunction m_save;
+  const FailureFunction m_failed;
+  const std::chrono::milliseconds m_interval;
+  std::mutex m_mutex;
+  std::condition_variable m_wake;
+  bool m_pending = false;
+  bool m_saving = false;
+  bool m_stop = false;
+  std::chrono::steady_clock::time_point m_lastSave{};
+  std::thread m_thread;
+};

@@ -1,0 +1,43 @@
+#include "base/tempsweep.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "base/files.h"
+#include "support/tempdir.h"
+
+namespace {
+
+pid_t EndedProcess() {
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  waitpid(child, nullptr, 0);
+  return child;
+}
+
+TEST(TempSweep, OnlyTemporariesOfEndedProcessesGo) {
+  TempDir dir;
+  const std::string dead = std::to_string(EndedProcess());
+  const std::string self = std::to_string(getpid());
+  const struct {
+    std::string name;
+    bool removed;
+  } files[] = {
+      {"tasks.xml.tmp" + dead + "_1", true},
+      {"x.tmp" + dead + "_12", true},
+      {"tasks.xml.tmp" + self + "_2", false},
+      {"tasks.xml.tmp1_3", false},  // init runs
+      {"tasks.xml", false},
+      {"notes.tmp", false},
+      {"a.tmp" + dead + "_x", false},
+      {"a.tmpx_1", false},
+  };
+  for (const auto& f : files) dir.Write(f.name, "x");
+  EXPECT_EQ(SweepStaleTemporaries(dir.Path()), 2);
+  for (const auto& f : files) EXPECT_EQ(FileExists(dir.File(f.name)), !f.removed) << f.name;
+}
+
+}  // namespace

@@ -1,0 +1,45 @@
+#include "engine/coalescedsave.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(CoalescedSave, ManyChangesMakeFewSavesAndNoneIsLost) {
+  std::atomic<int> saves{0};
+  std::atomic<int> changes{0}, savedChanges{0};
+  {
+    CCoalescedSave save(
+        [&] {
+          ++saves;
+          savedChanges = changes.load();
+          return true;
+        },
+        nullptr, 200ms);
+    for (int i = 0; i < 1000; ++i) {
+      ++changes;
+      save.MarkChanged();
+    }
+    EXPECT_EQ(saves, 1);  // the first at once, the rest waits for the interval
+  }
+  // The object's end saved the rest.
+  EXPECT_EQ(saves, 2);
+  EXPECT_EQ(savedChanges, 1000);
+}
+
+TEST(CoalescedSave, APendingChangeIsSavedByTheSaverThread) {
+  std::atomic<int> saves{0}, failures{0};
+  CCoalescedSave save([&] { return ++saves > 1 ? false : true; }, [&] { ++failures; }, 50ms);
+  save.MarkChanged();
+  save.MarkChanged();
+  for (int i = 0; i < 400 && saves < 2; ++i) std::this_thread::sleep_for(5ms);
+  EXPECT_EQ(saves, 2);
+  EXPECT_EQ(failures, 1);
+}
+
+}  // namespace
