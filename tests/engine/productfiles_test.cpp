@@ -315,7 +315,8 @@ TEST_F(ProductFilesTest, HostileDomainAndIdentifierStayInTheProductFolders) {
                                              "productimgs/blank.jpg",
                                              "productitems/" + key + ".xml",
                                              "productprices/" + key + ".xml",
-                                             "tasks.xml"};
+                                             "tasks.xml",
+                                             "tasks.xml.lock"};
   EXPECT_EQ(inHome, expected);
 
   ASSERT_TRUE(DeleteTask(Environment(), task));

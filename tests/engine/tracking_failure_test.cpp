@@ -66,6 +66,7 @@ TEST_F(TrackingFailureTest, EachKindOfFailureHasItsReason) {
     EXPECT_EQ(events.Count("FetchFailed"), 1u);
     EXPECT_EQ(events.Count("UpdateData"), 1u);
     EXPECT_EQ(events.Count("UpdateChangeData"), 0u);
+    tracker->FlushTaskFile();
     const std::string saved = home.Read("tasks.xml");
     EXPECT_NE(saved.find("<FailCount>1</FailCount><FailTime>" + FormatTimeText(1700000000) +
                          "</FailTime><FailReason>" + std::string(c.reason) + "</FailReason>"),
@@ -99,6 +100,7 @@ TEST_F(TrackingFailureTest, AStreakIsToldOnceAndAGoodPassClearsIt) {
   tracker->TrackingPass(task);
   EXPECT_EQ(task->GetFailCount(), 0);
   EXPECT_EQ(task->GetFailReason(), "");
+  tracker->FlushTaskFile();
   EXPECT_EQ(home.Read("tasks.xml").find("Fail"), std::string::npos);
   EXPECT_EQ(events.Count("Popup"), 1u);
 }
