@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <vector>
 
 #include <zlib.h>
 
@@ -28,9 +27,16 @@ constexpr size_t kFirstTail = 256;
 
 enum class Stop { kNeedInput, kEnd, kError, kFull };
 
+// Decodes into one growing buffer, or, counting only, into a small scratch
+// buffer that is overwritten each time: the checks of the last byte need
+// how much was produced, never what, and must not hold a second copy of a
+// body that may be as large as the capacity.
+enum class Output { kKeep, kCount };
+
 class Inflater {
  public:
-  Inflater(int windowBits, size_t capacity) : m_capacity(capacity) {
+  Inflater(int windowBits, size_t capacity, Output output = Output::kKeep)
+      : m_capacity(capacity), m_output(output) {
     m_ok = (windowBits ? inflateInit2(&m_z, windowBits) : inflateInit(&m_z)) == Z_OK;
   }
   ~Inflater() {
@@ -50,14 +56,17 @@ class Inflater {
       size_t chunk = std::min<size_t>(size, UINT_MAX);
       m_z.next_in = const_cast<unsigned char*>(data);
       m_z.avail_in = static_cast<uInt>(chunk);
-      GrowOutput();
-      m_z.next_out = reinterpret_cast<unsigned char*>(m_out.data()) + m_produced;
-      m_z.avail_out = static_cast<uInt>(std::min<size_t>(m_out.size() - m_produced, UINT_MAX));
+      char* out = OutputSpace();
+      const size_t space = m_output == Output::kKeep
+                               ? m_out.size() - m_produced
+                               : std::min(kScratchBytes, m_capacity - m_produced);
+      m_z.next_out = reinterpret_cast<unsigned char*>(out);
+      m_z.avail_out = static_cast<uInt>(std::min<size_t>(space, UINT_MAX));
       int result = inflate(&m_z, Z_NO_FLUSH);
       size_t used = chunk - m_z.avail_in;
       data += used;
       size -= used;
-      m_produced = static_cast<size_t>(reinterpret_cast<char*>(m_z.next_out) - m_out.data());
+      m_produced += static_cast<size_t>(reinterpret_cast<char*>(m_z.next_out) - out);
       if (result == Z_STREAM_END) return Stop::kEnd;
       if (result == Z_BUF_ERROR && m_z.avail_in == 0 && size == 0) return Stop::kNeedInput;
       if (result != Z_OK) return Stop::kError;
@@ -72,18 +81,35 @@ class Inflater {
   }
 
  private:
+  static constexpr size_t kScratchBytes = 64 * 1024;
+
+  // Where the next output goes.
+  char* OutputSpace() {
+    if (m_output == Output::kCount) {
+      if (m_out.empty()) m_out.resize(kScratchBytes);
+      return m_out.data();
+    }
+    GrowOutput();
+    return m_out.data() + m_produced;
+  }
+
   // Pages inflate to a few times their compressed size; starting near that
   // saves growing (and zero-filling) the buffer step by step.
   void GrowOutput() {
     if (m_out.size() > m_produced) return;
-    size_t grown = m_out.empty() ? std::max<size_t>(m_capacity / 20 * 8, 64 * 1024)
-                                 : m_out.size() * 2;
-    m_out.resize(std::min(grown, m_capacity));
+    size_t grown =
+        m_out.empty() ? std::max<size_t>(m_capacity / 20 * 8, 64 * 1024) : m_out.size() * 2;
+    // A buffer of exactly the new size: string growth would reserve up to
+    // twice that, and a body cut at the capacity would hold 2.4 times it.
+    std::string larger(std::min(grown, m_capacity), '\0');
+    std::copy_n(m_out.data(), m_produced, larger.data());
+    m_out.swap(larger);
   }
 
   z_stream m_z{};
   bool m_ok = false;
   size_t m_capacity;
+  Output m_output;
   size_t m_produced = 0;
   std::string m_out;
 };
@@ -99,20 +125,26 @@ bool LastWriteFree(std::string_view data, int windowBits, size_t capacity, size_
                    bool& decided) {
   size_t last = data.size() - 1;
   size_t start = last - std::min(tail, last);
-  Inflater inflater(windowBits, capacity);
+  Inflater inflater(windowBits, capacity, Output::kCount);
   decided = false;
   if (!inflater.Ok() || inflater.Feed(Bytes(data), start) != Stop::kNeedInput) return false;
-  std::vector<size_t> before{inflater.Produced()};  // before[i] = D(start + i)
+  // The writes after the latest pull (of the tail) that did not write
+  // exactly one byte decide; pulls writing one byte pass the question on.
+  bool seen = false;
+  size_t latestWrites = 0;
+  size_t produced = inflater.Produced();
   for (size_t k = start; k < last; ++k) {
     if (inflater.Feed(Bytes(data) + k, 1) != Stop::kNeedInput) return false;
-    before.push_back(inflater.Produced());
-  }
-  for (size_t i = before.size() - 1; i > 0; --i) {
-    size_t writes = before[i] - before[i - 1];
+    const size_t writes = inflater.Produced() - produced;
+    produced = inflater.Produced();
     if (writes != 1) {
-      decided = true;
-      return writes == 0;
+      seen = true;
+      latestWrites = writes;
     }
+  }
+  if (seen) {
+    decided = true;
+    return latestWrites == 0;
   }
   decided = start == 0;
   return true;
