@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CSite site = Offline(*shop);
   size_t longest = 128;
   for (size_t f = 0; f < kSiteFieldCount; ++f)
-    longest = std::min(longest, SearchableLength(site.Field(static_cast<SiteField>(f)), 16, 128));
+    longest = std::min(longest, SearchableLength(site.Field(static_cast<SiteField>(f)), 12, 128));
   if (page.size() > longest) page.resize(longest);
 
   CSpider spider;
