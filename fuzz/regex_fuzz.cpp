@@ -3,9 +3,10 @@
 // position; the rest is pattern, then text.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
+#include <string_view>
 
+#include "search_limit.h"
 #include "text/regex.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -15,12 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t patternLength = rest ? data[1] % (rest + 1) : 0;
   const char* pattern = reinterpret_cast<const char*>(data + 3);
   std::string text(pattern + patternLength, rest - patternLength);
-  // Backtracking over k quantifiers may take text length to the power k, so
-  // patterns with many of them are searched over a few bytes only.
-  int quantifiers = 0;
-  for (size_t i = 0; i < patternLength; ++i)
-    if (std::strchr("*+?{R", pattern[i]) && pattern[i]) ++quantifiers;
-  size_t longest = quantifiers <= 4 ? 12 : 3;
+  size_t longest = SearchableLength(std::string_view(pattern, patternLength), 3, 12);
   if (text.size() > longest) text.resize(longest);
   int start = static_cast<int>(data[2] % 32) - 4;
 
