@@ -107,14 +107,20 @@ class CSpider {
 std::string RegexGroup1(const std::string& text, const std::string& pattern);
 
 // Transfer limits. The defaults are those a desktop user expects (give up a
-// connect after 60 s, and a transfer when less than 1 byte/s arrives for
-// 60 s); tests shorten them so that a silent server ends a test quickly.
+// connect after 60 s, a transfer when less than 1 byte/s arrives for 60 s,
+// and any exchange, redirects and body included, after 60 s in all); tests
+// shorten them so that a silent server ends a test quickly.
 struct SpiderTimeouts {
   long connectMilliseconds = 60000;
   long lowSpeedSeconds = 60;  // at least 1
+  long exchangeSeconds = 60;  // at least 1
 };
 SpiderTimeouts GetSpiderTimeouts();
 void SetSpiderTimeouts(const SpiderTimeouts& timeouts);
+// Takes the whole-exchange deadline from "FetchTimeout" (seconds) of section
+// "Base" of the program directory's config.ini; 60 when missing or not a
+// positive number. The window, vantrelctl and the server call it at start.
+void LoadFetchTimeout();
 
 // The largest body, before or after inflation, that a request accepts; a
 // larger one gives the empty (or false) result rather than exhausting memory.

@@ -8,6 +8,8 @@
 
 #include <curl/curl.h>
 
+#include "base/ini.h"
+#include "base/programdir.h"
 #include "engine/cookies.h"
 #include "engine/curlhandle.h"
 #include "engine/proxy.h"
@@ -19,6 +21,7 @@ constexpr long kMaxRedirects = 10;
 
 std::atomic<long> g_connectMilliseconds{SpiderTimeouts{}.connectMilliseconds};
 std::atomic<long> g_lowSpeedSeconds{SpiderTimeouts{}.lowSpeedSeconds};
+std::atomic<long> g_exchangeSeconds{SpiderTimeouts{}.exchangeSeconds};
 
 struct Exchange {
   const TransferRequest* request;
@@ -91,12 +94,19 @@ CAddressFilterScope::~CAddressFilterScope() { t_addressFilter = m_outer; }
 const CAddressFilterScope::Filter* CAddressFilterScope::Current() { return t_addressFilter; }
 
 SpiderTimeouts GetSpiderTimeouts() {
-  return SpiderTimeouts{g_connectMilliseconds.load(), g_lowSpeedSeconds.load()};
+  return SpiderTimeouts{g_connectMilliseconds.load(), g_lowSpeedSeconds.load(),
+                        g_exchangeSeconds.load()};
 }
 
 void SetSpiderTimeouts(const SpiderTimeouts& timeouts) {
   g_connectMilliseconds = timeouts.connectMilliseconds > 0 ? timeouts.connectMilliseconds : 1;
   g_lowSpeedSeconds = timeouts.lowSpeedSeconds > 0 ? timeouts.lowSpeedSeconds : 1;
+  g_exchangeSeconds = timeouts.exchangeSeconds > 0 ? timeouts.exchangeSeconds : 1;
+}
+
+void LoadFetchTimeout() {
+  const int seconds = IniGetInt(ProgramFile("config.ini"), "Base", "FetchTimeout", 0);
+  g_exchangeSeconds = seconds > 0 ? seconds : SpiderTimeouts{}.exchangeSeconds;
 }
 
 TransferReply PerformTransfer(const TransferRequest& request) {
@@ -120,6 +130,8 @@ TransferReply PerformTransfer(const TransferRequest& request) {
   curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, g_connectMilliseconds.load());
   curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, g_lowSpeedSeconds.load());
+  // A shop trickling a byte now and then would pass the low-speed abort.
+  curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, g_exchangeSeconds.load() * 1000);
   curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxBodyBytes));
   curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &OnHeader);
   curl_easy_setopt(c, CURLOPT_HEADERDATA, &exchange);

@@ -8,6 +8,7 @@
 #include "base/programdir.h"
 #include "base/stringtable.h"
 #include "engine/site.h"
+#include "engine/spider.h"
 #include "server/demo.h"
 #include "server/request_log.h"
 #include "server/server.h"
@@ -62,6 +63,7 @@ int RunServer(const ServerOptions& options, const std::function<void()>& waitFor
                                  std::filesystem::perm_options::replace, code);
   if (code) return Fail(options.dataFolder + ": " + code.message()), 1;
 
+  LoadFetchTimeout();
   std::string error;
   // A connection for every request thread and one for the tracker: no
   // request waits for another's database work.

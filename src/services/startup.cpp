@@ -8,6 +8,7 @@
 #include "base/programdir.h"
 #include "base/stringtable.h"
 #include "base/tempsweep.h"
+#include "engine/spider.h"
 #include "engine/tracking.h"
 #include "services/productcache.h"
 
@@ -66,6 +67,7 @@ void LoadAppData(AppData& data) {
   SweepProgramTemporaries();
   data.title = LoadString(IDS_APP_TITLE);
   data.version = LoadString(IDS_VERSION);
+  LoadFetchTimeout();
   // Outdated rules stay in use until a fetched replacement is in place.
   if (PrepareRuntimeFiles()) RefreshSiteRules(data.sites);
   data.sites.LoadSites(ProgramFile("sites.xml"));

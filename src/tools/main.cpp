@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/spider.h"
 #include "tools/command.h"
 
 namespace {
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
       std::printf("usage: vantrelctl %s %s\n%s\n", c.name, c.usage, c.help);
       return 0;
     }
+    LoadFetchTimeout();
     return c.run(args);
   }
   std::fprintf(stderr, "vantrelctl: unknown command '%s' (see vantrelctl --help)\n", argv[1]);

@@ -8,6 +8,8 @@
 #include <zlib.h>
 
 #include "base/files.h"
+#include "base/ini.h"
+#include "base/programdir.h"
 #include "engine/spider.h"
 #include "support/http_server.h"
 #include "support/tempdir.h"
@@ -38,6 +40,27 @@ TEST_F(SpiderLimitsTest, DefaultTimeoutsAreThoseOfADesktop) {
   SpiderTimeouts defaults = GetSpiderTimeouts();
   EXPECT_EQ(defaults.connectMilliseconds, 60000);
   EXPECT_EQ(defaults.lowSpeedSeconds, 60);
+  EXPECT_EQ(defaults.exchangeSeconds, 60);
+}
+
+// A shop sending a byte now and then passes the low-speed abort; the whole
+// exchange still ends at "FetchTimeout" of config.ini and counts as a
+// time-out. A missing or nonsensical setting is the 60 s default.
+TEST_F(SpiderLimitsTest, TricklingShopFailsAtTheWholeExchangeDeadline) {
+  m_raw.Trickle("/trickle", "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n<html>");
+  for (const char* value : {"", "0", "-5", "soon"}) {
+    IniWriteString(ProgramFile("config.ini"), "Base", "FetchTimeout", value);
+    LoadFetchTimeout();
+    EXPECT_EQ(GetSpiderTimeouts().exchangeSeconds, 60) << value;
+  }
+  IniWriteString(ProgramFile("config.ini"), "Base", "FetchTimeout", "2");
+  LoadFetchTimeout();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(m_spider.GetPage(m_raw.Url("/trickle"), "gbk"), "");
+  const double seconds = SecondsSince(start);
+  EXPECT_GE(seconds, 1.5);
+  EXPECT_LT(seconds, 5.0);
+  EXPECT_EQ(m_spider.LastFailure().kind, FetchFailure::kTimedOut);
 }
 
 TEST_F(SpiderLimitsTest, ServerThatNeverAnswersEndsAfterTheTimeout) {

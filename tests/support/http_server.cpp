@@ -153,6 +153,11 @@ void RawHttpServer::Silent(const std::string& path) {
   m_replies.erase(path);
 }
 
+void RawHttpServer::Trickle(const std::string& path, std::string head) {
+  std::lock_guard<std::mutex> guard(m_lock);
+  m_trickles[path] = std::move(head);
+}
+
 int RawHttpServer::Requests(const std::string& path) const {
   std::lock_guard<std::mutex> guard(m_lock);
   auto it = m_counts.find(path);
@@ -193,15 +198,26 @@ void RawHttpServer::Serve(int socket) {
       end == std::string::npos ? std::string() : PathOf(head.substr(space + 1, end - space - 1));
   std::string reply;
   bool silent = false;
+  bool trickle = false;
   {
     std::lock_guard<std::mutex> guard(m_lock);
     ++m_counts[path];
     m_requests[path] = head;
     auto it = m_replies.find(path);
-    silent = it == m_replies.end();
-    if (!silent) reply = it->second;
+    auto slow = m_trickles.find(path);
+    trickle = slow != m_trickles.end();
+    if (trickle) reply = slow->second;
+    silent = !trickle && it == m_replies.end();
+    if (!silent && !trickle) reply = it->second;
   }
-  if (silent) {
+  if (trickle) {
+    bool open = send(socket, reply.data(), reply.size(), MSG_NOSIGNAL) > 0;
+    while (open && !m_stopping) {
+      pollfd wait{socket, POLLIN, 0};
+      if (poll(&wait, 1, 200) > 0 && recv(socket, buffer, sizeof(buffer), 0) <= 0) break;
+      open = send(socket, "x", 1, MSG_NOSIGNAL) == 1;
+    }
+  } else if (silent) {
     while (WaitReadable(socket, m_stopping)) {
       if (recv(socket, buffer, sizeof(buffer), 0) <= 0) break;  // the client gave up
     }

@@ -69,6 +69,9 @@ class RawHttpServer {
   void Reply(const std::string& path, std::string bytes);
   // Accepts the request, then neither answers nor closes until the server stops.
   void Silent(const std::string& path);
+  // Sends `head`, then one more byte every 200 ms, for ever (until the client
+  // or the server ends the connection): a reply that never completes.
+  void Trickle(const std::string& path, std::string head);
 
   int Requests(const std::string& path) const;
   // The raw request head last received for `path`.
@@ -89,6 +92,7 @@ class RawHttpServer {
   mutable std::mutex m_lock;
   std::vector<std::thread> m_connections;
   std::map<std::string, std::string> m_replies;  // a missing entry: no reply
+  std::map<std::string, std::string> m_trickles;
   std::map<std::string, int> m_counts;
   std::map<std::string, std::string> m_requests;
 };
