@@ -1,15 +1,18 @@
 #include "services/history.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
+#include "base/clock.h"
 #include "base/files.h"
 #include "base/timetext.h"
 #include "engine/nocase.h"
 #include "engine/urlencode.h"
 #include "services/programserver.h"
-#include "text/regex.h"
 #include "text/xml.h"
 
 namespace {
@@ -28,12 +31,78 @@ std::string FormatPrice(double price) {
   return text;
 }
 
+// The first `needle` at or after `from`, ASCII letters without regard to
+// case; npos when there is none.
+size_t FindNoCase(const std::string& text, std::string_view needle, size_t from) {
+  for (size_t at = from; at + needle.size() <= text.size(); ++at) {
+    size_t n = 0;
+    while (n < needle.size() && std::tolower(static_cast<unsigned char>(text[at + n])) ==
+                                    static_cast<unsigned char>(needle[n]))
+      ++n;
+    if (n == needle.size()) return at;
+  }
+  return std::string::npos;
+}
+
+// A field the reply may hold: the program kept each in a 64-byte buffer, and
+// a longer one must not be cut into a different number.
+constexpr size_t kFieldBytes = 63;
+// Prices of a shop's product are far below this; larger ones are garbage.
+constexpr double kHighestPrice = 1e12;
+// A point may be dated up to a day ahead (clocks and time zones differ).
+constexpr std::time_t kFutureSlack = 24 * 60 * 60;
+
+bool AllDigits(const std::string& text) {
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The point of one record, or false when its date or price makes no sense.
+bool ReadPoint(const std::string& time, const std::string& price, CPriceInfoItem& item) {
+  if (time.size() > kFieldBytes || price.size() > kFieldBytes || !AllDigits(time)) return false;
+  const long long seconds = std::strtoll(time.c_str(), nullptr, 10);
+  if (seconds <= 0 || seconds > CurrentTime() + kFutureSlack) return false;
+  char* end = nullptr;
+  const double value = std::strtod(price.c_str(), &end);
+  if (end == price.c_str() || *end != '\0' || !std::isfinite(value) || value <= 0 ||
+      value >= kHighestPrice)
+    return false;
+  item = {FormatTimeText(static_cast<std::time_t>(seconds)), FormatPrice(value)};
+  return true;
+}
+
 }  // namespace
+
+std::vector<CPriceInfoItem> HistoryReplyPoints(const std::string& reply) {
+  // Records read "t":"<seconds>","p":"<price>", letters in any case; one walk
+  // over the reply, whatever it holds.
+  static constexpr std::string_view kTime = "\"t\":\"";
+  static constexpr std::string_view kPrice = "\",\"p\":\"";
+  std::vector<CPriceInfoItem> points;
+  size_t at = 0;
+  for (;;) {
+    const size_t time = FindNoCase(reply, kTime, at);
+    if (time == std::string::npos) break;
+    const size_t timeStart = time + kTime.size();
+    const size_t price = FindNoCase(reply, kPrice, timeStart);
+    if (price == std::string::npos) break;
+    const size_t priceStart = price + kPrice.size();
+    const size_t priceEnd = reply.find('"', priceStart);
+    if (priceEnd == std::string::npos) break;
+    CPriceInfoItem item;
+    if (ReadPoint(reply.substr(timeStart, price - timeStart),
+                  reply.substr(priceStart, priceEnd - priceStart), item))
+      points.push_back(std::move(item));
+    at = priceEnd + 1;
+  }
+  return points;
+}
 
 void CPriceInfo::TakeIntoSummary(const CPriceInfoItem& item) {
   std::lock_guard<std::mutex> lock(m_lock);
   double price = PriceValue(item.price);
-  if (m_lowestPrice.empty() || price < PriceValue(m_lowestPrice)) {
+  // A lowest price of 0 is an empty history's, not a price.
+  if (PriceValue(m_lowestPrice) <= 0 || price < PriceValue(m_lowestPrice)) {
     m_lowestPrice = item.price;
     m_lowestDate = item.date;
   }
@@ -44,14 +113,8 @@ void CPriceInfo::TakeIntoSummary(const CPriceInfoItem& item) {
 }
 
 void CPriceInfo::FetchFromServer(const std::string& productLink, const std::string& currentPrice) {
-  std::string reply = AskProgramServer(kHostHistory, UrlEncode(productLink));
-  static const CRegexPattern kPoint("\"t\":\"(.*?)\",\"p\":\"(.*?)\"", RX_IGNORE_CASE | RX_DOT_ALL);
-  for (const auto& record : ReplyRecords(reply, kPoint, 2)) {
-    double price = PriceValue(record[1]);
-    // A hostile "nan" or "inf" is no price either.
-    if (price == 0 || !std::isfinite(price)) continue;
-    auto seconds = static_cast<std::time_t>(std::strtoll(record[0].c_str(), nullptr, 10));
-    CPriceInfoItem item{FormatTimeText(seconds), FormatPrice(price)};
+  const std::string reply = AskProgramServer(kHostHistory, UrlEncode(productLink));
+  for (const CPriceInfoItem& item : HistoryReplyPoints(reply)) {
     TakeIntoSummary(item);
     AddItem(item);
   }
@@ -102,7 +165,7 @@ bool CPriceInfo::AddCurrentPrice(const std::string& price) {
   if (!AddItem(item)) return false;
   std::lock_guard<std::mutex> lock(m_lock);
   double value = PriceValue(price);
-  if (m_lowestPrice.empty() || PriceValue(m_lowestPrice) > value) {
+  if (PriceValue(m_lowestPrice) <= 0 || PriceValue(m_lowestPrice) > value) {
     m_lowestPrice = item.price;
     m_lowestDate = item.date;
   }

@@ -13,6 +13,12 @@ struct CPriceInfoItem {
   std::string price;
 };
 
+// The points of a history server reply, in its order: each record
+// "t":"<seconds>","p":"<price>" whose date is whole seconds no later than a
+// day from now and whose price is a number above 0 and below 1e12, both at
+// most 63 bytes long; other records are left out. Linear in the reply.
+std::vector<CPriceInfoItem> HistoryReplyPoints(const std::string& reply);
+
 // A product's price history: its points, newest first, and the lowest and
 // the highest price with their dates. Filled once from the history server,
 // then grown by the tracking passes; the history view reads it meanwhile, so

@@ -63,6 +63,49 @@ TEST_F(HistoryFetch, ZeroPricedPointsAreDroppedAndPricesFormatted) {
   EXPECT_EQ(history.Items()[0].price, "99.00");
 }
 
+// Each record is judged alone: absurd prices and dates, and fields longer
+// than the program's 64-byte buffers, are left out (never cut into another
+// number); the valid points around them still count.
+TEST_F(HistoryFetch, HostilePointsAreRefusedOneByOne) {
+  const std::string longDigits(70, '1');
+  const std::string hostile[] = {
+      Point(kJan1, "1e308"),     Point(kJan1, "-5"),
+      Point(kJan1, "NaN"),       Point(kJan1, "inf"),
+      Point(kJan1, "12abc"),     Point(kJan1, "2000000000000"),
+      Point(kJan1, longDigits),  Point(kJan1, "0." + longDigits),
+      Point("-1", "10"),         Point("0", "10"),
+      Point("13569696.5", "10"), Point("99999999999999", "10"),
+      Point(longDigits, "10"),   Point("1357300000", "10"),  // more than a day ahead
+  };
+  std::string reply = "[" + Point(kJan1, "9");
+  for (const std::string& point : hostile) reply += "," + point;
+  reply += "," + Point("1357210000", "8.5") + "]";  // three hours ahead: kept
+  servers.History(kLink, reply);
+  CPriceInfo history;
+  history.FetchFromServer(kLink, "0");
+  ASSERT_EQ(history.GetItemCount(), 2u);
+  EXPECT_EQ(history.Items()[0].price, "8.50");
+  EXPECT_EQ(history.Items()[1].price, "9.00");
+  EXPECT_EQ(history.GetLowestPrice(), "8.50");
+  EXPECT_EQ(history.GetHighestPrice(), "9.00");
+}
+
+// A summary saved with an empty history has a lowest price of 0; the first
+// real price takes its place.
+TEST_F(HistoryFetch, ALowestPriceOfZeroGivesWayToTheFirstRealPoint) {
+  CPriceInfo history;
+  history.SetSummary({"", "0.00"}, {"", "0.00"});
+  history.AddCurrentPrice("12.00");
+  EXPECT_EQ(history.GetLowestPrice(), "12.00");
+  EXPECT_EQ(history.GetHighestPrice(), "12.00");
+
+  CPriceInfo fetched;
+  fetched.SetSummary({"", "0"}, {"", "0"});
+  servers.History(kLink, Point(kJan1, "7"));
+  fetched.FetchFromServer(kLink, "0");
+  EXPECT_EQ(fetched.GetLowestPrice(), "7.00");
+}
+
 TEST_F(HistoryFetch, CurrentPriceEqualToTheNewestAddsNothing) {
   servers.History(kLink, Point(kJan2, "8.5") + Point(kJan1, "9"));
   CPriceInfo history;
