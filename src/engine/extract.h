@@ -28,6 +28,11 @@ class ExtractTrace {
   virtual ~ExtractTrace() = default;
   virtual void OnRequest(const std::string& link) = 0;
   virtual void OnCacheHit(const std::string& key) = 0;
+  // A rule's search of the named step gave up ("match limit exceeded" ...).
+  virtual void OnRuleGaveUp(const char* step, const char* why) {
+    (void)step;
+    (void)why;
+  }
 };
 
 // What the steps of one product share. The referer (the product link) goes

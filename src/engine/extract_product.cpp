@@ -2,11 +2,14 @@
 // the add pipeline, and the requests both make before fetching a page.
 #include <strings.h>
 
+#include <optional>
+
 #include "engine/extract.h"
 #include "engine/extract_request.h"
 #include "engine/extract_shops.h"
 #include "engine/site.h"
 #include "engine/spider.h"
+#include "text/regex.h"
 
 namespace {
 
@@ -45,22 +48,36 @@ ProductValues ExtractProduct(CSpider& spider, const std::string& page, const CSi
                              const std::string& referer, ExtractTrace* trace) {
   BodyCache cache;
   const ExtractContext context{spider, page, referer, cache, trace};
+  // A rule that backtracks without end gives up as "not found"; the trace
+  // says at which step.
+  std::string step;
+  std::optional<CRegexGiveUpWatch> watch;
+  if (trace)
+    watch.emplace(
+        [&](RegexStatus status) { trace->OnRuleGaveUp(step.c_str(), RegexStatusText(status)); });
   ProductValues values;
   ExtractParams& params = values.params;
-  for (int n = 1; n <= 5; ++n) params[n - 1] = ExtractParam(context, site, n, params);
+  auto param = [&](const CSite& rules, int n) {
+    step = "param" + std::to_string(n);
+    return ExtractParam(context, rules, n, params);
+  };
+  for (int n = 1; n <= 5; ++n) params[n - 1] = param(site, n);
 
   const CSite* priceSite = &site;
   CSite variant;
   if (IsSuningShop(site.GetDomain()) && IsPartnerMarker(params[4])) {
     MakePartnerVariant(site, variant);
-    params[4] = ExtractParam(context, variant, 5, params);
+    params[4] = param(variant, 5);
     priceSite = &variant;
   }
-  for (int n = 6; n <= 7; ++n) params[n - 1] = ExtractParam(context, *priceSite, n, params);
+  for (int n = 6; n <= 7; ++n) params[n - 1] = param(*priceSite, n);
+  step = "price";
   values.price = ExtractPrice(context, *priceSite, params);
 
   // The promotional price and the stock always follow the shop's own rules.
+  step = "promprice";
   values.promPrice = ExtractPromPrice(context, site, params, values.price);
+  step = "stock";
   values.stock = ExtractStock(context, site, params);
   values.effectivePrice = EffectivePrice(values.price, values.promPrice);
   return values;

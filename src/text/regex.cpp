@@ -130,6 +130,38 @@ CRegexMatch Result(const RegexProgramData& p, const RxMatcher& m, int start) {
 
 }  // namespace
 
+namespace {
+thread_local CRegexGiveUpWatch* t_watch = nullptr;
+
+CRegexMatch GaveUp(RegexStatus status) {
+  CRegexGiveUpWatch::Tell(status);
+  return CRegexMatch(status);
+}
+}  // namespace
+
+CRegexGiveUpWatch::CRegexGiveUpWatch(std::function<void(RegexStatus)> report)
+    : m_report(std::move(report)), m_outer(t_watch) {
+  t_watch = this;
+}
+
+CRegexGiveUpWatch::~CRegexGiveUpWatch() { t_watch = m_outer; }
+
+void CRegexGiveUpWatch::Tell(RegexStatus status) {
+  if (t_watch && t_watch->m_report) t_watch->m_report(status);
+}
+
+const char* RegexStatusText(RegexStatus status) {
+  switch (status) {
+    case RegexStatus::kMatchLimit:
+      return "match limit exceeded";
+    case RegexStatus::kStackLimit:
+      return "backtracking stack exhausted";
+    case RegexStatus::kOk:
+      break;
+  }
+  return "";
+}
+
 CRegexMatch CRegexPattern::SearchBytes(const char* text, size_t length, int start) const {
   if (!m_program) return CRegexMatch();
   const RegexProgramData& p = m_program->data;
@@ -142,7 +174,7 @@ CRegexMatch CRegexPattern::SearchBytes(const char* text, size_t length, int star
     RxMatcher m(p, s, n, start);
     for (int pos = start; pos >= 0; --pos) {
       if (m.Run(pos)) return Result(p, m, pos);
-      if (m.Overflowed()) break;
+      if (m.GaveUp() != RegexStatus::kOk) return GaveUp(m.GaveUp());
     }
     return CRegexMatch();
   }
@@ -166,7 +198,7 @@ CRegexMatch CRegexPattern::SearchBytes(const char* text, size_t length, int star
       if (pos < 0) break;
     }
     if (m.Run(static_cast<int>(pos))) return Result(p, m, static_cast<int>(pos));
-    if (m.Overflowed()) break;
+    if (m.GaveUp() != RegexStatus::kOk) return GaveUp(m.GaveUp());
   }
   return CRegexMatch();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,14 +18,41 @@ enum RegexFlags : int {
   RX_EXTENDED = 0x20,       // white space ignored, "#" starts a comment
 };
 
+// Why a search found nothing: it looked everywhere, or it gave up. A search
+// gives up after kRegexStepLimit backtracking steps (a pattern or a text
+// built to backtrack for ever) or when its backtracking points outgrow their
+// memory limit; it then counts as finding nothing.
+enum class RegexStatus { kOk, kMatchLimit, kStackLimit };
+inline constexpr long long kRegexStepLimit = 10'000'000;
+// "match limit exceeded", "backtracking stack exhausted", or "" for kOk.
+const char* RegexStatusText(RegexStatus status);
+
+// While one lives, every search on its thread that gives up tells `report`
+// why (the innermost watch of the thread hears it), so that a caller deep
+// below can be traced without passing results up.
+class CRegexGiveUpWatch {
+ public:
+  explicit CRegexGiveUpWatch(std::function<void(RegexStatus)> report);
+  ~CRegexGiveUpWatch();
+  CRegexGiveUpWatch(const CRegexGiveUpWatch&) = delete;
+  CRegexGiveUpWatch& operator=(const CRegexGiveUpWatch&) = delete;
+  static void Tell(RegexStatus status);
+
+ private:
+  std::function<void(RegexStatus)> m_report;
+  CRegexGiveUpWatch* m_outer;
+};
+
 // The result of a search: {1, N, begin0, end0, ..., beginN, endN}, or empty
 // when nothing was found. A group that took no part has -1, -1.
 class CRegexMatch {
  public:
   CRegexMatch() = default;
   explicit CRegexMatch(std::vector<int> array) : m_array(std::move(array)) {}
+  explicit CRegexMatch(RegexStatus gaveUp) : m_status(gaveUp) {}
 
   bool Found() const { return !m_array.empty() && m_array[0] != 0; }
+  RegexStatus Status() const { return m_status; }
   int MatchBegin() const { return At(2); }
   int MatchEnd() const { return At(3); }
   int GroupBegin(int n) const { return At(2 * n + 2); }
@@ -37,6 +65,7 @@ class CRegexMatch {
     return i >= 0 && static_cast<size_t>(i) < m_array.size() ? m_array[static_cast<size_t>(i)] : -1;
   }
   std::vector<int> m_array;
+  RegexStatus m_status = RegexStatus::kOk;
 };
 
 class RegexProgram;  // the compiled form, private to the engine

@@ -35,6 +35,11 @@ RxMatcher::RxMatcher(const RegexProgramData& program, const uint8_t* text, int l
   m_stack.reserve(64);
 }
 
+RegexStatus RxMatcher::GaveUp() const {
+  if (m_overflow) return RegexStatus::kStackLimit;
+  return m_steps > kRegexStepLimit ? RegexStatus::kMatchLimit : RegexStatus::kOk;
+}
+
 bool RxMatcher::Capture(int group, int& begin, int& end) const {
   if (group < 0 || group > m_p.highest) return false;
   int b = m_reg[static_cast<size_t>(4 * group + 2)], e = m_reg[static_cast<size_t>(4 * group + 3)];
@@ -587,7 +592,7 @@ bool RxMatcher::Run(int start) {
     if (ok) continue;
     // Backtrack: undo changes until a point that can try something else.
     for (;;) {
-      if (m_overflow || m_stack.empty()) {
+      if (m_overflow || m_stack.empty() || m_steps > kRegexStepLimit) {
         Unwind(0);
         return false;
       }
@@ -603,6 +608,8 @@ bool RxMatcher::Run(int start) {
       }
       m_topChoice = std::min(m_topChoice, static_cast<int>(m_stack.size()) - 1);
       if (e.b >= 0) {
+        // Each return to a backtracking point is one step of the budget.
+        ++m_steps;
         pc = e.b >= kTagNeg ? e.b - kTagNeg : e.b;
         pos = e.a;
         break;

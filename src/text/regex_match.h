@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "text/regex.h"
 #include "text/regex_internal.h"
 
 class RxMatcher {
@@ -17,8 +18,9 @@ class RxMatcher {
   int End() const { return m_end; }
   // The latest completed capture of a group: false when it has none.
   bool Capture(int group, int& begin, int& end) const;
-  // The backtracking stack outgrew its limit: the search gave up.
-  bool Overflowed() const { return m_overflow; }
+  // The search gave up (kOk while it did not): too many backtracking steps
+  // over all the Runs of this matcher, or a stack beyond its limit.
+  RegexStatus GaveUp() const;
 
  private:
   struct Entry {
@@ -54,5 +56,6 @@ class RxMatcher {
   int m_topChoice = -1;
   int m_end = 0;
   bool m_overflow = false;
+  long long m_steps = 0;
   size_t m_limit;
 };

@@ -34,6 +34,9 @@ class PrintingTrace : public ExtractTrace {
   void OnRequest(const std::string& link) override {
     std::printf("request: %s\n", LocalToUtf8(link).c_str());
   }
+  void OnRuleGaveUp(const char* step, const char* why) override {
+    std::printf("rule %s: %s\n", step, why);
+  }
   void OnCacheHit(const std::string& key) override {
     std::printf("cache hit: %s\n", LocalToUtf8(key).c_str());
   }
@@ -200,7 +203,9 @@ VANTREL_COMMAND(extract, "extract",
                 "(\"%.2f\"; 0.00 means none) and stock (1 in stock, 0 out of stock, -1\n"
                 "undetermined). --trace first prints \"request: LINK\" for every request\n"
                 "sent (links after placeholder substitution) and \"cache hit: KEY\" when\n"
-                "a step reuses a reply of the same product.\n"
+                "a step reuses a reply of the same product, and \"rule STEP: WHY\" when a\n"
+                "rule's search of a step (param1 ... param7, price, promprice, stock) gave\n"
+                "up, e.g. \"rule price: match limit exceeded\" (then it found nothing).\n"
                 "A page that no shop rule recognises (or --site 通用) is read as the\n"
                 "general shop's: its schema.org JSON-LD, microdata and Open Graph product\n"
                 "data. It prints site, name, id, image, price (\"%.2f\"), currency and\n"

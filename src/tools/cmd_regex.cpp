@@ -62,7 +62,10 @@ int RunRegex(const std::vector<std::string>& args) {
   pattern.SetPattern(rest[0], flags);
   CRegexMatch match = pattern.SearchBytes(text.data(), text.size(), start);
   if (!match.Found()) {
-    std::printf("none\n");
+    if (match.Status() != RegexStatus::kOk)
+      std::printf("%s\n", RegexStatusText(match.Status()));
+    else
+      std::printf("none\n");
     return 1;
   }
   PrintMatch(match);
@@ -70,7 +73,11 @@ int RunRegex(const std::vector<std::string>& args) {
     int next = pattern.NextStart(match);
     if (next < 0) break;
     match = pattern.SearchBytes(text.data(), text.size(), next);
-    if (!match.Found()) break;
+    if (!match.Found()) {
+      if (match.Status() == RegexStatus::kOk) break;
+      std::printf("%s\n", RegexStatusText(match.Status()));
+      return 1;
+    }
     PrintMatch(match);
   }
   return 0;
@@ -78,15 +85,18 @@ int RunRegex(const std::vector<std::string>& args) {
 
 }  // namespace
 
-VANTREL_COMMAND(regex, "regex", "[--flags N] [--start N] [--all] PATTERN [FILE]",
-                "Compiles the bytes of PATTERN with the flag mask N (default 0: 1 dot-all,\n"
-                "2 multi-line, 4 global, 8 ignore case, 16 right to left, 32 extended; shop\n"
-                "rules use 9) and searches the bytes of FILE (standard input when absent or\n"
-                "\"-\") from position N (default -1: the beginning, the end right to left).\n"
-                "Prints the match array as decimal integers separated by single blanks:\n"
-                "1, the highest group number H, then begin and end of groups 0..H (-1 -1 for a\n"
-                "group that took no part), or the word none. --all repeats the search from\n"
-                "the end of each match (one past it after an empty match; right to left from\n"
-                "its begin) and prints one line per match. Exit status 0 when found, 1 when\n"
-                "none, 2 for a usage error.",
-                RunRegex);
+VANTREL_COMMAND(
+    regex, "regex", "[--flags N] [--start N] [--all] PATTERN [FILE]",
+    "Compiles the bytes of PATTERN with the flag mask N (default 0: 1 dot-all,\n"
+    "2 multi-line, 4 global, 8 ignore case, 16 right to left, 32 extended; shop\n"
+    "rules use 9) and searches the bytes of FILE (standard input when absent or\n"
+    "\"-\") from position N (default -1: the beginning, the end right to left).\n"
+    "Prints the match array as decimal integers separated by single blanks:\n"
+    "1, the highest group number H, then begin and end of groups 0..H (-1 -1 for a\n"
+    "group that took no part), or the word none; a search that gave up prints\n"
+    "\"match limit exceeded\" (after 10,000,000 backtracking steps) or\n"
+    "\"backtracking stack exhausted\" instead, exit status 1. --all repeats the search from\n"
+    "the end of each match (one past it after an empty match; right to left from\n"
+    "its begin) and prints one line per match. Exit status 0 when found, 1 when\n"
+    "none, 2 for a usage error.",
+    RunRegex);

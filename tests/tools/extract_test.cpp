@@ -113,6 +113,21 @@ TEST_F(ExtractToolTest, ReadsASavedPage) {
   EXPECT_EQ(shop.TotalRequests(), 0);
 }
 
+// A shop rule that backtracks without end gives up at its step: nothing is
+// read there, and the trace says why.
+TEST_F(ExtractToolTest, ARunawayRuleGivesUpAndTheTraceSaysWhere) {
+  home.Write("hostile.xml",
+             "<?xml version=\"1.0\" encoding=\"utf-8\" ?><Sites><SiteList><Site>"
+             "<Name>Hostile</Name><Domain>hostile.example</Domain><Encode>utf-8</Encode>"
+             "<RegularExpression><NameRegex><title>(.*?)</title></NameRegex>"
+             "<PriceRegex>(a+)+b</PriceRegex></RegularExpression></Site></SiteList></Sites>");
+  home.Write("page.html", "<title>Kettle</title>" + std::string(30, 'a') + "cb");
+  Output out = RunExtract("--trace --sites " + Quote(home.File("hostile.xml")) +
+                          " --site Hostile --page " + Quote(home.File("page.html")));
+  EXPECT_NE(out.text.find("rule price: match limit exceeded\n"), std::string::npos) << out.text;
+  EXPECT_NE(out.text.find("\nprice: 0.00\n"), std::string::npos) << out.text;
+}
+
 TEST_F(ExtractToolTest, Failures) {
   struct Case {
     std::string arguments;

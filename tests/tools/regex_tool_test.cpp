@@ -27,6 +27,24 @@ TEST(VantrelctlRegex, PrintsTheMatchArray) {
   EXPECT_EQ(status, 0);
 }
 
+TEST(VantrelctlRegex, ARunawaySearchSaysItGaveUp) {
+  const std::string as(30, 'a');
+  struct Case {
+    const char* flags;
+    const char* pattern;
+    std::string text;
+  } const cases[] = {{"0", "(a+)+b", as + "cb"}, {"16", "c(a+)+b", "d" + as + "b"}};
+  for (const Case& c : cases) {
+    int status = -1;
+    EXPECT_EQ(RunShell("printf " + c.text + " | " + VantrelctlPath() + " regex --flags " + c.flags +
+                           " '" + c.pattern + "'",
+                       status),
+              "match limit exceeded\n")
+        << c.flags;
+    EXPECT_EQ(status, 1);
+  }
+}
+
 TEST(VantrelctlRegex, AllPrintsOneLinePerMatchAndEnds) {
   int status = -1;
   EXPECT_EQ(RunShell("printf '\"t\":\"1\",\"t\":\"22\"' | " + VantrelctlPath() +
