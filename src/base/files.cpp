@@ -23,16 +23,28 @@ int64_t FileSize(const std::string& path) {
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
   bytes.clear();
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that opening a FIFO can't wait for a writer.
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
+  // Only regular files: a device such as /dev/zero or a FIFO has no end.
   struct stat st;
-  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) bytes.reserve(static_cast<size_t>(st.st_size));
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      static_cast<uint64_t>(st.st_size) > kMaxWholeFileBytes) {
+    close(fd);
+    return false;
+  }
+  bytes.reserve(static_cast<size_t>(st.st_size));
   char buffer[65536];
   bool ok = true;
   for (;;) {
     ssize_t n = read(fd, buffer, sizeof(buffer));
     if (n > 0) {
       bytes.append(buffer, static_cast<size_t>(n));
+      // A file that grows while it is read is still held to the cap.
+      if (bytes.size() > kMaxWholeFileBytes) {
+        ok = false;
+        break;
+      }
     } else if (n == 0) {
       break;
     } else if (errno != EINTR) {
@@ -41,6 +53,7 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     }
   }
   close(fd);
+  if (!ok) bytes.clear();
   return ok;
 }
 

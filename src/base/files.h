@@ -11,6 +11,9 @@
 bool FileExists(const std::string& path);
 // Size in bytes, or -1 when the file does not exist.
 int64_t FileSize(const std::string& path);
+// The bytes of a regular file of at most kMaxWholeFileBytes; false (and
+// nothing) for anything else: a missing file, a device, a FIFO, a folder.
+inline constexpr uint64_t kMaxWholeFileBytes = uint64_t{1} << 30;
 bool ReadWholeFile(const std::string& path, std::string& bytes);
 
 // Writes the bytes to a temporary file in the same folder and renames it over

@@ -168,10 +168,12 @@ std::string ExtractPrice(const ExtractContext& context, const CSite& site,
   std::string text = RegexGroup1(
       ValueSource(context, site, site.GetPriceUrl(), params, kGomeRegion), site.GetPriceRegex());
   if (!text.empty() && !site.GetPriceImgTplPath().empty()) {
+    // What the page names is fetched, never read from the disk.
+    const std::string link = PriceImageLink(text, site.GetDomain());
     CPriceImg reader(ProgramDirectory() + site.GetPriceImgTplPath(), site.GetPriceImgType(),
                      site.GetPriceImgColors());
-    if (context.trace && strncasecmp(text.c_str(), "http", 4) == 0) context.trace->OnRequest(text);
-    text = reader.RecognizePrice(text, site.GetDomain());
+    if (context.trace && !link.empty()) context.trace->OnRequest(link);
+    text = link.empty() ? std::string() : reader.RecognizePrice(link, site.GetDomain());
   }
   return FormatPrice(ReadPriceNumber(text));
 }
@@ -218,6 +220,8 @@ ItemInfo ExtractItemInfo(const std::string& page, const CSite& site) {
     return info;
   // Links that already name a scheme or a host stay on that host.
   if (strncasecmp(image.c_str(), "https://", 8) == 0) return info;
-  image = image.compare(0, 2, "//") == 0 ? "http:" + image : "http://" + domain + image;
+  // A Domain of several hosts ("a.test|b.test") completes with its first.
+  const std::string host = domain.substr(0, domain.find('|'));
+  image = image.compare(0, 2, "//") == 0 ? "http:" + image : "http://" + host + image;
   return info;
 }

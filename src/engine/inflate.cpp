@@ -181,3 +181,8 @@ size_t InflateCapacity(size_t inputLength, size_t limit) {
 std::string Gunzip(std::string_view data, size_t limit) { return Decode(data, 15 + 32, limit); }
 
 std::string InflateBody(std::string_view data, size_t limit) { return Decode(data, 0, limit); }
+
+bool GzipEndsWhole(std::string_view data) {
+  Inflater inflater(15 + 32, SIZE_MAX, Output::kCount);
+  return inflater.Ok() && !data.empty() && inflater.Feed(Bytes(data), data.size()) == Stop::kEnd;
+}

@@ -25,3 +25,7 @@ std::string InflateBody(std::string_view data, size_t limit = SIZE_MAX);
 
 // The output space the decoders grant: 20 times the input, at most `limit`.
 size_t InflateCapacity(size_t inputLength, size_t limit = SIZE_MAX);
+
+// Whether a gzip (or zlib) stream decodes to its end: false for a stream cut
+// short or broken. Needs no memory for the output.
+bool GzipEndsWhole(std::string_view data);

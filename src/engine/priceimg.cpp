@@ -155,6 +155,14 @@ void CPriceImg::LoadTemplates() {
   }
 }
 
+std::string PriceImageLink(const std::string& text, const std::string& domain) {
+  if (StartsWithNoCase(text, "http://") || StartsWithNoCase(text, "https://")) return text;
+  if (text.rfind("//", 0) == 0) return "http:" + text;
+  const std::string host = domain.substr(0, domain.find('|'));
+  if (text.rfind("/", 0) == 0 && !host.empty()) return "http://" + host + text;
+  return std::string();
+}
+
 std::string CPriceImg::RecognizePrice(const std::string& link, const std::string& domain) const {
   std::string bytes;
   if (StartsWithNoCase(link, "http://") || StartsWithNoCase(link, "https://")) {

@@ -11,6 +11,13 @@
 // Reads a price that a shop publishes as a small image: cuts the image into
 // glyphs at blank columns and compares each glyph with a folder of template
 // images, one per digit, the decimal point and other signs.
+// The link of a price image named by a shop's page, to be fetched: an http
+// or https link as it is; "//host/..." with "http:"; "/path" on the shop's
+// host (the first host of a Domain of several, "a.test|b.test"). Anything
+// else, a local path above all, gives "": a page never names a file of the
+// user's to read.
+std::string PriceImageLink(const std::string& text, const std::string& domain);
+
 class CPriceImg {
  public:
   // The text pixels of one picture, row 0 at the bottom.

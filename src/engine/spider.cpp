@@ -25,8 +25,21 @@ std::string RequestHeaders(const std::string& extra, const std::string& referer)
   return headers;
 }
 
+// Header names and these values are case-insensitive: "content-encoding:
+// GZIP" is a gzip body too.
 bool Matches(const std::string& text, const char* pattern) {
-  return CRegexPattern(pattern, 0).Search(text).Found();
+  return CRegexPattern(pattern, RX_IGNORE_CASE).Search(text).Found();
+}
+
+// The charset a Content-Type names, without quotes or blanks; "utf8" is
+// "utf-8". Empty when it names none.
+std::string NamedCharset(const std::string& contentType) {
+  std::string named = RegexGroup1(contentType, "charset=(.*?)$");
+  std::string clean;
+  for (char c : named)
+    if (c != '"' && c != '\'' && c != ' ' && c != '\t') clean += c;
+  if (strcasecmp(clean.c_str(), "utf8") == 0) clean = "utf-8";
+  return clean;
 }
 
 // Content-Length as the page fetcher reads it: decimal text through atoi;
@@ -172,7 +185,7 @@ std::string CSpider::GetPage(const std::string& url, const std::string& charset,
   }
   std::string contentType;
   QueryHeader(reply.rawHeaders, "Content-Type", 0, contentType);
-  std::string named = RegexGroup1(contentType, "charset=(.*?)$");
+  std::string named = NamedCharset(contentType);
   std::string actual =
       !named.empty() && strcasecmp(named.c_str(), charset.c_str()) != 0 ? named : charset;
   std::string body;
@@ -212,6 +225,9 @@ bool CSpider::DownloadFile(const std::string& url, const std::string& path,
   if (reply.status != 200) return true;
   std::string body;
   if (!DecodeBody(reply, false, body)) return false;
+  // A gzip body cut short decodes to part of the file: not the file.
+  if (BodyEncoding(reply.rawHeaders, true, false) == Encoding::kGzip && !GzipEndsWhole(reply.body))
+    return false;
   return WriteFileAtomic(path, body);
 }
 

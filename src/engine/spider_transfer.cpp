@@ -14,6 +14,7 @@
 #include "engine/curlhandle.h"
 #include "engine/proxy.h"
 #include "engine/spider.h"
+#include "engine/urlencode.h"
 
 namespace {
 
@@ -118,7 +119,8 @@ TransferReply PerformTransfer(const TransferRequest& request) {
   CurlHeaderList headers(HeaderList(request.headers, request.post));
   Exchange exchange{&request, &reply};
   CURL* c = curl.get();
-  curl_easy_setopt(c, CURLOPT_URL, request.url.c_str());
+  const std::string url = EncodeLinkForSending(request.url);
+  curl_easy_setopt(c, CURLOPT_URL, url.c_str());
   curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(c, CURLOPT_USERAGENT, kBrowserAgent);

@@ -1,5 +1,7 @@
 #include "engine/urlencode.h"
 
+#include <string_view>
+
 std::string UrlEncode(const std::string& text) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string out;
@@ -16,4 +18,22 @@ std::string UrlEncode(const std::string& text) {
     }
   }
   return out;
+}
+
+std::string EncodeLinkForSending(const std::string& link) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  static constexpr std::string_view kNotInLinks = "\"<>\\^`{|}";
+  std::string sent;
+  sent.reserve(link.size());
+  for (char c : link) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte >= 0x7F || kNotInLinks.find(c) != std::string_view::npos) {
+      sent += '%';
+      sent += kHex[byte >> 4];
+      sent += kHex[byte & 15];
+    } else {
+      sent += c;
+    }
+  }
+  return sent;
 }

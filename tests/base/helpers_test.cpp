@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -35,7 +37,7 @@ TEST(ProgramDirectory, WithoutVantrelHomeIsTheExecutablesFolder) {
 TEST(TimeText, PadsEverythingButTheYear) {
   setenv("TZ", "UTC", 1);
   tzset();
-  SetClockForTesting([] { return std::time_t{1362272707}; });    // 2013-03-03 01:05:07 UTC
+  SetClockForTesting([] { return std::time_t{1362272707}; });  // 2013-03-03 01:05:07 UTC
   EXPECT_EQ(FormatNowText(), "2013-03-03 01:05:07");
   EXPECT_EQ(NowStamp(), "1362272707");
   std::time_t back = 0;
@@ -84,6 +86,18 @@ TEST(Files, AtomicWriteReplacesAndKeepAsideCopiesOnce) {
   EXPECT_EQ(dir.Read("tasks.xml.bad"), "two");
   EXPECT_FALSE(WriteFileAtomic(dir.File("missing/tasks.xml"), "x"));
   EXPECT_EQ(FileSize(dir.File("missing/tasks.xml")), -1);
+}
+
+// Only regular files are read: devices and FIFOs have no end (or block),
+// folders are no files; nothing is returned for them, at once.
+TEST(Files, WholeFileReaderRefusesWhatIsNotARegularFile) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0600), 0);
+  for (const std::string& path : {std::string("/dev/zero"), dir.File("pipe"), dir.Path()}) {
+    std::string bytes = "old";
+    EXPECT_FALSE(ReadWholeFile(path, bytes)) << path;
+    EXPECT_EQ(bytes, "") << path;
+  }
 }
 
 }  // namespace

@@ -2,8 +2,11 @@
 // in for its hosts: Tmall's promotion list, Suning's partner products and
 // product status, Gome's region cookie, Yihaodian's province, Yixun's
 // location request, and a price published as an image.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "base/clock.h"
@@ -350,6 +353,35 @@ TEST_F(ExtractShopsTest, PriceImagesAreReadWithTheShopsTemplates) {
   // Without templates nothing is read.
   site.SetPriceImgTplPath("priceimg/missing/");
   EXPECT_EQ(FetchAndExtract(site, shop.Link("/item/6")).values.price, "0.00");
+}
+
+// A page names the price image; a local file it names is never read (a
+// device would never end, a FIFO would block, a picture of the user's would
+// be read): links go to the shop, "/" ones to its first host.
+TEST_F(ExtractShopsTest, PriceImagesNamedAsLocalFilesAreNeverRead) {
+  WriteDigitTemplates(home.File("priceimg/fake"));
+  shop.PriceImage("/price/5.png", "1299.50");
+  ASSERT_TRUE(CSpider().DownloadFile(shop.Link("/price/5.png"), home.File("local.png")));
+  ASSERT_EQ(mkfifo(home.File("pipe").c_str(), 0600), 0);
+  CSite site = Site();
+  site.SetDomain(shop.Host() + "|other.example");
+  site.SetPriceRegex("<img id=price src=\"(.*?)\"");
+  site.SetPriceImgTplPath("priceimg\\fake\\");
+  site.SetPriceImgType("png");
+  site.SetPriceImgColors("204,0,0|");
+  const std::string named[] = {"/dev/zero", home.File("pipe"), home.File("local.png"),
+                               "file://" + home.File("local.png"), "local.png"};
+  for (const std::string& source : named) {
+    shop.Page("/item/5", "sku=5 <img id=price src=\"" + source + "\">");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(FetchAndExtract(site, shop.Link("/item/5")).values.price, "0.00") << source;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << source;
+  }
+  // "/" and "//" links are the shop's.
+  shop.Page("/item/5", "sku=5 <img id=price src=\"/price/5.png\">");
+  EXPECT_EQ(FetchAndExtract(site, shop.Link("/item/5")).values.price, "1299.50");
+  shop.Page("/item/5", "sku=5 <img id=price src=\"//" + shop.Host() + "/price/5.png\">");
+  EXPECT_EQ(FetchAndExtract(site, shop.Link("/item/5")).values.price, "1299.50");
 }
 
 }  // namespace

@@ -163,6 +163,7 @@ TEST(ExtractItemInfoTest, NameIdAndImageLink) {
     const char* expected;
   } cases[] = {
       {"www.shop.example", "/img/1.jpg", "http://www.shop.example/img/1.jpg"},
+      {"a.example|b.example", "/img/1.jpg", "http://a.example/img/1.jpg"},
       {"www.shop.example", "img/1.jpg", "http://www.shop.exampleimg/1.jpg"},
       {"www.shop.example", "HTTP://cdn.example/1.jpg", "HTTP://cdn.example/1.jpg"},
       // A link that names its scheme or its host keeps it.

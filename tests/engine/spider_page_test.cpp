@@ -91,7 +91,7 @@ TEST_F(SpiderPageTest, ReplyCharsetOverridesTheExpectedOne) {
       {"text/html; charset=GBK", "utf-8", kGbkText, kGbkText},      // left alone anyway
       {"text/html", "UTF-8", kUtf8Text, kGbkText},                  // no charset: the expected
       {"text/html", "gb2312", kGbkText, kGbkText},
-      {"text/html; charset=utf8", "utf-8", kUtf8Text, kUtf8Text},  // only "utf-8" converts
+      {"text/html; charset=utf8", "gbk", kUtf8Text, kGbkText},  // "utf8" is UTF-8 too
   };
   int n = 0;
   for (const Case& c : cases) {
@@ -209,6 +209,35 @@ TEST(RegexGroup1Test, FirstMatchGroupOne) {
       {"ab", "ab", ""},                             // no group 1
   };
   for (const Case& c : cases) EXPECT_EQ(RegexGroup1(c.text, c.pattern), c.group) << c.pattern;
+}
+
+// Replies as other servers write them: header names in any case, a quoted
+// charset or "utf8"; a gzip file cut short is no file; a link with blanks
+// goes out encoded.
+TEST_F(SpiderPageTest, RepliesInEveryLegalSpellingAndLinksWithBlanks) {
+  const std::string utf8 = "\xE7\x94\xB5";  // 电
+  const std::string gzip = GzipText("<p>" + utf8 + "</p>");
+  m_raw.Reply("/lower",
+              RawHttpServer::Response(
+                  "content-encoding: gzip\r\ncontent-type: text/html; charset=\"UTF-8\"\r\n"
+                  "Content-Length: " +
+                      std::to_string(gzip.size()) + "\r\n",
+                  gzip));
+  m_raw.Reply("/utf8", RawHttpServer::Response("Content-Type: text/html; charset=utf8\r\n",
+                                               "<p>" + utf8 + "</p>"));
+  const std::string cut = gzip.substr(0, gzip.size() / 2);
+  m_raw.Reply(
+      "/cut",
+      RawHttpServer::Response(
+          "Content-Encoding: gzip\r\nContent-Length: " + std::to_string(cut.size()) + "\r\n", cut));
+  m_raw.Reply("/a%20b", RawHttpServer::Response("Content-Length: 2\r\n", "ok"));
+
+  EXPECT_EQ(m_spider.GetPage(m_raw.Url("/lower"), "gbk"), "<p>" + Utf8ToLocal(utf8) + "</p>");
+  EXPECT_EQ(m_spider.GetPage(m_raw.Url("/utf8"), "gbk"), "<p>" + Utf8ToLocal(utf8) + "</p>");
+  m_home.Write("kept.html", "old");
+  EXPECT_FALSE(m_spider.DownloadFile(m_raw.Url("/cut"), m_home.File("kept.html")));
+  EXPECT_EQ(m_home.Read("kept.html"), "old");
+  EXPECT_EQ(m_spider.GetPage(m_raw.Url("/a b"), "gbk"), "ok");
 }
 
 }  // namespace
