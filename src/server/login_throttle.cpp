@@ -1,7 +1,9 @@
 #include "server/login_throttle.h"
 
 #include <algorithm>
+#include <climits>
 #include <ctime>
+#include <vector>
 
 namespace {
 
@@ -15,17 +17,21 @@ CLoginThrottle::CLoginThrottle(CServerStore& store, Clock clock)
   if (!m_clock) m_clock = [] { return static_cast<std::int64_t>(std::time(nullptr)); };
 }
 
-int CLoginThrottle::Wait(const std::string& key, int most, std::int64_t now) {
-  std::int64_t oldest = 0;
-  if (m_store.LoginFailures(key, now - kWindowSeconds, oldest) < most) return 0;
-  // Sliding: the oldest failure of the window has to leave it.
-  return static_cast<int>(std::max<std::int64_t>(1, oldest + kWindowSeconds - now));
-}
-
-int CLoginThrottle::RetryAfter(const std::string& email, const std::string& client) {
+int CLoginThrottle::RetryAfter(const std::string& email, const std::string& client,
+                               bool* accountFailed) {
   const std::int64_t now = m_clock();
-  int wait = email.empty() ? 0 : Wait(AccountKey(email), kPerAccount, now);
-  if (!client.empty()) wait = std::max(wait, Wait(AddressKey(client), kPerAddress, now));
+  // One statement for both counts: every login and task request pays it.
+  const std::vector<CServerStore::FailureCount> counts =
+      m_store.LoginFailures({AccountKey(email), AddressKey(client)}, now - kWindowSeconds);
+  if (accountFailed) *accountFailed = !email.empty() && counts[0].count > 0;
+  int wait = 0;
+  const int most[] = {email.empty() ? INT_MAX : kPerAccount,
+                      client.empty() ? INT_MAX : kPerAddress};
+  for (size_t k = 0; k < counts.size(); ++k)
+    // Sliding: the oldest failure of the window has to leave it.
+    if (counts[k].count >= most[k])
+      wait = std::max(wait, static_cast<int>(std::max<std::int64_t>(
+                                1, counts[k].oldest + kWindowSeconds - now)));
   return wait;
 }
 

@@ -21,15 +21,15 @@ class CLoginThrottle {
   explicit CLoginThrottle(CServerStore& store, Clock clock = {});
 
   // Seconds until the account (normalised address) may try again from
-  // `client`; 0 when it may now.
-  int RetryAfter(const std::string& email, const std::string& client);
+  // `client`; 0 when it may now. `accountFailed` (when given) tells whether
+  // the account has failures to forget after a good password.
+  int RetryAfter(const std::string& email, const std::string& client,
+                 bool* accountFailed = nullptr);
   void Failed(const std::string& email, const std::string& client);
   // A good password clears the account's count (not the address's).
   void Succeeded(const std::string& email);
 
  private:
-  int Wait(const std::string& key, int most, std::int64_t now);
-
   CServerStore& m_store;
   Clock m_clock;
 };

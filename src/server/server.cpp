@@ -134,13 +134,15 @@ HttpReply CVantrelServer::AccountScript(const std::string& script, const HttpReq
   if (script == "register") return Text(m_accounts.Register(post, values));
   // Logins and task requests check a password: throttled while it fails.
   const std::string email = NormalisedEmail(FormValue(values, "u"));
-  if (const int wait = m_throttle.RetryAfter(email, request.client))
+  bool accountFailed = false;
+  if (const int wait = m_throttle.RetryAfter(email, request.client, &accountFailed))
     return {429, kTextType, CAccountApi::FailingReply(script), wait};
   const std::string reply =
       script == "login" ? m_accounts.Login(values) : m_accounts.Task(post, values);
-  if (script == "login" && reply.rfind("1|", 0) == 0)
-    m_throttle.Succeeded(email);
-  else if (reply == (script == "login" ? CAccountApi::kLoginFailed : CAccountApi::kNotAuthorised))
+  if (script == "login" && reply.rfind("1|", 0) == 0) {
+    // Only an account with failures has any to forget.
+    if (accountFailed) m_throttle.Succeeded(email);
+  } else if (reply == (script == "login" ? CAccountApi::kLoginFailed : CAccountApi::kNotAuthorised))
     m_throttle.Failed(email, request.client);
   return Text(reply);
 }

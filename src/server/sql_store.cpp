@@ -93,14 +93,22 @@ class CSqlStore : public CServerStore {
         .ok;
   }
 
-  int LoginFailures(const std::string& key, std::int64_t since, std::int64_t& oldest) override {
-    SqlResult result =
-        m_db->Run("SELECT COUNT(*), MIN(time) FROM login_failures WHERE who = $1 AND time >= $2",
-                  {key, std::to_string(since)});
-    oldest = 0;
-    if (!result.ok || result.rows.empty()) return 0;
-    oldest = ToInt64(result.rows[0][1]);
-    return static_cast<int>(ToInt64(result.rows[0][0]));
+  std::vector<FailureCount> LoginFailures(const std::vector<std::string>& keys,
+                                          std::int64_t since) override {
+    std::vector<FailureCount> counts(keys.size());
+    if (keys.empty()) return counts;
+    std::string sql =
+        "SELECT who, COUNT(*), MIN(time) FROM login_failures WHERE time >= $1 AND who IN (";
+    std::vector<std::string> params = {std::to_string(since)};
+    for (size_t k = 0; k < keys.size(); ++k) {
+      sql += (k ? ", $" : "$") + std::to_string(k + 2);
+      params.push_back(keys[k]);
+    }
+    const SqlResult result = m_db->Run(sql + ") GROUP BY who", params);
+    for (const SqlRow& row : result.rows)
+      for (size_t k = 0; k < keys.size(); ++k)
+        if (row[0] == keys[k]) counts[k] = {static_cast<int>(ToInt64(row[1])), ToInt64(row[2])};
+    return counts;
   }
 
   bool ForgetLoginFailures(const std::string& key) override {

@@ -63,8 +63,14 @@ class CServerStore {
   // every failure older than `forgetBefore`.
   virtual bool AddLoginFailure(const std::string& key, std::int64_t time,
                                std::int64_t forgetBefore) = 0;
-  // The key's failures since `since`: how many, and the time of the oldest.
-  virtual int LoginFailures(const std::string& key, std::int64_t since, std::int64_t& oldest) = 0;
+  // Failures of each key since `since`, with the oldest one's time, in one
+  // statement (a login asks for its account and its address at once).
+  struct FailureCount {
+    int count = 0;
+    std::int64_t oldest = 0;
+  };
+  virtual std::vector<FailureCount> LoginFailures(const std::vector<std::string>& keys,
+                                                  std::int64_t since) = 0;
   virtual bool ForgetLoginFailures(const std::string& key) = 0;
 
   virtual bool AddPricePoint(const std::string& url, const PricePoint& point) = 0;
