@@ -1,20 +1,9 @@
 // The window and `vantrelctl` on one program folder: tasks added and deleted
 // by the other process show in the list and survive the window's saves.
-#include <sys/wait.h>
-
-#include <cstdlib>
-
 #include "mainwindow_fixture.h"
+#include "support/command_line.h"
 
 namespace {
-
-int RunTool(const std::string& arguments) {
-  const char* dir = std::getenv("VANTREL_PROGRAM_DIR");
-  const std::string command =
-      std::string(dir ? dir : ".") + "/vantrelctl " + arguments + " >/dev/null 2>&1";
-  const int raw = std::system(command.c_str());
-  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
 
 class MainWindowSharingTest : public MainWindowTest {};
 
@@ -30,9 +19,9 @@ TEST_F(MainWindowSharingTest, AddsAndDeletesOfVantrelctlAreKept) {
     const std::string path = std::string("/new/") + sku + ".html";
     shop.Page(path, ProductPage("Kettle", sku, "59.00", shop.Link("/pic.png")));
     added.push_back(shop.Link(path));
-    EXPECT_EQ(RunTool("add '" + added.back() + "'"), 0);
+    EXPECT_EQ(RunVantrelctl("add '" + added.back() + "'"), 0);
   }
-  EXPECT_EQ(RunTool("delete '" + first->GetUrl() + "'"), 0);
+  EXPECT_EQ(RunVantrelctl("delete '" + first->GetUrl() + "'"), 0);
 
   // The rows follow without a restart.
   EXPECT_TRUE(SpinUntil([&] { return window->TotalCount() == 4; }));

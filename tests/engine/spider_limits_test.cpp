@@ -12,19 +12,14 @@
 #include "base/programdir.h"
 #include "engine/spider.h"
 #include "support/http_server.h"
+#include "support/spider_timeouts.h"
 #include "support/tempdir.h"
 
 namespace {
 
 class SpiderLimitsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    m_saved = GetSpiderTimeouts();
-    SetSpiderTimeouts(SpiderTimeouts{2000, 1});
-  }
-  void TearDown() override { SetSpiderTimeouts(m_saved); }
-
-  SpiderTimeouts m_saved;
+  ShortSpiderTimeouts m_timeouts{SpiderTimeouts{2000, 1}};
   TempDir m_home{true};
   TestHttpServer m_server;
   RawHttpServer m_raw;
@@ -36,7 +31,7 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 }
 
 TEST_F(SpiderLimitsTest, DefaultTimeoutsAreThoseOfADesktop) {
-  SetSpiderTimeouts(m_saved);
+  SetSpiderTimeouts(m_timeouts.Saved());
   SpiderTimeouts defaults = GetSpiderTimeouts();
   EXPECT_EQ(defaults.connectMilliseconds, 60000);
   EXPECT_EQ(defaults.lowSpeedSeconds, 60);

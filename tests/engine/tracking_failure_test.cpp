@@ -5,19 +5,14 @@
 #include "base/timetext.h"
 #include "engine/spider.h"
 #include "support/http_server.h"
+#include "support/spider_timeouts.h"
 #include "tracking_fixture.h"
 
 namespace {
 
 class TrackingFailureTest : public TrackingFixture {
  protected:
-  void SetUp() override {
-    m_saved = GetSpiderTimeouts();
-    SetSpiderTimeouts(SpiderTimeouts{2000, 1});
-  }
-  void TearDown() override { SetSpiderTimeouts(m_saved); }
-
-  SpiderTimeouts m_saved;
+  ShortSpiderTimeouts m_timeouts{SpiderTimeouts{2000, 1}};
 };
 
 TEST_F(TrackingFailureTest, EachKindOfFailureHasItsReason) {

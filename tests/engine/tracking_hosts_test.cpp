@@ -11,6 +11,7 @@
 #include "engine/passgate.h"
 #include "engine/spider.h"
 #include "support/http_server.h"
+#include "support/spider_timeouts.h"
 #include "tracking_fixture.h"
 
 namespace {
@@ -20,14 +21,8 @@ using std::chrono::steady_clock;
 
 class TrackingHostsTest : public TrackingFixture {
  protected:
-  void SetUp() override {
-    m_saved = GetSpiderTimeouts();
-    // A hung pass ends well after the good one must have.
-    SetSpiderTimeouts(SpiderTimeouts{2000, 6});
-  }
-  void TearDown() override { SetSpiderTimeouts(m_saved); }
-
-  SpiderTimeouts m_saved;
+  // A hung pass ends well after the good one must have.
+  ShortSpiderTimeouts m_timeouts{SpiderTimeouts{2000, 6}};
 };
 
 TEST_F(TrackingHostsTest, AHungShopLeavesWorkersForTheOthers) {

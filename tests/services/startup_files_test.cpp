@@ -13,6 +13,7 @@
 #include "engine/site.h"
 #include "engine/spider.h"
 #include "services/startup.h"
+#include "support/spider_timeouts.h"
 #include "support/tempdir.h"
 #include "update_folder.h"
 
@@ -159,10 +160,10 @@ TEST_F(StartupFiles, SilentFolderIsAskedOnceNotOncePerFile) {
   RawHttpServer silent;  // accepts and never answers
   IniWriteString(ProgramFile("config.ini"), "Hosts", "UpdateInfoUrl",
                  silent.Url("/update/update.ini"));
-  const SpiderTimeouts saved = GetSpiderTimeouts();
-  SetSpiderTimeouts({1000, 1});
-  PrepareRuntimeFiles();
-  SetSpiderTimeouts(saved);
+  {
+    ShortSpiderTimeouts shortened(SpiderTimeouts{1000, 1});
+    PrepareRuntimeFiles();
+  }
   EXPECT_EQ(silent.Requests("/update/ding.wav"), 1);
   EXPECT_EQ(silent.Requests("/update/imgs/Del.png"), 0);
   EXPECT_EQ(silent.Requests("/update/priceimg/newegg/pot.gif"), 0);

@@ -22,3 +22,9 @@ std::string RunShell(const std::string& command, int& status) {
   status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return out;
 }
+
+int RunVantrelctl(const std::string& arguments) {
+  int status = -1;
+  RunShell(VantrelctlPath() + " " + arguments + " >/dev/null 2>&1", status);
+  return status;
+}

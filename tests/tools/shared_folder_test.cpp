@@ -14,20 +14,13 @@
 #include "base/ini.h"
 #include "engine/site.h"
 #include "engine/tasklist.h"
+#include "support/command_line.h"
 #include "support/drawn_images.h"
 #include "support/fake_program_servers.h"
 #include "support/fakeshop.h"
 #include "support/tempdir.h"
 
 namespace {
-
-int RunTool(const std::string& arguments) {
-  const char* dir = std::getenv("VANTREL_PROGRAM_DIR");
-  const std::string command =
-      std::string(dir ? dir : ".") + "/vantrelctl " + arguments + " >/dev/null 2>&1";
-  const int raw = std::system(command.c_str());
-  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
 
 std::string Page(const std::string& sku, const std::string& price) {
   return "<html><body><h1 id=\"name\">Kettle</h1><span id=\"sku\">" + sku +
@@ -50,7 +43,7 @@ class SharedFolderTest : public testing::Test {
   }
   static std::string Path(const std::string& sku) { return "/item/" + sku + ".html"; }
   std::string Link(const std::string& sku) const { return shop.Link(Path(sku)); }
-  int Add(const std::string& sku) const { return RunTool("add '" + Link(sku) + "'"); }
+  int Add(const std::string& sku) const { return RunVantrelctl("add '" + Link(sku) + "'"); }
   std::vector<std::string> FileUrls() const {
     CTaskList list;
     EXPECT_TRUE(list.LoadTasks(home.File("tasks.xml"), "", "", nullptr));
@@ -70,10 +63,10 @@ TEST_F(SharedFolderTest, TrackSavingWhileAddAndDeleteRunLosesNothing) {
   // Passes three seconds apart: the second saves after the others changed
   // the file, the third is on a task deleted meanwhile.
   IniWriteString(home.File("config.ini"), "Base", "SleepTime", "3");
-  std::thread track([] { RunTool("track --once"); });
+  std::thread track([] { RunVantrelctl("track --once"); });
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   for (const char* sku : {"4", "5", "6"}) EXPECT_EQ(Add(sku), 0);
-  EXPECT_EQ(RunTool("delete '" + Link("3") + "'"), 0);
+  EXPECT_EQ(RunVantrelctl("delete '" + Link("3") + "'"), 0);
   track.join();
 
   EXPECT_EQ(FileUrls(),
