@@ -34,19 +34,19 @@ std::string CAccountApi::FailingReply(const std::string& script) {
   return kNumberFailed;
 }
 
-bool CAccountApi::Authorised(const FormValues& values, std::string& email) {
+bool CAccountApi::Authorised(const FormValues& values, const std::optional<StoredAccount>& account,
+                             std::string& email) {
   email = NormalisedEmail(FormValue(values, "u"));
   const std::string password = FormValue(values, "p");
   if (!IsEmailAddress(email) || !IsEncodedPassword(password)) return false;
-  std::optional<StoredAccount> account = m_store.FindAccount(email);
-  return account && m_hasher.Verify(email, password, account->passwordHash);
+  return account && account->email == email &&
+         m_hasher.Verify(email, password, account->passwordHash);
 }
 
-std::string CAccountApi::Login(const FormValues& values) {
+std::string CAccountApi::Login(const FormValues& values,
+                               const std::optional<StoredAccount>& account) {
   std::string email;
-  if (!Authorised(values, email)) return kLoginFailed;
-  std::optional<StoredAccount> account = m_store.FindAccount(email);
-  return account ? "1|" + account->nickname : kLoginFailed;
+  return Authorised(values, account, email) ? "1|" + account->nickname : kLoginFailed;
 }
 
 std::string CAccountApi::Check(const FormValues& values) {
@@ -69,12 +69,13 @@ std::string CAccountApi::Register(bool post, const FormValues& values) {
   return m_store.CreateAccount({email, hash, nickname}) ? "1" : kNumberFailed;
 }
 
-std::string CAccountApi::Task(bool post, const FormValues& values) {
+std::string CAccountApi::Task(bool post, const FormValues& values,
+                              const std::optional<StoredAccount>& account) {
   const std::string act = FormValue(values, "act");
   const bool known = act == "get" || (post && (act == "add" || act == "del"));
   if (!known) return kBadRequest;
   std::string email;
-  if (!Authorised(values, email)) return kNotAuthorised;
+  if (!Authorised(values, account, email)) return kNotAuthorised;
 
   if (act == "get") {
     std::string xml = kTaskListHead;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "server/form.h"
@@ -25,22 +26,26 @@ class CAccountApi {
   CAccountApi(CServerStore& store, CPasswordHasher& hasher,
               std::function<void(const std::string& url)> taskAdded = {});
 
+  // `account` is the store's account of the address u (read by the caller
+  // together with its throttle counts).
   // "1|" + nickname, or "0".
-  std::string Login(const FormValues& values);
+  std::string Login(const FormValues& values, const std::optional<StoredAccount>& account);
   // "1" when t=email_used and the address has an account, else "0".
   std::string Check(const FormValues& values);
   // "1" when the account was made, else "0". POST only.
   std::string Register(bool post, const FormValues& values);
   // act=add (POST): "00000" or "23000"; act=del (POST): "1" or "0"; act=get:
   // the account's task records in a TaskList document.
-  std::string Task(bool post, const FormValues& values);
+  std::string Task(bool post, const FormValues& values,
+                   const std::optional<StoredAccount>& account);
 
   // The failing reply of a script ("login", "check", "register", "task").
   static std::string FailingReply(const std::string& script);
 
  private:
-  // The account's address when u and p name an account and its password.
-  bool Authorised(const FormValues& values, std::string& email);
+  // The account's address when p is the password of `account`, u's account.
+  bool Authorised(const FormValues& values, const std::optional<StoredAccount>& account,
+                  std::string& email);
 
   CServerStore& m_store;
   CPasswordHasher& m_hasher;

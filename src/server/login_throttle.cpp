@@ -17,22 +17,22 @@ CLoginThrottle::CLoginThrottle(CServerStore& store, Clock clock)
   if (!m_clock) m_clock = [] { return static_cast<std::int64_t>(std::time(nullptr)); };
 }
 
-int CLoginThrottle::RetryAfter(const std::string& email, const std::string& client,
-                               bool* accountFailed) {
+CLoginThrottle::Verdict CLoginThrottle::Look(const std::string& email, const std::string& client) {
   const std::int64_t now = m_clock();
-  // One statement for both counts: every login and task request pays it.
-  const std::vector<CServerStore::FailureCount> counts =
-      m_store.LoginFailures({AccountKey(email), AddressKey(client)}, now - kWindowSeconds);
-  if (accountFailed) *accountFailed = !email.empty() && counts[0].count > 0;
-  int wait = 0;
+  CServerStore::AccountLookup lookup =
+      m_store.LookUpAccount(email, {AccountKey(email), AddressKey(client)}, now - kWindowSeconds);
+  Verdict verdict;
+  verdict.account = std::move(lookup.account);
+  verdict.accountFailed = !email.empty() && lookup.failures[0].count > 0;
   const int most[] = {email.empty() ? INT_MAX : kPerAccount,
                       client.empty() ? INT_MAX : kPerAddress};
-  for (size_t k = 0; k < counts.size(); ++k)
+  for (size_t k = 0; k < lookup.failures.size(); ++k)
     // Sliding: the oldest failure of the window has to leave it.
-    if (counts[k].count >= most[k])
-      wait = std::max(wait, static_cast<int>(std::max<std::int64_t>(
-                                1, counts[k].oldest + kWindowSeconds - now)));
-  return wait;
+    if (lookup.failures[k].count >= most[k])
+      verdict.retryAfter =
+          std::max(verdict.retryAfter, static_cast<int>(std::max<std::int64_t>(
+                                           1, lookup.failures[k].oldest + kWindowSeconds - now)));
+  return verdict;
 }
 
 void CLoginThrottle::Failed(const std::string& email, const std::string& client) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "server/store.h"
@@ -20,11 +21,15 @@ class CLoginThrottle {
 
   explicit CLoginThrottle(CServerStore& store, Clock clock = {});
 
-  // Seconds until the account (normalised address) may try again from
-  // `client`; 0 when it may now. `accountFailed` (when given) tells whether
-  // the account has failures to forget after a good password.
-  int RetryAfter(const std::string& email, const std::string& client,
-                 bool* accountFailed = nullptr);
+  // What a login or task request needs before it checks a password, read in
+  // one statement: the account of `email` (normalised address) and whether
+  // it may try now from `client`.
+  struct Verdict {
+    std::optional<StoredAccount> account;
+    int retryAfter = 0;          // seconds; 0 when it may try now
+    bool accountFailed = false;  // the account has failures to forget
+  };
+  Verdict Look(const std::string& email, const std::string& client);
   void Failed(const std::string& email, const std::string& client);
   // A good password clears the account's count (not the address's).
   void Succeeded(const std::string& email);

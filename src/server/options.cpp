@@ -1,7 +1,9 @@
 #include "server/options.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "base/ini.h"
 #include "base/programdir.h"
@@ -132,7 +134,7 @@ const char* ServerUsage() {
          "  --track-minutes N      visit every product accounts hold every N minutes (60);\n"
          "                         0 tracks nothing (for further servers on one database)\n"
          "  --password-cost C      minimum, interactive (default) or moderate\n"
-         "  --threads N            request threads (32)\n"
+         "  --threads N            event loops (twice the processors, 4 to 32)\n"
          "  --max-per-address N    connections one client address may hold (1024)\n"
          "  --log FILE             one line per request, appended to FILE (made readable\n"
          "                         by its owner only) instead of standard error\n"
@@ -145,4 +147,9 @@ const char* ServerUsage() {
          "                         and the next port) and publish their rules\n"
          "  --point-program DIR    write this server's addresses (--host, --port) into\n"
          "                         section Hosts of DIR/config.ini, then end\n";
+}
+
+int DefaultRequestThreads() {
+  const int processors = static_cast<int>(std::thread::hardware_concurrency());
+  return std::clamp(2 * processors, 4, 32);
 }

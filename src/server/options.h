@@ -9,6 +9,11 @@
 // What vantrel-server is told by its command line and its configuration
 // file (INI: section "Server" with the option names as keys, section
 // "Commission" with one template per shop key). The command line wins.
+// Event loops when --threads is not given: twice the processors, 4 to 32.
+// Each waits on the database in turn, and more loops than the processors can
+// serve only make every request wait longer for one.
+int DefaultRequestThreads();
+
 struct ServerOptions {
   std::string host = "127.0.0.1";
   int port = 8765;
@@ -18,7 +23,7 @@ struct ServerOptions {
   std::string configFile;    // default: program directory + "vantrel-server.ini"
   int trackMinutes = 60;     // 0: the server tracks nothing; 1 with --demo
   CPasswordHasher::Cost passwordCost = CPasswordHasher::Cost::kInteractive;
-  int threads = 32;
+  int threads = DefaultRequestThreads();
   int maxPerAddress = 1024;  // connections one client address may hold
   std::string logFile;       // empty: requests are logged to standard error
   bool demo = false;

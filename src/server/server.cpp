@@ -1,5 +1,7 @@
 #include "server/server.h"
 
+#include <algorithm>
+
 #include "base/codepage.h"
 #include "base/files.h"
 #include "engine/addtask.h"
@@ -52,11 +54,9 @@ std::string ScriptOf(const std::string& path) {
   return std::string();
 }
 
-// Threads for the account scripts: enough to keep the hasher and the
-// database busy while the event loops answer the rest.
-int SlowRequestThreads(int threads) { return std::max(4, threads / 2); }
-
 }  // namespace
+
+int AccountScriptThreads(int threads) { return std::max(4, threads); }
 
 std::string NameFromProgram(const std::string& bytes) {
   return IsValidUtf8(bytes) ? bytes : LocalToUtf8(bytes);
@@ -80,7 +80,7 @@ CVantrelServer::CVantrelServer(CServerStore& store, CPasswordHasher& hasher, con
                limits.perAddress = std::max(1, m_settings.maxPerAddress);
                // More than the hasher runs at once: the rest wait here, not
                // in an event loop.
-               limits.slowThreads = SlowRequestThreads(limits.threads);
+               limits.slowThreads = AccountScriptThreads(limits.threads);
                return limits;
              }(),
              m_settings.log,
@@ -108,14 +108,18 @@ std::string CVantrelServer::ComparisonAnswer(const std::string& url, const std::
   if (!IsProductLink(url)) return ComparisonReply({});
   std::string wanted = NameFromProgram(name);
   std::string site;
-  if (std::optional<StoredProduct> known = m_store.FindProduct(url)) {
+  // One statement: the product asked about and the offers.
+  const std::vector<StoredProduct> products = m_store.Products();
+  const auto known = std::find_if(products.begin(), products.end(),
+                                  [&](const StoredProduct& product) { return product.url == url; });
+  if (known != products.end()) {
     site = known->site;
     if (wanted.empty()) wanted = known->name;
   } else if (SiteRef guessed = GuessSiteFromLink(m_sites, url)) {
     site = LocalToUtf8(guessed->GetName());
   }
   if (!IsCleanText(wanted, kMaxNameBytes)) return ComparisonReply({});
-  return ComparisonReply(MatchOffers(wanted, url, site, m_store.PricedProducts()));
+  return ComparisonReply(MatchOffers(wanted, url, site, products));
 }
 
 HttpReply CVantrelServer::UpdateFile(const std::string& name) const {
@@ -134,14 +138,14 @@ HttpReply CVantrelServer::AccountScript(const std::string& script, const HttpReq
   if (script == "register") return Text(m_accounts.Register(post, values));
   // Logins and task requests check a password: throttled while it fails.
   const std::string email = NormalisedEmail(FormValue(values, "u"));
-  bool accountFailed = false;
-  if (const int wait = m_throttle.RetryAfter(email, request.client, &accountFailed))
-    return {429, kTextType, CAccountApi::FailingReply(script), wait};
-  const std::string reply =
-      script == "login" ? m_accounts.Login(values) : m_accounts.Task(post, values);
+  const CLoginThrottle::Verdict verdict = m_throttle.Look(email, request.client);
+  if (verdict.retryAfter)
+    return {429, kTextType, CAccountApi::FailingReply(script), verdict.retryAfter};
+  const std::string reply = script == "login" ? m_accounts.Login(values, verdict.account)
+                                              : m_accounts.Task(post, values, verdict.account);
   if (script == "login" && reply.rfind("1|", 0) == 0) {
     // Only an account with failures has any to forget.
-    if (accountFailed) m_throttle.Succeeded(email);
+    if (verdict.accountFailed) m_throttle.Succeeded(email);
   } else if (reply == (script == "login" ? CAccountApi::kLoginFailed : CAccountApi::kNotAuthorised))
     m_throttle.Failed(email, request.client);
   return Text(reply);

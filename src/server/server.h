@@ -21,7 +21,7 @@ struct ServerSettings {
   std::string updateFolder;
   // Shop key -> commission-link template (see CommissionReply).
   std::map<std::string, std::string> commission;
-  int threads = 32;
+  int threads = 8;  // event loops; see AccountScriptThreads
   // Connections one client address may hold at once.
   int maxPerAddress = 1024;
   // Null: no request log.
@@ -32,6 +32,10 @@ struct ServerSettings {
 // and commission-link scripts, the account scripts and a few plain pages,
 // all answered from the store. The store, the rules and the tracker (may
 // be null) outlive the server.
+// Threads that run the account scripts beside `threads` event loops: they
+// mostly wait for the database or a hashing slot, so as many as the loops.
+int AccountScriptThreads(int threads);
+
 class CVantrelServer {
  public:
   CVantrelServer(CServerStore& store, CPasswordHasher& hasher, const CSiteList& sites,

@@ -74,16 +74,12 @@ class CSqlStore : public CServerStore {
 
   std::optional<StoredProduct> FindProduct(const std::string& url) override {
     std::vector<StoredProduct> found =
-        Products(m_db->Run(std::string(kProductColumns) + " WHERE url = $1", {url}));
+        ProductsOf(m_db->Run(std::string(kProductColumns) + " WHERE url = $1", {url}));
     if (found.empty()) return std::nullopt;
     return found.front();
   }
 
-  std::vector<StoredProduct> PricedProducts() override {
-    std::vector<StoredProduct> all = Products(m_db->Run(kProductColumns));
-    std::erase_if(all, [](const StoredProduct& p) { return std::atof(p.price.c_str()) <= 0; });
-    return all;
-  }
+  std::vector<StoredProduct> Products() override { return ProductsOf(m_db->Run(kProductColumns)); }
 
   bool AddLoginFailure(const std::string& key, std::int64_t time,
                        std::int64_t forgetBefore) override {
@@ -93,22 +89,30 @@ class CSqlStore : public CServerStore {
         .ok;
   }
 
-  std::vector<FailureCount> LoginFailures(const std::vector<std::string>& keys,
-                                          std::int64_t since) override {
-    std::vector<FailureCount> counts(keys.size());
-    if (keys.empty()) return counts;
+  AccountLookup LookUpAccount(const std::string& email, const std::vector<std::string>& keys,
+                              std::int64_t since) override {
+    // Rows tagged "a" (the account) and "f" (a key's count), so that one
+    // round trip to the database serves both.
     std::string sql =
-        "SELECT who, COUNT(*), MIN(time) FROM login_failures WHERE time >= $1 AND who IN (";
-    std::vector<std::string> params = {std::to_string(since)};
+        "SELECT 'a', email, password_hash, nickname FROM accounts WHERE email = $1 UNION ALL "
+        "SELECT 'f', who, CAST(COUNT(*) AS TEXT), CAST(MIN(time) AS TEXT) FROM login_failures "
+        "WHERE time >= $2 AND who IN (";
+    std::vector<std::string> params = {email, std::to_string(since)};
     for (size_t k = 0; k < keys.size(); ++k) {
-      sql += (k ? ", $" : "$") + std::to_string(k + 2);
+      sql += (k ? ", $" : "$") + std::to_string(k + 3);
       params.push_back(keys[k]);
     }
+    if (keys.empty()) sql += "NULL";
     const SqlResult result = m_db->Run(sql + ") GROUP BY who", params);
-    for (const SqlRow& row : result.rows)
-      for (size_t k = 0; k < keys.size(); ++k)
-        if (row[0] == keys[k]) counts[k] = {static_cast<int>(ToInt64(row[1])), ToInt64(row[2])};
-    return counts;
+    AccountLookup lookup;
+    lookup.failures.resize(keys.size());
+    for (const SqlRow& row : result.rows) {
+      if (row[0] == "a") lookup.account = StoredAccount{row[1], row[2], row[3]};
+      for (size_t k = 0; row[0] == "f" && k < keys.size(); ++k)
+        if (row[1] == keys[k])
+          lookup.failures[k] = {static_cast<int>(ToInt64(row[2])), ToInt64(row[3])};
+    }
+    return lookup;
   }
 
   bool ForgetLoginFailures(const std::string& key) override {
@@ -142,7 +146,7 @@ class CSqlStore : public CServerStore {
     for (const SqlRow& row : result.rows) values.push_back(row.at(0));
     return values;
   }
-  static std::vector<StoredProduct> Products(const SqlResult& result) {
+  static std::vector<StoredProduct> ProductsOf(const SqlResult& result) {
     std::vector<StoredProduct> products;
     for (const SqlRow& row : result.rows)
       products.push_back({row[0], row[1], row[2], row[3], static_cast<int>(ToInt64(row[4]))});

@@ -55,22 +55,28 @@ class CServerStore {
   // Creates or replaces what is known of a product.
   virtual bool SaveProduct(const StoredProduct& product) = 0;
   virtual std::optional<StoredProduct> FindProduct(const std::string& url) = 0;
-  // Every product with a price above 0.
-  virtual std::vector<StoredProduct> PricedProducts() = 0;
+  // Every product, priced or not (a comparison needs the one asked about and
+  // the offers in one statement).
+  virtual std::vector<StoredProduct> Products() = 0;
 
   // Failed logins, by a key (an account or a client address), so that
   // every server on the database throttles alike. Recording also forgets
   // every failure older than `forgetBefore`.
   virtual bool AddLoginFailure(const std::string& key, std::int64_t time,
                                std::int64_t forgetBefore) = 0;
-  // Failures of each key since `since`, with the oldest one's time, in one
-  // statement (a login asks for its account and its address at once).
+  // The account of `email` (if any) and the failures of each key since
+  // `since` with the oldest one's time, in one statement: every login and
+  // task request needs both.
   struct FailureCount {
     int count = 0;
     std::int64_t oldest = 0;
   };
-  virtual std::vector<FailureCount> LoginFailures(const std::vector<std::string>& keys,
-                                                  std::int64_t since) = 0;
+  struct AccountLookup {
+    std::optional<StoredAccount> account;
+    std::vector<FailureCount> failures;  // one per key, in order
+  };
+  virtual AccountLookup LookUpAccount(const std::string& email,
+                                      const std::vector<std::string>& keys, std::int64_t since) = 0;
   virtual bool ForgetLoginFailures(const std::string& key) = 0;
 
   virtual bool AddPricePoint(const std::string& url, const PricePoint& point) = 0;

@@ -85,8 +85,8 @@ TEST_F(Demo, TheDemoAccountsProductsAreTrackedAndOffered) {
   tracker.VisitAll();
   const DemoProduct& kettle = CDemoShops::Products().front();
   ASSERT_EQ(store->PricePoints(demo.Link(kettle)).size(), 1u);
-  std::vector<Offer> offers = MatchOffers(kettle.name, demo.Link(kettle),
-                                          demo.ShopName(kettle.shop), store->PricedProducts());
+  std::vector<Offer> offers =
+      MatchOffers(kettle.name, demo.Link(kettle), demo.ShopName(kettle.shop), store->Products());
   ASSERT_EQ(offers.size(), 1u);
   EXPECT_EQ(offers[0].site, "比价小店");
   EXPECT_EQ(offers[0].title, "电水壶 1.7升 不锈钢");

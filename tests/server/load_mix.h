@@ -99,10 +99,11 @@ struct LoadFigures {
   double PerSecond() const { return seconds > 0 ? requests / seconds : 0; }
 };
 
-// Runs the whole load; client c talks to ports[c % ports.size()] on
-// 127.0.0.1. `round` varies the task links, so that a store can take
-// several rounds.
-inline LoadFigures RunLoad(const std::vector<int>& ports, int round = 0) {
+// Runs the whole load (or `requests` per client); client c talks to
+// ports[c % ports.size()] on 127.0.0.1. `round` varies the task links, so
+// that a store can take several rounds.
+inline LoadFigures RunLoad(const std::vector<int>& ports, int round = 0,
+                           int requests = kLoadRequestsPerClient) {
   std::vector<double> latencies;
   std::mutex lock;
   std::array<std::atomic<int>, kLoadKinds> errors{};
@@ -115,7 +116,7 @@ inline LoadFigures RunLoad(const std::vector<int>& ports, int round = 0) {
       client.set_tcp_nodelay(true);
       client.set_read_timeout(60, 0);
       std::vector<double> mine;
-      for (int n = 0; n < kLoadRequestsPerClient; ++n) {
+      for (int n = 0; n < requests; ++n) {
         const int request = n + c + round * kLoadRequestsPerClient * kLoadClients;
         const auto before = std::chrono::steady_clock::now();
         if (!MixedRequest(client, c, request)) ++errors[static_cast<size_t>(request % kLoadKinds)];

@@ -58,15 +58,15 @@ TEST(LoginThrottle, CountsAreSharedThroughTheDatabaseAndAgeOut) {
   CLoginThrottle a(*first, [&] { return now; });
   CLoginThrottle b(*second, [&] { return now; });
   for (int i = 0; i < 9; ++i) a.Failed("lin@example.com", "10.0.0.1");
-  EXPECT_EQ(b.RetryAfter("lin@example.com", "10.0.0.2"), 0);
+  EXPECT_EQ(b.Look("lin@example.com", "10.0.0.2").retryAfter, 0);
   a.Failed("lin@example.com", "10.0.0.1");
-  EXPECT_EQ(b.RetryAfter("lin@example.com", "10.0.0.2"), CLoginThrottle::kWindowSeconds);
-  EXPECT_EQ(b.RetryAfter("wu@example.com", "10.0.0.1"), 0);
+  EXPECT_EQ(b.Look("lin@example.com", "10.0.0.2").retryAfter, CLoginThrottle::kWindowSeconds);
+  EXPECT_EQ(b.Look("wu@example.com", "10.0.0.1").retryAfter, 0);
   for (int i = 0; i < 40; ++i) b.Failed("x" + std::to_string(i) + "@example.com", "10.0.0.1");
-  EXPECT_GT(a.RetryAfter("wu@example.com", "10.0.0.1"), 0);
-  EXPECT_EQ(a.RetryAfter("wu@example.com", "10.0.0.2"), 0);
+  EXPECT_GT(a.Look("wu@example.com", "10.0.0.1").retryAfter, 0);
+  EXPECT_EQ(a.Look("wu@example.com", "10.0.0.2").retryAfter, 0);
   now += CLoginThrottle::kWindowSeconds + 1;
-  EXPECT_EQ(b.RetryAfter("lin@example.com", "10.0.0.1"), 0);
+  EXPECT_EQ(b.Look("lin@example.com", "10.0.0.1").retryAfter, 0);
 }
 
 // Requests that hash a password wait on threads of their own: a flood of

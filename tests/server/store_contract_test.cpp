@@ -1,6 +1,7 @@
 // The same contract for both back ends: what one stores, the other returns.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -47,7 +48,7 @@ TEST_P(StoreContract, TasksKeepTheirOrderAndAreUniquePerAccount) {
   EXPECT_EQ(store->TaskRecords("b@x.cn").size(), 1u);  // another account's copy stays
 }
 
-TEST_P(StoreContract, ProductsAreReplacedAndOnlyPricedOnesOffered) {
+TEST_P(StoreContract, ProductsAreReplacedAndAllListed) {
   EXPECT_TRUE(store->SaveProduct({"http://s/1", "壶", "甲", "", -1}));
   EXPECT_TRUE(store->SaveProduct({"http://s/2", "杯", "乙", "12.50", 1}));
   EXPECT_TRUE(store->SaveProduct({"http://s/1", "电水壶", "甲", "99.00", 0}));
@@ -56,9 +57,33 @@ TEST_P(StoreContract, ProductsAreReplacedAndOnlyPricedOnesOffered) {
   EXPECT_EQ(product->name, "电水壶");
   EXPECT_EQ(product->price, "99.00");
   EXPECT_EQ(product->stock, 0);
-  EXPECT_EQ(store->PricedProducts().size(), 2u);
-  EXPECT_TRUE(store->SaveProduct({"http://s/2", "杯", "乙", "0.00", 1}));
-  EXPECT_EQ(store->PricedProducts().size(), 1u);
+  EXPECT_TRUE(store->SaveProduct({"http://s/3", "盘", "丙", "", -1}));
+  std::vector<StoredProduct> all = store->Products();  // priced or not
+  std::sort(all.begin(), all.end(), [](auto& a, auto& b) { return a.url < b.url; });
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(all[0].price, "99.00");
+  EXPECT_EQ(all[1].price, "12.50");
+  EXPECT_EQ(all[2].price, "");
+}
+
+// A login's one statement: the account (or none) and each key's failures.
+TEST_P(StoreContract, AnAccountIsLookedUpWithItsFailureCounts) {
+  ASSERT_TRUE(store->CreateAccount({"lin@example.com", "hash-1", "林"}));
+  ASSERT_TRUE(store->AddLoginFailure("account:lin", 100, 0));
+  ASSERT_TRUE(store->AddLoginFailure("account:lin", 90, 0));
+  ASSERT_TRUE(store->AddLoginFailure("address:1", 50, 0));
+  auto lookup = store->LookUpAccount("lin@example.com", {"account:lin", "address:1", "none"}, 60);
+  ASSERT_TRUE(lookup.account);
+  EXPECT_EQ(lookup.account->passwordHash, "hash-1");
+  EXPECT_EQ(lookup.account->nickname, "林");
+  ASSERT_EQ(lookup.failures.size(), 3u);
+  EXPECT_EQ(lookup.failures[0].count, 2);
+  EXPECT_EQ(lookup.failures[0].oldest, 90);
+  EXPECT_EQ(lookup.failures[1].count, 0);  // older than `since`
+  EXPECT_EQ(lookup.failures[2].count, 0);
+  lookup = store->LookUpAccount("nobody@example.com", {"account:lin"}, 0);
+  EXPECT_FALSE(lookup.account);
+  EXPECT_EQ(lookup.failures[0].count, 2);
 }
 
 TEST_P(StoreContract, PointsComeOldestFirst) {
