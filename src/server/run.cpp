@@ -65,10 +65,8 @@ int RunServer(const ServerOptions& options, const std::function<void()>& waitFor
 
   LoadFetchTimeout();
   std::string error;
-  // A connection for every thread that answers requests and one for the
-  // tracker: no request waits for another's database work.
-  std::unique_ptr<CServerStore> store = OpenServerStore(
-      options.database, error, options.threads + AccountScriptThreads(options.threads) + 1);
+  std::unique_ptr<CServerStore> store =
+      OpenServerStore(options.database, error, DatabaseConnections(options.threads));
   if (!store) return Fail("database " + options.database + ": " + error), 1;
 
   std::unique_ptr<CDemoShops> demo;

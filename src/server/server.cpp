@@ -58,6 +58,10 @@ std::string ScriptOf(const std::string& path) {
 
 int AccountScriptThreads(int threads) { return std::max(4, threads); }
 
+int DatabaseConnections(int threads) {
+  return std::max(2, (threads + AccountScriptThreads(threads)) / 4);
+}
+
 std::string NameFromProgram(const std::string& bytes) {
   return IsValidUtf8(bytes) ? bytes : LocalToUtf8(bytes);
 }

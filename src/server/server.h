@@ -36,6 +36,12 @@ struct ServerSettings {
 // mostly wait for the database or a hashing slot, so as many as the loops.
 int AccountScriptThreads(int threads);
 
+// Database connections for a server with `threads` event loops: a quarter as
+// many as the threads that use the database (at least 2). Statements that
+// wait for a connection go to the database together, so a few connections
+// serve many threads and wake the database less often.
+int DatabaseConnections(int threads);
+
 class CVantrelServer {
  public:
   CVantrelServer(CServerStore& store, CPasswordHasher& hasher, const CSiteList& sites,

@@ -87,7 +87,7 @@ class CServerStore {
 };
 
 // "postgresql://..." or "postgres://..." opens PostgreSQL with `connections`
-// connections (one per thread that uses the store, at most 64); anything else
+// connections (at most 64) that every thread shares; anything else
 // is the path of a SQLite file (created when missing). Null, with `error`
 // set, when the database can't be opened or its tables can't be made.
 std::unique_ptr<CServerStore> OpenServerStore(const std::string& database, std::string& error,
