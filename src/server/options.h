@@ -6,14 +6,14 @@
 
 #include "server/passwords.h"
 
-// What vantrel-server is told by its command line and its configuration
-// file (INI: section "Server" with the option names as keys, section
-// "Commission" with one template per shop key). The command line wins.
 // Event loops when --threads is not given: twice the processors, 4 to 32.
 // Each waits on the database in turn, and more loops than the processors can
 // serve only make every request wait longer for one.
 int DefaultRequestThreads();
 
+// What vantrel-server is told by its command line and its configuration
+// file (INI: section "Server" with the option names as keys, section
+// "Commission" with one template per shop key). The command line wins.
 struct ServerOptions {
   std::string host = "127.0.0.1";
   int port = 8765;
