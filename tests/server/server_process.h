@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "support/command_line.h"
 
 class ServerProcess {
  public:
@@ -27,16 +27,12 @@ class ServerProcess {
     if (pipe2(out, O_CLOEXEC) != 0) return;
     std::vector<std::string> all = {program, "--host", "127.0.0.1", "--port", "0"};
     all.insert(all.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& argument : all) argv.push_back(argument.data());
-    argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     // Its request log would drown the test's own output.
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    if (posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
-      m_pid = -1;
+    m_pid = SpawnProgram(all, &actions);
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     m_output = out[0];

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+extern char** environ;
+
 std::string VantrelctlPath() {
   const char* dir = std::getenv("VANTREL_PROGRAM_DIR");
   return std::string(dir ? dir : ".") + "/vantrelctl";
@@ -27,4 +29,14 @@ int RunVantrelctl(const std::string& arguments) {
   int status = -1;
   RunShell(VantrelctlPath() + " " + arguments + " >/dev/null 2>&1", status);
   return status;
+}
+
+pid_t SpawnProgram(std::vector<std::string> argv, const posix_spawn_file_actions_t* actions) {
+  if (argv.empty()) return -1;
+  std::vector<char*> pointers;
+  for (std::string& argument : argv) pointers.push_back(argument.data());
+  pointers.push_back(nullptr);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, pointers[0], actions, nullptr, pointers.data(), environ) != 0) return -1;
+  return pid;
 }

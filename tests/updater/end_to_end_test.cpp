@@ -31,12 +31,11 @@
 #include "base/stringtable.h"
 #include "engine/site.h"
 #include "engine/tasklist.h"
+#include "support/command_line.h"
 #include "support/http_server.h"
 #include "support/qt_application.h"
 #include "support/tempdir.h"
 #include "updater/updaterdlg.h"
-
-extern char** environ;
 
 namespace {
 
@@ -193,16 +192,12 @@ class EndToEndUpdate : public ::testing::Test {
   pid_t StartProgram(const std::vector<std::string>& arguments) {
     std::vector<std::string> all = {home.File(name)};
     all.insert(all.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& argument : all) argv.push_back(argument.data());
-    argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     const std::string log = home.File("vantrel.log");
     posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    const pid_t pid = SpawnProgram(all, &actions);
     posix_spawn_file_actions_destroy(&actions);
     m_child = pid;
     return pid;

@@ -10,9 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "support/command_line.h"
 #include "support/tempdir.h"
-
-extern char** environ;
 
 // A copy of a system program started under another file name, as the main
 // program would run; ended and reaped when the object goes.
@@ -25,11 +24,8 @@ class RunningCopy {
     std::string command = "cp " + program + " '" + path + "'";
     if (std::system(command.c_str()) != 0) return;
     chmod(path.c_str(), 0755);
-    std::vector<char*> argv;
-    argv.push_back(path.data());
-    for (std::string& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    if (posix_spawn(&m_pid, path.c_str(), nullptr, nullptr, argv.data(), environ) != 0) m_pid = -1;
+    arguments.insert(arguments.begin(), path);
+    m_pid = SpawnProgram(arguments);
   }
   ~RunningCopy() {
     if (m_pid <= 0) return;
