@@ -55,4 +55,31 @@ TEST(PostgresBatches, EveryThreadGetsItsOwnResultAndErrorsStayApart) {
   EXPECT_TRUE(db->Run("SELECT 1").ok);  // the connection is still in step
 }
 
+// The database ended the connection (a restart, an operator): the statements
+// waiting for it, alone or in a batch, run on a fresh one.
+TEST(PostgresBatches, AnEndedConnectionIsStartedAgain) {
+  PostgresCluster& cluster = PostgresCluster::Get();
+  const std::string uri = cluster.NewDatabase();
+  if (uri.empty()) GTEST_SKIP() << "PostgreSQL could not be started: " << cluster.Problem();
+  std::string error;
+  std::unique_ptr<CSqlDatabase> db = OpenPostgresDatabase(uri, 1, error);
+  std::unique_ptr<CSqlDatabase> admin = OpenPostgresDatabase(uri, 1, error);
+  ASSERT_TRUE(db && admin) << error;
+  for (int threads : {1, 8}) {
+    SCOPED_TRACE(threads);
+    const SqlResult pid = db->Run("SELECT pg_backend_pid()");
+    ASSERT_EQ(pid.rows.size(), 1u);
+    ASSERT_TRUE(admin->Run("SELECT pg_terminate_backend($1::int)", pid.rows[0]).ok);
+    std::vector<int> answered(static_cast<size_t>(threads));
+    std::vector<std::thread> running;
+    for (int t = 0; t < threads; ++t)
+      running.emplace_back([&, t] {
+        answered[static_cast<size_t>(t)] = db->Run("SELECT $1::text", {std::to_string(t)}).rows ==
+                                           std::vector<SqlRow>{{std::to_string(t)}};
+      });
+    for (std::thread& thread : running) thread.join();
+    for (int t = 0; t < threads; ++t) EXPECT_TRUE(answered[static_cast<size_t>(t)]) << t;
+  }
+}
+
 }  // namespace
