@@ -12,13 +12,26 @@
 
 namespace {
 
-TEST(PostgresBatches, EveryThreadGetsItsOwnResultAndErrorsStayApart) {
-  PostgresCluster& cluster = PostgresCluster::Get();
-  const std::string uri = cluster.NewDatabase();
-  if (uri.empty()) GTEST_SKIP() << "PostgreSQL could not be started: " << cluster.Problem();
-  std::string error;
-  std::unique_ptr<CSqlDatabase> db = OpenPostgresDatabase(uri, 1, error);
-  ASSERT_TRUE(db) << error;
+// A fresh database and one connection to it per Open.
+class PostgresBatches : public testing::Test {
+ protected:
+  void SetUp() override {
+    PostgresCluster& cluster = PostgresCluster::Get();
+    uri = cluster.NewDatabase();
+    if (uri.empty()) GTEST_SKIP() << "PostgreSQL could not be started: " << cluster.Problem();
+  }
+  std::unique_ptr<CSqlDatabase> Open() {
+    std::string error;
+    std::unique_ptr<CSqlDatabase> db = OpenPostgresDatabase(uri, 1, error);
+    if (!db) ADD_FAILURE() << error;
+    return db;
+  }
+  std::string uri;
+};
+
+TEST_F(PostgresBatches, EveryThreadGetsItsOwnResultAndErrorsStayApart) {
+  std::unique_ptr<CSqlDatabase> db = Open();
+  ASSERT_TRUE(db);
 
   constexpr int kThreads = 16;
   constexpr int kRounds = 30;
@@ -57,14 +70,10 @@ TEST(PostgresBatches, EveryThreadGetsItsOwnResultAndErrorsStayApart) {
 
 // The database ended the connection (a restart, an operator): the statements
 // waiting for it, alone or in a batch, run on a fresh one.
-TEST(PostgresBatches, AnEndedConnectionIsStartedAgain) {
-  PostgresCluster& cluster = PostgresCluster::Get();
-  const std::string uri = cluster.NewDatabase();
-  if (uri.empty()) GTEST_SKIP() << "PostgreSQL could not be started: " << cluster.Problem();
-  std::string error;
-  std::unique_ptr<CSqlDatabase> db = OpenPostgresDatabase(uri, 1, error);
-  std::unique_ptr<CSqlDatabase> admin = OpenPostgresDatabase(uri, 1, error);
-  ASSERT_TRUE(db && admin) << error;
+TEST_F(PostgresBatches, AnEndedConnectionIsStartedAgain) {
+  std::unique_ptr<CSqlDatabase> db = Open();
+  std::unique_ptr<CSqlDatabase> admin = Open();
+  ASSERT_TRUE(db && admin);
   for (int threads : {1, 8}) {
     SCOPED_TRACE(threads);
     const SqlResult pid = db->Run("SELECT pg_backend_pid()");
