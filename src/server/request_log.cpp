@@ -1,6 +1,7 @@
 #include "server/request_log.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -31,9 +32,20 @@ CRequestLog::~CRequestLog() {
 }
 
 bool CRequestLog::Open(const std::string& path, std::string& error) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  // The log names the clients: a symlink planted where the file should be
+  // must not send it elsewhere, and a FIFO must not hold the start.
+  const int fd =
+      open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
   if (fd < 0) {
-    error = path + ": " + std::strerror(errno);
+    error = path + ": " + (errno == ELOOP ? "is a symbolic link" : std::strerror(errno));
+    return false;
+  }
+  struct stat info {};
+  const bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  // A file that was there keeps its owner but not a mode others can read.
+  if (!regular || fchmod(fd, 0600) != 0 || fcntl(fd, F_SETFL, O_APPEND) != 0) {
+    error = path + ": " + (regular ? std::strerror(errno) : "is not a regular file");
+    close(fd);
     return false;
   }
   if (m_fd > 2) close(m_fd);

@@ -14,7 +14,8 @@ class CRequestLog {
   CRequestLog(const CRequestLog&) = delete;
   CRequestLog& operator=(const CRequestLog&) = delete;
 
-  // Appends to `path` instead, creating it readable by its owner only.
+  // Appends to `path` instead, a regular file made readable by its owner
+  // only (also when it was there with another mode); a symlink is refused.
   bool Open(const std::string& path, std::string& error);
   void Write(const std::string& client, const std::string& method, const std::string& path,
              int status, std::uint64_t bytes, std::int64_t milliseconds);
