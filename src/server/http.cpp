@@ -3,8 +3,10 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <strings.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <microhttpd.h>
 
@@ -122,23 +124,77 @@ struct CHttpListener::State {
   MHD_Result Reply(MHD_Connection* connection, Exchange& exchange, const std::string& method,
                    const std::string& path, const HttpReply& reply, bool close) {
     exchange.replied = true;
-    MHD_Response* response = MHD_create_response_from_buffer(
-        reply.body.size(), const_cast<char*>(reply.body.data()), MHD_RESPMEM_MUST_COPY);
+    Connection* known = Of(connection);
+    LogEntry entry{known ? known->client : std::string(), method, path, reply.status,
+                   exchange.start};
+    MHD_Response* response = nullptr;
+    if (reply.more) {
+      auto* stream = new Streamed{this, std::move(entry), reply.body, reply.more};
+      response = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, kStreamBlock, &ReadStream,
+                                                   stream, &EndStream);
+      if (!response) delete stream;
+    } else {
+      response = MHD_create_response_from_buffer(
+          reply.body.size(), const_cast<char*>(reply.body.data()), MHD_RESPMEM_MUST_COPY);
+      if (response) Log(entry, method == "HEAD" ? 0 : reply.body.size());
+    }
     if (!response) return MHD_NO;
     if (!reply.contentType.empty())
       MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, reply.contentType.c_str());
     if (reply.retryAfter > 0)
       MHD_add_response_header(response, MHD_HTTP_HEADER_RETRY_AFTER,
                               std::to_string(reply.retryAfter).c_str());
-    Connection* known = Of(connection);
     if (close || (known && known->requests >= limits.keepAliveRequests))
       MHD_add_response_header(response, MHD_HTTP_HEADER_CONNECTION, "close");
     const MHD_Result queued = MHD_queue_response(connection, reply.status, response);
     MHD_destroy_response(response);
-    if (log)
-      log->Write(known ? known->client : std::string(), method, path, reply.status,
-                 method == "HEAD" ? 0 : reply.body.size(), MillisecondsSince(exchange.start));
     return queued;
+  }
+
+  // What the request log says of a reply, once its size is known.
+  struct LogEntry {
+    std::string client, method, path;
+    int status;
+    Clock::time_point start;
+  };
+  void Log(const LogEntry& entry, uint64_t bytes) const {
+    if (log)
+      log->Write(entry.client, entry.method, entry.path, entry.status, bytes,
+                 MillisecondsSince(entry.start));
+  }
+
+  // A streamed reply: its pieces are asked for only when the client has
+  // taken the previous ones, so a reply of any size holds one piece.
+  static constexpr size_t kStreamBlock = 64 * 1024;
+  struct Streamed {
+    State* state;
+    LogEntry entry;
+    std::string pending;
+    ReplyStream more;
+    size_t at = 0;
+    uint64_t sent = 0;
+    bool ended = false;
+  };
+  static ssize_t ReadStream(void* context, uint64_t, char* buffer, size_t most) {
+    auto& stream = *static_cast<Streamed*>(context);
+    while (stream.at == stream.pending.size()) {
+      if (stream.ended) return MHD_CONTENT_READER_END_OF_STREAM;
+      stream.pending.clear();
+      stream.at = 0;
+      const StreamStep step = stream.more(stream.pending);
+      if (step == StreamStep::kFailed) return MHD_CONTENT_READER_END_WITH_ERROR;
+      stream.ended = step == StreamStep::kEnd;
+    }
+    const size_t count = std::min(most, stream.pending.size() - stream.at);
+    std::memcpy(buffer, stream.pending.data() + stream.at, count);
+    stream.at += count;
+    stream.sent += count;
+    return static_cast<ssize_t>(count);
+  }
+  static void EndStream(void* context) {
+    auto* stream = static_cast<Streamed*>(context);
+    stream->state->Log(stream->entry, stream->sent);
+    delete stream;
   }
 
   // False when too many already wait: the caller answers 503 itself.
@@ -222,6 +278,25 @@ bool IsChunked(MHD_Connection* connection) {
   return coding && *coding;
 }
 
+// A head that two parties could read two ways, so that what follows it
+// could be taken for a request of its own: two different body lengths, or
+// HTTP/1.1 without the Host it requires.
+bool IsAmbiguousHead(MHD_Connection* connection, const char* version) {
+  std::set<std::string> lengths;
+  MHD_get_connection_values(
+      connection, MHD_HEADER_KIND,
+      [](void* found, MHD_ValueKind, const char* key, const char* value) {
+        if (key && value && strcasecmp(key, MHD_HTTP_HEADER_CONTENT_LENGTH) == 0)
+          static_cast<std::set<std::string>*>(found)->insert(value);
+        return MHD_YES;
+      },
+      &lengths);
+  const bool needsHost = version && std::strcmp(version, MHD_HTTP_VERSION_1_1) == 0;
+  return lengths.size() > 1 ||
+         (needsHost &&
+          !MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_HOST));
+}
+
 // The declared body length; -1 when absent, -2 when unreadable.
 long long DeclaredLength(MHD_Connection* connection) {
   const char* length =
@@ -234,7 +309,7 @@ long long DeclaredLength(MHD_Connection* connection) {
 }
 
 MHD_Result OnRequest(void* self, MHD_Connection* connection, const char*, const char* method,
-                     const char*, const char* upload, size_t* uploadSize, void** context) {
+                     const char* version, const char* upload, size_t* uploadSize, void** context) {
   auto& state = *static_cast<CHttpListener::State*>(self);
   auto* exchange = static_cast<Exchange*>(*context);
   if (!exchange) return MHD_NO;
@@ -259,7 +334,9 @@ MHD_Result OnRequest(void* self, MHD_Connection* connection, const char*, const 
     // Refused before a byte of the body is read; the unread rest closes the
     // connection after the reply.
     const long long length = DeclaredLength(connection);
-    if (IsChunked(connection) || length == -2)
+    if (IsAmbiguousHead(connection, version))
+      request.refusal = 400;
+    else if (IsChunked(connection) || length == -2)
       request.refusal = 411;
     else if (length > static_cast<long long>(state.limits.maxBody))
       request.refusal = 413;
@@ -311,19 +388,49 @@ CHttpListener::CHttpListener(Handler handler, HttpLimits limits, CRequestLog* lo
 
 CHttpListener::~CHttpListener() { Stop(); }
 
-int CHttpListener::Start(const std::string& host, int port) {
-  if (m_daemon) return MHD_get_daemon_info(m_daemon, MHD_DAEMON_INFO_BIND_PORT)->port;
+namespace {
+
+// A listening socket of our own rather than the library's: its bind says
+// why it failed, and it never takes SO_REUSEPORT, with which a second
+// server on a taken port would quietly get half of the clients. -1 with
+// `error` set.
+int ListenOn(const std::string& host, int port, bool& v6, std::string& error) {
   addrinfo hints{};
   hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
   const std::string service = std::to_string(port);
-  if (getaddrinfo(host.empty() ? nullptr : host.c_str(), service.c_str(), &hints, &found) != 0)
+  const int looked =
+      getaddrinfo(host.empty() ? nullptr : host.c_str(), service.c_str(), &hints, &found);
+  if (looked != 0) {
+    error = host + ": " + gai_strerror(looked);
     return -1;
-  sockaddr_storage address{};
-  std::memcpy(&address, found->ai_addr, std::min<size_t>(found->ai_addrlen, sizeof address));
-  const bool v6 = found->ai_family == AF_INET6;
+  }
+  v6 = found->ai_family == AF_INET6;
+  const int fd = socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  // SO_REUSEADDR only lets a restarted server bind past its old
+  // connections; on Linux it never lets two sockets listen on one port.
+  const int on = 1;
+  const bool listening = fd >= 0 && setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
+                         bind(fd, found->ai_addr, found->ai_addrlen) == 0 &&
+                         listen(fd, SOMAXCONN) == 0;
+  const int why = errno;
   freeaddrinfo(found);
+  if (listening) return fd;
+  if (fd >= 0) close(fd);
+  error = std::strerror(why);
+  if (why == EADDRINUSE)
+    error += " (another program, perhaps another vantrel-server, listens there)";
+  return -1;
+}
+
+}  // namespace
+
+int CHttpListener::Start(const std::string& host, int port) {
+  if (m_daemon) return m_port;
+  bool v6 = false;
+  const int listening = ListenOn(host, port, v6, m_error);
+  if (listening < 0) return -1;
 
   HttpLimits& limits = m_state->limits;
   // A few files stay for the database, the log and the tracker's fetches.
@@ -335,17 +442,20 @@ int CHttpListener::Start(const std::string& host, int port) {
   const int idle = std::max(1, std::min(limits.headerSeconds, limits.bodySeconds));
   m_daemon = MHD_start_daemon(
       flags, static_cast<uint16_t>(port), nullptr, nullptr,
-      reinterpret_cast<MHD_AccessHandlerCallback>(&OnRequest), m_state.get(), MHD_OPTION_SOCK_ADDR,
-      reinterpret_cast<sockaddr*>(&address), MHD_OPTION_LISTEN_BACKLOG_SIZE,
-      static_cast<unsigned int>(SOMAXCONN), MHD_OPTION_THREAD_POOL_SIZE,
+      reinterpret_cast<MHD_AccessHandlerCallback>(&OnRequest), m_state.get(),
+      MHD_OPTION_LISTEN_SOCKET, listening, MHD_OPTION_THREAD_POOL_SIZE,
       static_cast<unsigned int>(std::max(1, limits.threads)), MHD_OPTION_CONNECTION_LIMIT,
       static_cast<unsigned int>(total), MHD_OPTION_PER_IP_CONNECTION_LIMIT,
       static_cast<unsigned int>(std::max(1, limits.perAddress)), MHD_OPTION_CONNECTION_TIMEOUT,
       static_cast<unsigned int>(idle), MHD_OPTION_CONNECTION_MEMORY_LIMIT,
       static_cast<size_t>(64 * 1024), MHD_OPTION_URI_LOG_CALLBACK, &OnUri, m_state.get(),
       MHD_OPTION_NOTIFY_COMPLETED, &OnCompleted, m_state.get(), MHD_OPTION_NOTIFY_CONNECTION,
-      &OnConnection, m_state.get(), MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u, MHD_OPTION_END);
-  if (!m_daemon) return -1;
+      &OnConnection, m_state.get(), MHD_OPTION_END);
+  if (!m_daemon) {
+    close(listening);
+    m_error = "the HTTP library did not start";
+    return -1;
+  }
   {
     std::lock_guard guard(m_state->lock);
     m_state->stopping = false;
@@ -355,8 +465,13 @@ int CHttpListener::Start(const std::string& host, int port) {
   if (m_state->slow)
     for (int i = 0; i < std::max(1, limits.slowThreads); ++i)
       m_state->slowThreads.emplace_back([state = m_state.get()] { state->RunSlow(); });
-  const MHD_DaemonInfo* info = MHD_get_daemon_info(m_daemon, MHD_DAEMON_INFO_BIND_PORT);
-  return info ? info->port : -1;
+  sockaddr_storage bound{};
+  socklen_t size = sizeof bound;
+  getsockname(listening, reinterpret_cast<sockaddr*>(&bound), &size);
+  m_port =
+      ntohs(bound.ss_family == AF_INET6 ? reinterpret_cast<const sockaddr_in6*>(&bound)->sin6_port
+                                        : reinterpret_cast<const sockaddr_in*>(&bound)->sin_port);
+  return m_port;
 }
 
 void CHttpListener::Stop() {

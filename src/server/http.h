@@ -16,15 +16,24 @@ struct HttpRequest {
   std::string body;
   std::string client;  // the peer's address, e.g. "127.0.0.1"
   // Non-zero when the request is refused before the handler may serve it
-  // (413, 411): the handler only chooses the body of the refusal.
+  // (400, 411, 413): the handler only chooses the body of the refusal.
   int refusal = 0;
 };
+
+// What a streamed reply's source gives each time it is asked.
+enum class StreamStep { kPiece, kEnd, kFailed };
+// The next piece of a reply, written into `piece`. A reply that fails half
+// way is cut off, so that the client never takes a part for the whole.
+using ReplyStream = std::function<StreamStep(std::string& piece)>;
 
 struct HttpReply {
   int status = 200;
   std::string contentType;
   std::string body;
   int retryAfter = 0;  // seconds; sent as Retry-After when above 0
+  // Set: a reply too large to hold at once. `body` goes first, then the
+  // pieces, read only as fast as the client takes them.
+  ReplyStream more{};
 };
 
 // What one client may hold of the server. Every connection costs a socket
@@ -58,15 +67,19 @@ class CHttpListener {
   CHttpListener(const CHttpListener&) = delete;
   CHttpListener& operator=(const CHttpListener&) = delete;
 
-  // Listens on host:port (0: any free port). The port bound, or -1.
+  // Listens on host:port (0: any free port). The port bound, or -1 with
+  // Error() set: a port another process listens on is never shared.
   int Start(const std::string& host, int port);
   void Stop();
+  const std::string& Error() const { return m_error; }
 
   struct State;
 
  private:
   std::unique_ptr<State> m_state;
   MHD_Daemon* m_daemon = nullptr;
+  int m_port = -1;
+  std::string m_error;
 };
 
 // Raises the soft limit of open files to the hard one; the limit now.
