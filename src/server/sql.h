@@ -7,7 +7,8 @@
 // The little that the store needs of an SQL database. Statements are written
 // once for both back ends: parameters are $1, $2 ... (PostgreSQL's form,
 // which SQLite reads as named parameters), values are passed as text, and
-// only syntax both understand is used (ON CONFLICT DO NOTHING / DO UPDATE).
+// only syntax both understand is used (ON CONFLICT DO NOTHING / DO UPDATE,
+// RETURNING), but for the row locks that only PostgreSQL has.
 
 using SqlRow = std::vector<std::string>;
 
@@ -23,6 +24,11 @@ class CSqlDatabase {
   virtual ~CSqlDatabase() = default;
   // Runs one statement. Safe to call from any number of threads.
   virtual SqlResult Run(const std::string& sql, const std::vector<std::string>& params = {}) = 0;
+  // Appended to a SELECT whose rows the statement then changes, so that
+  // concurrent statements each take rows no other has taken: PostgreSQL's
+  // "FOR UPDATE SKIP LOCKED". SQLite runs one writer at a time and needs
+  // none.
+  virtual const char* SkipLockedRows() const { return ""; }
 };
 
 // Both open the database and make the server's tables when they are missing.

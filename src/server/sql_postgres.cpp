@@ -166,6 +166,8 @@ class CPostgresDatabase : public CSqlDatabase {
     for (Lane& lane : m_lanes) PQfinish(lane.connection.pg);
   }
 
+  const char* SkipLockedRows() const override { return " FOR UPDATE SKIP LOCKED"; }
+
   SqlResult Run(const std::string& sql, const std::vector<std::string>& params) override {
     Lane& lane = LeastLoaded();
     Pending mine{sql, params, {}, false};

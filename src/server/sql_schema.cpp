@@ -16,5 +16,13 @@ std::vector<std::string> SchemaStatements(const std::string& autoKey) {
       "CREATE INDEX IF NOT EXISTS points_by_url ON points (url, time)",
       "CREATE TABLE IF NOT EXISTS login_failures (who TEXT NOT NULL, time BIGINT NOT NULL)",
       "CREATE INDEX IF NOT EXISTS login_failures_by_key ON login_failures (who, time)",
+      // Old events are forgotten by time, whatever their key.
+      "CREATE INDEX IF NOT EXISTS login_failures_by_time ON login_failures (time)",
+      // When each held product is next due; while a server visits it,
+      // ready_at is when that server's lease runs out and holder names it.
+      "CREATE TABLE IF NOT EXISTS schedule (url TEXT PRIMARY KEY, ready_at BIGINT NOT NULL, "
+      "holder TEXT NOT NULL)",
+      "CREATE INDEX IF NOT EXISTS schedule_by_ready ON schedule (ready_at)",
+      "CREATE INDEX IF NOT EXISTS schedule_by_holder ON schedule (holder)",
   };
 }

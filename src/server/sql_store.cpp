@@ -1,6 +1,7 @@
 // The store on an SQL database; the same statements serve both back ends.
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 
 #include "server/sql.h"
 #include "server/store.h"
@@ -34,13 +35,29 @@ class CSqlStore : public CServerStore {
   }
 
   TaskAddOutcome AddTask(const std::string& email, const std::string& url, const std::string& name,
-                         const std::string& record) override {
+                         const std::string& record, long mostTasks) override {
+    // The count and the insert are one statement: no add of this server
+    // slips between them.
+    const std::string most =
+        std::to_string(mostTasks < 0 ? std::numeric_limits<std::int64_t>::max() : mostTasks);
     SqlResult result = m_db->Run(
-        "INSERT INTO tasks (email, url, name, record) VALUES ($1, $2, $3, $4) "
-        "ON CONFLICT (email, url) DO NOTHING",
-        {email, url, name, record});
+        "INSERT INTO tasks (email, url, name, record) SELECT CAST($1 AS TEXT), CAST($2 AS TEXT), "
+        "CAST($3 AS TEXT), CAST($4 AS TEXT) WHERE (SELECT COUNT(*) FROM tasks WHERE email = $1) < "
+        "CAST($5 AS BIGINT) ON CONFLICT (email, url) DO NOTHING",
+        {email, url, name, record, most});
     if (!result.ok) return TaskAddOutcome::kFailed;
-    return result.changes == 1 ? TaskAddOutcome::kAdded : TaskAddOutcome::kAlreadyThere;
+    if (result.changes == 0) {
+      SqlResult there =
+          m_db->Run("SELECT 1 FROM tasks WHERE email = $1 AND url = $2", {email, url});
+      if (!there.ok) return TaskAddOutcome::kFailed;
+      return there.rows.empty() ? TaskAddOutcome::kAccountFull : TaskAddOutcome::kAlreadyThere;
+    }
+    // A failure here is mended by the next SyncSchedule.
+    m_db->Run(
+        "INSERT INTO schedule (url, ready_at, holder) VALUES ($1, 0, '') "
+        "ON CONFLICT (url) DO NOTHING",
+        {url});
+    return TaskAddOutcome::kAdded;
   }
 
   bool DeleteTask(const std::string& email, const std::string& url) override {
@@ -48,8 +65,17 @@ class CSqlStore : public CServerStore {
     return result.ok && result.changes > 0;
   }
 
-  std::vector<std::string> TaskRecords(const std::string& email) override {
-    return Column(m_db->Run("SELECT record FROM tasks WHERE email = $1 ORDER BY id", {email}));
+  std::optional<std::vector<NumberedRecord>> TaskRecordsAfter(const std::string& email,
+                                                              std::int64_t afterId,
+                                                              int most) override {
+    SqlResult result = m_db->Run(
+        "SELECT id, record FROM tasks WHERE email = $1 AND id > CAST($2 AS BIGINT) ORDER BY id "
+        "LIMIT CAST($3 AS INTEGER)",
+        {email, std::to_string(afterId), std::to_string(most)});
+    if (!result.ok) return std::nullopt;
+    std::vector<NumberedRecord> records;
+    for (SqlRow& row : result.rows) records.push_back({ToInt64(row[0]), std::move(row[1])});
+    return records;
   }
 
   std::vector<std::string> HeldUrls() override {
@@ -89,28 +115,33 @@ class CSqlStore : public CServerStore {
         .ok;
   }
 
-  AccountLookup LookUpAccount(const std::string& email, const std::vector<std::string>& keys,
-                              std::int64_t since) override {
-    // Rows tagged "a" (the account) and "f" (a key's count), so that one
-    // round trip to the database serves both.
-    std::string sql =
-        "SELECT 'a', email, password_hash, nickname FROM accounts WHERE email = $1 UNION ALL "
-        "SELECT 'f', who, CAST(COUNT(*) AS TEXT), CAST(MIN(time) AS TEXT) FROM login_failures "
-        "WHERE time >= $2 AND who IN (";
-    std::vector<std::string> params = {email, std::to_string(since)};
-    for (size_t k = 0; k < keys.size(); ++k) {
-      sql += (k ? ", $" : "$") + std::to_string(k + 3);
-      params.push_back(keys[k]);
+  AccountLookup LookUpAccount(const std::string& email,
+                              const std::vector<FailureQuery>& queries) override {
+    // The account's row tagged "a", each query's counts tagged with its
+    // number, so that one round trip to the database serves all.
+    std::string sql = "SELECT 'a', email, password_hash, nickname FROM accounts WHERE email = $1";
+    std::vector<std::string> params = {email};
+    for (size_t q = 0; q < queries.size(); ++q) {
+      const std::string who = "$" + std::to_string(params.size() + 1);
+      const std::string since = "$" + std::to_string(params.size() + 2);
+      sql += " UNION ALL SELECT '" + std::to_string(q) +
+             "', CAST(COUNT(*) AS TEXT), CAST(MIN(time) AS TEXT), CAST(MAX(time) AS TEXT) "
+             "FROM login_failures WHERE who = " +
+             who + " AND time >= " + since;
+      params.push_back(queries[q].key);
+      params.push_back(std::to_string(queries[q].since));
     }
-    if (keys.empty()) sql += "NULL";
-    const SqlResult result = m_db->Run(sql + ") GROUP BY who", params);
+    const SqlResult result = m_db->Run(sql, params);
     AccountLookup lookup;
-    lookup.failures.resize(keys.size());
+    lookup.failures.resize(queries.size());
     for (const SqlRow& row : result.rows) {
-      if (row[0] == "a") lookup.account = StoredAccount{row[1], row[2], row[3]};
-      for (size_t k = 0; row[0] == "f" && k < keys.size(); ++k)
-        if (row[1] == keys[k])
-          lookup.failures[k] = {static_cast<int>(ToInt64(row[2])), ToInt64(row[3])};
+      if (row[0] == "a") {
+        lookup.account = StoredAccount{row[1], row[2], row[3]};
+        continue;
+      }
+      const size_t q = static_cast<size_t>(ToInt64(row[0]));
+      if (q < queries.size())
+        lookup.failures[q] = {static_cast<int>(ToInt64(row[1])), ToInt64(row[2]), ToInt64(row[3])};
     }
     return lookup;
   }
@@ -126,8 +157,58 @@ class CSqlStore : public CServerStore {
         .ok;
   }
 
-  std::vector<PricePoint> PricePoints(const std::string& url) override {
-    return Points(m_db->Run("SELECT time, price FROM points WHERE url = $1 ORDER BY time", {url}));
+  std::vector<PricePoint> PricePoints(const std::string& url, int most) override {
+    return Points(
+        m_db->Run("SELECT time, price FROM (SELECT time, price FROM points WHERE url = $1 "
+                  "ORDER BY time DESC LIMIT CAST($2 AS INTEGER)) AS newest ORDER BY time",
+                  {url, std::to_string(most)}));
+  }
+
+  std::vector<std::string> ClaimDue(const std::string& holder, std::int64_t now,
+                                    std::int64_t leaseUntil, int most) override {
+    return Column(m_db->Run(
+        "UPDATE schedule SET ready_at = CAST($3 AS BIGINT), holder = $1 WHERE url IN (SELECT url "
+        "FROM schedule WHERE ready_at <= CAST($2 AS BIGINT) AND EXISTS (SELECT 1 FROM tasks "
+        "WHERE tasks.url = schedule.url) ORDER BY ready_at LIMIT CAST($4 AS INTEGER)" +
+            std::string(m_db->SkipLockedRows()) + ") RETURNING url",
+        {holder, std::to_string(now), std::to_string(leaseUntil), std::to_string(most)}));
+  }
+
+  bool FinishVisit(const std::string& url, const std::string& holder,
+                   std::int64_t nextDue) override {
+    const SqlResult result = m_db->Run(
+        "UPDATE schedule SET ready_at = CAST($3 AS BIGINT), holder = '' WHERE url = $1 AND "
+        "holder = $2",
+        {url, holder, std::to_string(nextDue)});
+    return result.ok && result.changes > 0;
+  }
+
+  bool RenewLeases(const std::string& holder, std::int64_t leaseUntil) override {
+    return !holder.empty() &&
+           m_db->Run("UPDATE schedule SET ready_at = CAST($2 AS BIGINT) WHERE holder = $1",
+                     {holder, std::to_string(leaseUntil)})
+               .ok;
+  }
+
+  bool ReleaseLeases(const std::string& holder, std::int64_t due) override {
+    return !holder.empty() &&
+           m_db->Run(
+                   "UPDATE schedule SET ready_at = CAST($2 AS BIGINT), holder = '' WHERE "
+                   "holder = $1",
+                   {holder, std::to_string(due)})
+               .ok;
+  }
+
+  bool SyncSchedule() override {
+    // "WHERE true" keeps SQLite from reading ON CONFLICT as a join.
+    return m_db->Run(
+                   "INSERT INTO schedule (url, ready_at, holder) SELECT DISTINCT url, 0, '' "
+                   "FROM tasks WHERE true ON CONFLICT (url) DO NOTHING")
+               .ok &&
+           m_db->Run(
+                   "DELETE FROM schedule WHERE holder = '' AND NOT EXISTS (SELECT 1 FROM "
+                   "tasks WHERE tasks.url = schedule.url)")
+               .ok;
   }
 
   std::optional<PricePoint> LastPricePoint(const std::string& url) override {
@@ -166,6 +247,25 @@ bool IsPostgresAddress(const std::string& database) {
 }
 
 }  // namespace
+
+std::vector<std::string> CServerStore::TaskRecords(const std::string& email) {
+  std::vector<std::string> records;
+  std::int64_t after = 0;
+  for (;;) {
+    std::optional<std::vector<NumberedRecord>> page = TaskRecordsAfter(email, after, 1000);
+    if (!page || page->empty()) return records;
+    after = page->back().id;
+    for (NumberedRecord& numbered : *page) records.push_back(std::move(numbered.record));
+  }
+}
+
+CServerStore::AccountLookup CServerStore::LookUpAccount(const std::string& email,
+                                                        const std::vector<std::string>& keys,
+                                                        std::int64_t since) {
+  std::vector<FailureQuery> queries;
+  for (const std::string& key : keys) queries.push_back({key, since});
+  return LookUpAccount(email, queries);
+}
 
 std::unique_ptr<CServerStore> OpenServerStore(const std::string& database, std::string& error,
                                               int connections) {

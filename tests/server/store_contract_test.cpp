@@ -133,6 +133,36 @@ TEST_P(StoreContract, ConcurrentAddsOfOneTaskAddItOnce) {
   EXPECT_EQ(store->TaskRecords("a@x.cn").size(), 1u);
 }
 
+// The tracking schedule: a due product is leased to one holder at a time,
+// until its lease runs out or the holder sets when it is due next.
+TEST_P(StoreContract, TheScheduleLeasesEachDueProductToOneHolder) {
+  using Urls = std::vector<std::string>;
+  ASSERT_EQ(store->AddTask("a@x.cn", "http://s/1", "一", "<Task/>"), TaskAddOutcome::kAdded);
+  ASSERT_EQ(store->AddTask("a@x.cn", "http://s/2", "二", "<Task/>"), TaskAddOutcome::kAdded);
+  ASSERT_EQ(store->AddTask("b@x.cn", "http://s/2", "二", "<Task/>"), TaskAddOutcome::kAdded);
+  const Urls first = store->ClaimDue("one", 100, 160, 1);
+  ASSERT_EQ(first.size(), 1u);
+  const std::string other = first[0] == "http://s/1" ? "http://s/2" : "http://s/1";
+  EXPECT_EQ(store->ClaimDue("two", 100, 160, 10), Urls{other});
+  EXPECT_EQ(store->ClaimDue("three", 159, 220, 10), Urls{});
+  EXPECT_TRUE(store->FinishVisit(first[0], "one", 400));
+  EXPECT_FALSE(store->FinishVisit(other, "one", 400));             // not its lease
+  EXPECT_EQ(store->ClaimDue("three", 160, 220, 10), Urls{other});  // two's lease ran out
+  EXPECT_FALSE(store->FinishVisit(other, "two", 400));
+  EXPECT_TRUE(store->RenewLeases("three", 500));
+  EXPECT_EQ(store->ClaimDue("four", 400, 460, 10), Urls{first[0]});  // due again
+  EXPECT_TRUE(store->ReleaseLeases("three", 450));
+  EXPECT_EQ(store->ClaimDue("five", 450, 510, 10), Urls{other});
+  // A link no account holds any more is not visited, until one holds it.
+  EXPECT_TRUE(store->FinishVisit(first[0], "four", 2000));
+  EXPECT_TRUE(store->DeleteTask("a@x.cn", other));
+  store->DeleteTask("b@x.cn", other);
+  EXPECT_TRUE(store->ReleaseLeases("five", 0));
+  EXPECT_EQ(store->ClaimDue("six", 1000, 1060, 10), Urls{});
+  ASSERT_EQ(store->AddTask("c@x.cn", other, "二", "<Task/>"), TaskAddOutcome::kAdded);
+  EXPECT_EQ(store->ClaimDue("six", 1000, 1060, 10), Urls{other});
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, StoreContract,
                          testing::Values(Backend::kSqlite, Backend::kPostgres), BackendName);
 
