@@ -3,10 +3,15 @@
 namespace {
 
 constexpr const char* kTaskListHead = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n<TaskList>";
+constexpr const char* kTaskListTail = "</TaskList>";
+// Records read from the database for one piece of a task list.
+constexpr int kRecordsPerPiece = 64;
+
+}  // namespace
 
 // One task record as the program writes it: a single Task element.
-bool IsTaskRecord(const std::string& record) {
-  if (!IsCleanText(record, kMaxRecordBytes)) return false;
+bool CAccountApi::IsTaskRecord(const std::string& record) const {
+  if (!IsCleanText(record, m_limits.mostRecordBytes)) return false;
   const std::string open = "<Task>";
   const std::string close = "</Task>";
   return record.rfind(open, 0) == 0 && record.size() >= open.size() + close.size() &&
@@ -14,8 +19,6 @@ bool IsTaskRecord(const std::string& record) {
          record.find(open, open.size()) == std::string::npos &&
          record.find(close) == record.size() - close.size();
 }
-
-}  // namespace
 
 std::string NormalisedEmail(const std::string& email) {
   std::string out = email;
@@ -25,8 +28,8 @@ std::string NormalisedEmail(const std::string& email) {
 }
 
 CAccountApi::CAccountApi(CServerStore& store, CPasswordHasher& hasher,
-                         std::function<void(const std::string&)> taskAdded)
-    : m_store(store), m_hasher(hasher), m_taskAdded(std::move(taskAdded)) {}
+                         std::function<void(const std::string&)> taskAdded, AccountLimits limits)
+    : m_store(store), m_hasher(hasher), m_taskAdded(std::move(taskAdded)), m_limits(limits) {}
 
 std::string CAccountApi::FailingReply(const std::string& script) {
   if (script == "login") return kLoginFailed;
@@ -69,33 +72,51 @@ std::string CAccountApi::Register(bool post, const FormValues& values) {
   return m_store.CreateAccount({email, hash, nickname}) ? "1" : kNumberFailed;
 }
 
-std::string CAccountApi::Task(bool post, const FormValues& values,
-                              const std::optional<StoredAccount>& account) {
+HttpReply CAccountApi::TaskList(const std::string& email) {
+  // A list of thousands of records is never held whole: each piece is read
+  // from the database when the client has taken the one before.
+  HttpReply reply{200, std::string(), kTaskListHead};
+  reply.more = [&store = m_store, email, after = std::int64_t{0},
+                ended = false](std::string& piece) mutable {
+    if (ended) return StreamStep::kEnd;
+    std::optional<std::vector<NumberedRecord>> page =
+        store.TaskRecordsAfter(email, after, kRecordsPerPiece);
+    if (!page) return StreamStep::kFailed;
+    for (const NumberedRecord& numbered : *page) piece += numbered.record;
+    ended = page->size() < static_cast<size_t>(kRecordsPerPiece);
+    if (ended) piece += kTaskListTail;
+    if (!page->empty()) after = page->back().id;
+    return StreamStep::kPiece;
+  };
+  return reply;
+}
+
+HttpReply CAccountApi::Task(bool post, const FormValues& values,
+                            const std::optional<StoredAccount>& account) {
+  auto answer = [](std::string text) { return HttpReply{200, std::string(), std::move(text)}; };
   const std::string act = FormValue(values, "act");
   const bool known = act == "get" || (post && (act == "add" || act == "del"));
-  if (!known) return kBadRequest;
+  if (!known) return answer(kBadRequest);
   std::string email;
-  if (!Authorised(values, account, email)) return kNotAuthorised;
+  if (!Authorised(values, account, email)) return answer(kNotAuthorised);
 
-  if (act == "get") {
-    std::string xml = kTaskListHead;
-    for (const std::string& record : m_store.TaskRecords(email)) xml += record;
-    return xml + "</TaskList>";
-  }
+  if (act == "get") return TaskList(email);
   const std::string url = FormValue(values, "url");
-  if (!IsProductLink(url)) return kBadRequest;
-  if (act == "del") return m_store.DeleteTask(email, url) ? "1" : "0";
+  if (!IsProductLink(url)) return answer(kBadRequest);
+  if (act == "del") return answer(m_store.DeleteTask(email, url) ? "1" : "0");
 
   const std::string name = FormValue(values, "name");
   const std::string record = FormValue(values, "tx");
-  if (!IsCleanText(name, kMaxNameBytes, true) || !IsTaskRecord(record)) return kBadRequest;
-  switch (m_store.AddTask(email, url, name, record)) {
+  if (!IsCleanText(name, kMaxNameBytes, true) || !IsTaskRecord(record)) return answer(kBadRequest);
+  switch (m_store.AddTask(email, url, name, record, m_limits.mostTasks)) {
     case TaskAddOutcome::kAdded:
       if (m_taskAdded) m_taskAdded(url);
-      return kTaskAdded;
+      return answer(kTaskAdded);
     case TaskAddOutcome::kAlreadyThere:
-      return kTaskAlreadyThere;
+      return answer(kTaskAlreadyThere);
+    case TaskAddOutcome::kAccountFull:
+      return answer(kAccountFull);
     default:
-      return kBadRequest;
+      return answer(kBadRequest);
   }
 }

@@ -29,6 +29,5 @@ bool IsProductLink(const std::string& value);
 inline constexpr size_t kMaxEmailBytes = 254;
 inline constexpr size_t kMaxNicknameBytes = 64;
 inline constexpr size_t kMaxNameBytes = 1024;
-inline constexpr size_t kMaxRecordBytes = 64 * 1024;
 // A request body larger than this is refused before it is read.
 inline constexpr size_t kMaxRequestBodyBytes = 256 * 1024;

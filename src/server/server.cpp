@@ -71,10 +71,12 @@ CVantrelServer::CVantrelServer(CServerStore& store, CPasswordHasher& hasher, con
     : m_store(store),
       m_sites(sites),
       m_settings(std::move(settings)),
-      m_accounts(store, hasher,
-                 [tracker](const std::string& url) {
-                   if (tracker) tracker->VisitSoon(url);
-                 }),
+      m_accounts(
+          store, hasher,
+          [tracker](const std::string& url) {
+            if (tracker) tracker->VisitSoon(url);
+          },
+          m_settings.accountLimits),
       m_throttle(store),
       m_http([this](const HttpRequest& request) { return Dispatch(request); },
              [this] {
@@ -139,20 +141,29 @@ HttpReply CVantrelServer::AccountScript(const std::string& script, const HttpReq
   const FormValues values = RequestValues(request);
   const bool post = request.method == "POST";
   if (script == "check") return Text(m_accounts.Check(values));
-  if (script == "register") return Text(m_accounts.Register(post, values));
+  if (script == "register") {
+    // Each registration costs a slow hash and a row: rationed per address
+    // and overall.
+    const int wait = post ? m_throttle.Register(request.client) : 0;
+    if (wait) return {429, kTextType, CAccountApi::FailingReply(script), wait};
+    return Text(m_accounts.Register(post, values));
+  }
   // Logins and task requests check a password: throttled while it fails.
   const std::string email = NormalisedEmail(FormValue(values, "u"));
   const CLoginThrottle::Verdict verdict = m_throttle.Look(email, request.client);
   if (verdict.retryAfter)
     return {429, kTextType, CAccountApi::FailingReply(script), verdict.retryAfter};
-  const std::string reply = script == "login" ? m_accounts.Login(values, verdict.account)
-                                              : m_accounts.Task(post, values, verdict.account);
-  if (script == "login" && reply.rfind("1|", 0) == 0) {
-    // Only an account with failures has any to forget.
-    if (verdict.accountFailed) m_throttle.Succeeded(email);
-  } else if (reply == (script == "login" ? CAccountApi::kLoginFailed : CAccountApi::kNotAuthorised))
+  HttpReply reply = script == "login" ? Text(m_accounts.Login(values, verdict.account))
+                                      : m_accounts.Task(post, values, verdict.account);
+  reply.contentType = kTextType;
+  if (script == "login" && reply.body.rfind("1|", 0) == 0) {
+    // Only a client with failures has any to forget.
+    if (verdict.clientFailed) m_throttle.Succeeded(email, request.client);
+  } else if (reply.body ==
+             (script == "login" ? CAccountApi::kLoginFailed : CAccountApi::kNotAuthorised)) {
     m_throttle.Failed(email, request.client);
-  return Text(reply);
+  }
+  return reply;
 }
 
 HttpReply CVantrelServer::Dispatch(const HttpRequest& request) {

@@ -24,6 +24,7 @@ struct ServerSettings {
   int threads = 8;  // event loops; see AccountScriptThreads
   // Connections one client address may hold at once.
   int maxPerAddress = 1024;
+  AccountLimits accountLimits;
   // Null: no request log.
   CRequestLog* log = nullptr;
 };
@@ -50,10 +51,12 @@ class CVantrelServer {
   CVantrelServer(const CVantrelServer&) = delete;
   CVantrelServer& operator=(const CVantrelServer&) = delete;
 
-  // Binds and serves on threads of its own. The port bound, or -1.
+  // Binds and serves on threads of its own. The port bound, or -1 with
+  // Error() saying why.
   int Start();
   void Stop();
   int Port() const { return m_port; }
+  const std::string& Error() const { return m_http.Error(); }
 
   // The answers, without HTTP (also what the handlers send).
   std::string HistoryAnswer(const std::string& url);
