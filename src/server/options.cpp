@@ -1,6 +1,7 @@
 #include "server/options.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
@@ -15,6 +16,16 @@ bool ReadInt(const std::string& text, int low, int high, int& value) {
   const long number = std::strtol(text.c_str(), &end, 10);
   if (text.empty() || *end != '\0' || number < low || number > high) return false;
   value = static_cast<int>(number);
+  return true;
+}
+
+// Minutes, whole or decimal ("0.5"): short periods serve tests.
+bool ReadMinutes(const std::string& text, double& minutes) {
+  if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos) return false;
+  char* end = nullptr;
+  const double number = std::strtod(text.c_str(), &end);
+  if (*end != '\0' || !(number >= 0) || number > 100000) return false;
+  minutes = number;
   return true;
 }
 
@@ -33,7 +44,15 @@ bool Apply(const std::string& name, const std::string& value, ServerOptions& opt
   else if (name == "update-folder")
     options.updateFolder = value;
   else if (name == "track-minutes")
-    good = ReadInt(value, 0, 100000, options.trackMinutes);
+    good = ReadMinutes(value, options.trackMinutes);
+  else if (name == "track-workers")
+    good = ReadInt(value, 1, 256, options.trackWorkers);
+  else if (name == "lease-seconds")
+    good = ReadInt(value, 1, 3600, options.leaseSeconds);
+  else if (name == "max-tasks")
+    good = ReadInt(value, 1, 100000000, options.maxTasks);
+  else if (name == "max-record-bytes")
+    good = ReadInt(value, 256, 64 * 1024, options.maxRecordBytes);
   else if (name == "threads")
     good = ReadInt(value, 1, 1024, options.threads);
   else if (name == "max-per-address")
@@ -58,6 +77,7 @@ void ApplyConfigFile(ServerOptions& options) {
   const std::string& file = options.configFile;
   if (!std::filesystem::exists(file)) return;
   for (const char* name : {"host", "port", "data", "database", "update-folder", "track-minutes",
+                           "track-workers", "lease-seconds", "max-tasks", "max-record-bytes",
                            "threads", "max-per-address", "log", "demo-port", "password-cost"}) {
     const std::string value = IniGetString(file, "Server", name, "");
     std::string ignored;
@@ -131,8 +151,15 @@ const char* ServerUsage() {
          "                         postgresql://user@host:port/name\n"
          "  --update-folder DIR    publish this folder under /update/ (default: one built\n"
          "                         from the program directory in the data folder)\n"
-         "  --track-minutes N      visit every product accounts hold every N minutes (60);\n"
-         "                         0 tracks nothing (for further servers on one database)\n"
+         "  --track-minutes N      visit every product accounts hold every N minutes (60;\n"
+         "                         decimals such as 0.5 allowed); 0 tracks nothing. Servers\n"
+         "                         on one PostgreSQL database share the products to visit\n"
+         "  --track-workers N      visits at once (16), at most 2 on one shop\n"
+         "  --lease-seconds N      a server's claim on the products it visits lasts this\n"
+         "                         long unrenewed (60): those of a server that died are\n"
+         "                         taken by the others then\n"
+         "  --max-tasks N          tasks one account may hold (5000)\n"
+         "  --max-record-bytes N   size of one task record (16384, at most 65536)\n"
          "  --password-cost C      minimum, interactive (default) or moderate\n"
          "  --threads N            event loops (twice the processors, 4 to 32)\n"
          "  --max-per-address N    connections one client address may hold (1024)\n"
@@ -147,6 +174,11 @@ const char* ServerUsage() {
          "                         and the next port) and publish their rules\n"
          "  --point-program DIR    write this server's addresses (--host, --port) into\n"
          "                         section Hosts of DIR/config.ini, then end\n";
+}
+
+std::chrono::seconds TrackPeriod(double minutes) {
+  if (minutes <= 0) return std::chrono::seconds(0);
+  return std::chrono::seconds(std::max<long>(1, std::lround(minutes * 60)));
 }
 
 int DefaultRequestThreads() {

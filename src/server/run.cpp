@@ -96,12 +96,18 @@ int RunServer(const ServerOptions& options, const std::function<void()>& waitFor
   settings.commission = options.commission;
   settings.threads = options.threads;
   settings.maxPerAddress = options.maxPerAddress;
+  settings.accountLimits = {options.maxTasks, static_cast<size_t>(options.maxRecordBytes)};
   settings.log = &log;
   CVantrelServer server(*store, hasher, sites, &tracker, settings);
   const int port = server.Start();
   if (port < 0)
-    return Fail("can't listen on " + options.host + ":" + std::to_string(options.port)), 1;
-  tracker.Start(std::chrono::minutes(options.trackMinutes));
+    return Fail("can't listen on " + options.host + ":" + std::to_string(options.port) + ": " +
+                server.Error()),
+           1;
+  TrackerPool pool;
+  pool.workers = options.trackWorkers;
+  pool.lease = std::chrono::seconds(options.leaseSeconds);
+  tracker.Start(TrackPeriod(options.trackMinutes), pool);
 
   std::printf("vantrel-server: http://%s:%d/ (update folder %s, database %s)\n",
               options.host.c_str(), port, updateFolder.c_str(), options.database.c_str());

@@ -1,8 +1,12 @@
 #include "server/tracker.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <random>
+
+#include <unistd.h>
 
 #include "base/codepage.h"
 #include "engine/addtask.h"
@@ -15,70 +19,161 @@ namespace {
 // Shorter pages are error pages or failed fetches, as the program judges
 // them: they say nothing about the product.
 constexpr size_t kShortestPage = 1500;
+// How often a tracker looks for products that fell due, at most: a product
+// is visited this much after it is due, and an idle server costs the
+// database one cheap statement.
+constexpr auto kLookInterval = std::chrono::seconds(1);
+// Links that no account holds any more leave the schedule, and those held
+// before the schedule existed join it, this often.
+constexpr auto kSyncInterval = std::chrono::minutes(10);
+
+std::string HolderName() {
+  char host[256] = "";
+  gethostname(host, sizeof host - 1);
+  std::random_device random;
+  char name[320];
+  std::snprintf(name, sizeof name, "%s:%d:%08x", host, static_cast<int>(getpid()), random());
+  return name;
+}
 
 }  // namespace
 
 CServerTracker::CServerTracker(CServerStore& store, const CSiteList& sites, Clock clock)
-    : m_store(store), m_sites(sites), m_clock(std::move(clock)) {
+    : m_store(store), m_sites(sites), m_clock(std::move(clock)), m_holder(HolderName()) {
   if (!m_clock) m_clock = [] { return static_cast<std::int64_t>(std::time(nullptr)); };
 }
 
 CServerTracker::~CServerTracker() { Stop(); }
 
-void CServerTracker::Start(std::chrono::seconds period) {
-  if (period.count() <= 0 || m_thread.joinable()) return;
+void CServerTracker::Start(std::chrono::seconds period, TrackerPool pool) {
+  if (period.count() <= 0 || m_running) return;
+  m_period = period;
+  m_pool = pool;
+  m_pool.workers = std::max(1, m_pool.workers);
+  m_pool.lease = std::max(m_pool.lease, std::chrono::seconds(1));
+  m_gate = std::make_unique<CPassGate>(static_cast<size_t>(std::max(1, m_pool.perHost)));
   {
     std::lock_guard lock(m_lock);
     m_stopping = false;
+    m_running = true;
+    m_outstanding = 0;
+    m_claimed.clear();
+    m_visiting.clear();
   }
-  m_thread = std::thread([this, period] { Run(period); });
+  m_claimer = std::thread([this] { Claim(); });
+  for (int i = 0; i < m_pool.workers; ++i) m_workers.emplace_back([this] { Work(); });
 }
 
 void CServerTracker::Stop() {
   {
     std::lock_guard lock(m_lock);
+    if (!m_running) return;
     m_stopping = true;
   }
   m_wake.notify_all();
-  if (m_thread.joinable()) m_thread.join();
+  m_work.notify_all();
+  m_claimer.join();
+  m_gate->DropQueued();
+  for (std::thread& worker : m_workers) worker.join();
+  m_workers.clear();
+  // What was claimed and not visited is due again for any server at once.
+  m_store.ReleaseLeases(m_holder, m_clock());
+  std::lock_guard lock(m_lock);
+  m_running = false;
 }
 
-void CServerTracker::VisitSoon(const std::string& url) {
+void CServerTracker::VisitSoon(const std::string&) {
   {
     std::lock_guard lock(m_lock);
-    if (!m_thread.joinable() || m_soon.size() >= 10000) return;
-    m_soon.push_back(url);
+    if (!m_running) return;
+    m_soon = true;
   }
   m_wake.notify_all();
 }
 
-void CServerTracker::Run(std::chrono::seconds period) {
-  auto due = std::chrono::steady_clock::now();
+void CServerTracker::Claim() {
+  using Steady = std::chrono::steady_clock;
+  const std::int64_t lease = m_pool.lease.count();
+  // A renewal comes well before the lease runs out, even late.
+  const auto renewEvery = std::max<Steady::duration>(m_pool.lease / 3, std::chrono::seconds(1));
+  const auto lookEvery = std::min<Steady::duration>(kLookInterval, m_pool.lease / 2);
+  // Twice the pool: a worker that finishes finds the next product waiting,
+  // and the products waiting are of enough shops to keep every worker busy.
+  const int capacity = 2 * m_pool.workers;
+  m_store.SyncSchedule();
+  Steady::time_point renewed = Steady::now(), synced = Steady::now();
   std::unique_lock lock(m_lock);
   while (!m_stopping) {
-    m_wake.wait_until(lock, due, [&] { return m_stopping || !m_soon.empty(); });
-    if (m_stopping) break;
-    if (!m_soon.empty()) {
-      const std::string url = m_soon.front();
-      m_soon.pop_front();
-      lock.unlock();
-      Visit(url);
-      lock.lock();
-      continue;
-    }
-    // Each round starts a whole period after the previous one started, so
-    // the rounds keep their rhythm whatever a round costs.
-    due += period;
+    const int room = capacity - m_outstanding;
+    m_soon = false;
     lock.unlock();
-    for (const std::string& url : m_store.HeldUrls()) {
-      {
-        std::lock_guard stopping(m_lock);
-        if (m_stopping) return;
-      }
-      Visit(url);
+    const Steady::time_point now = Steady::now();
+    if (now - renewed >= renewEvery) {
+      m_store.RenewLeases(m_holder, m_clock() + lease);
+      renewed = now;
+    }
+    if (now - synced >= kSyncInterval) {
+      m_store.SyncSchedule();
+      synced = now;
+    }
+    std::vector<std::string> claimed;
+    if (room > 0) {
+      const std::int64_t time = m_clock();
+      claimed = m_store.ClaimDue(m_holder, time, time + lease, room);
     }
     lock.lock();
+    for (std::string& url : claimed) m_claimed.push_back(std::move(url));
+    m_outstanding += static_cast<int>(claimed.size());
+    if (!claimed.empty()) m_work.notify_all();
+    // More may be due when the claim was full: claim again once half the
+    // products are done; otherwise look again a little later.
+    const bool full = room > 0 && static_cast<int>(claimed.size()) == room;
+    m_wake.wait_for(lock, lookEvery, [&] {
+      return m_stopping || m_soon || (full && m_outstanding <= capacity / 2);
+    });
   }
+}
+
+void CServerTracker::Work() {
+  std::unique_lock lock(m_lock);
+  while (true) {
+    m_work.wait(lock, [&] { return m_stopping || !m_claimed.empty(); });
+    if (m_stopping) return;
+    auto url = std::make_shared<const std::string>(std::move(m_claimed.front()));
+    m_claimed.pop_front();
+    // Claimed again while its visit still runs (a lease renewed late):
+    // that visit sets when it is due.
+    if (!m_visiting.insert(*url).second) {
+      --m_outstanding;
+      continue;
+    }
+    lock.unlock();
+    // A shop whose share of the pool is busy gets the visit queued: the
+    // thread that ends a visit of that shop makes it, and this one serves
+    // another shop meanwhile.
+    m_gate->Run(url.get(), *url, [this, url] { VisitClaimed(*url); });
+    lock.lock();
+  }
+}
+
+void CServerTracker::VisitClaimed(const std::string& url) {
+  bool stopping;
+  {
+    std::lock_guard lock(m_lock);
+    stopping = m_stopping;
+  }
+  // A visit queued behind its shop when the tracker stops is given back.
+  if (!stopping) {
+    const std::int64_t started = m_clock();
+    Visit(url);
+    m_store.FinishVisit(url, m_holder, started + m_period.count());
+  }
+  {
+    std::lock_guard lock(m_lock);
+    m_visiting.erase(url);
+    --m_outstanding;
+  }
+  m_wake.notify_all();
 }
 
 void CServerTracker::VisitAll() {

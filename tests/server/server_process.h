@@ -55,6 +55,14 @@ class ServerProcess {
 
   // The port it listens on, or -1 when it did not start.
   int Port() const { return m_port; }
+  pid_t Pid() const { return m_pid; }
+  // Ends it at once, as a crash or an operator's kill -9 would.
+  void Kill() {
+    if (m_pid <= 0) return;
+    kill(m_pid, SIGKILL);
+    waitpid(m_pid, nullptr, 0);
+    m_pid = -1;
+  }
   // What it printed before it listened (for a failing test's message).
   const std::string& Output() const { return m_text; }
 

@@ -7,6 +7,7 @@
 
 #include "base/codepage.h"
 #include "engine/site.h"
+#include "local_shops.h"
 #include "server/tracker.h"
 #include "server_fixture.h"
 #include "support/fakeshop.h"
@@ -124,6 +125,31 @@ TEST_F(ServerTracking, TheThreadVisitsAtOnceAndNewLinksSoon) {
   tracker->Stop();
   EXPECT_EQ(Prices(), (std::vector<std::string>{"10.00"}));
   EXPECT_EQ(store->PricePoints(second).size(), 1u);
+}
+
+// A tracker visits on its pool: each product once a period, at most two at
+// once on one shop, the pool busy with the others meanwhile.
+TEST(ServerTrackerPool, VisitsShareThePoolTwoAShopAndEachProductOnce) {
+  LocalShops shops(3, std::chrono::milliseconds(300));
+  ASSERT_TRUE(shops.Ready(3));
+  TempDir home(true);
+  std::unique_ptr<CServerStore> store = OpenTestStore(Backend::kSqlite, home);
+  ASSERT_TRUE(store && shops.WriteRules(home.File("sites.xml")) && shops.Hold(*store, 2, 4));
+  CSiteList sites;
+  ASSERT_TRUE(sites.LoadSites(home.File("sites.xml")));
+  CServerTracker tracker(*store, sites);
+  tracker.SetAddressRules({.allowPrivate = true, .allowed = {}});
+  tracker.Start(std::chrono::hours(1), {.workers = 4, .perHost = 2});
+  for (int i = 0; i < 500 && shops.Visits().size() < 12; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));  // time for a second visit
+  tracker.Stop();
+  EXPECT_EQ(shops.PeakOfOneShop(), 2);
+  EXPECT_GE(shops.PeakOfAll(), 3);
+  EXPECT_LE(shops.PeakOfAll(), 4);
+  ASSERT_EQ(shops.Visits().size(), 12u);
+  for (const auto& [page, times] : shops.Visits()) EXPECT_EQ(times.size(), 1u) << page;
+  EXPECT_EQ(store->FindProduct(shops.Link(2, 4))->price, "4.50");
 }
 
 }  // namespace
