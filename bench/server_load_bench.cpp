@@ -4,8 +4,6 @@
 // errors and throughput of each, and the ratios PostgreSQL/SQLite (p99) and
 // two servers/one (throughput).
 // Usage: server_load_bench [ROUNDS]
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +14,7 @@
 #include "server/load_mix.h"
 #include "server/server_fixture.h"
 #include "server/server_process.h"
+#include "server_program.h"
 #include "support/tempdir.h"
 
 namespace {
@@ -23,14 +22,6 @@ namespace {
 // Task links of the warm-up never meet those of a measured round.
 constexpr int kWarmUpRound = 1000;
 constexpr int kWarmUpRequests = 8;
-
-std::string ServerProgram() {
-  char self[4096];
-  const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (length <= 0) return "vantrel-server";
-  std::string path(self, static_cast<size_t>(length));
-  return path.substr(0, path.rfind('/')) + "/../bin/vantrel-server";
-}
 
 // A database with the load's accounts and products, then the servers on it.
 LoadFigures Measure(const std::string& database, int servers, int round) {
@@ -51,7 +42,7 @@ LoadFigures Measure(const std::string& database, int servers, int round) {
   for (int s = 0; s < servers; ++s) {
     data.push_back(std::make_unique<TempDir>());
     processes.push_back(std::make_unique<ServerProcess>(
-        ServerProgram(),
+        BuiltServerProgram(),
         std::vector<std::string>{"--database", database, "--data", data.back()->Path(),
                                  "--update-folder", update.Path(), "--password-cost", "minimum",
                                  "--track-minutes", s == 0 ? "60" : "0"}));

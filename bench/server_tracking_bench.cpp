@@ -7,8 +7,6 @@
 // every server is always busy and the figure is what it can do; a product
 // visited twice within a period is counted as a fault.
 // Usage: server_tracking_bench [SECONDS]   (the measured window, 20)
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -21,6 +19,7 @@
 #include "server/local_shops.h"
 #include "server/server_fixture.h"
 #include "server/server_process.h"
+#include "server_program.h"
 #include "support/tempdir.h"
 
 namespace {
@@ -33,14 +32,6 @@ constexpr int kPerShop = 20;  // 640 products
 constexpr auto kWarmUp = std::chrono::seconds(3);
 constexpr const char* kPeriodMinutes = "0.0167";  // one second
 constexpr double kPeriodSeconds = 1;
-
-std::string ServerProgram() {
-  char self[4096];
-  const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (length <= 0) return "vantrel-server";
-  std::string path(self, static_cast<size_t>(length));
-  return path.substr(0, path.rfind('/')) + "/../bin/vantrel-server";
-}
 
 struct Figures {
   double perMinute = 0;
@@ -73,7 +64,7 @@ Figures Measure(const LocalShops& shops, const std::string& rules, const std::st
                                           "--password-cost",
                                           "minimum"};
     arguments.insert(arguments.end(), extra.begin(), extra.end());
-    processes.push_back(std::make_unique<ServerProcess>(ServerProgram(), arguments));
+    processes.push_back(std::make_unique<ServerProcess>(BuiltServerProgram(), arguments));
     if (processes.back()->Port() <= 0) {
       std::fprintf(stderr, "the server did not start: %s\n", processes.back()->Output().c_str());
       return {};

@@ -4,8 +4,9 @@ namespace {
 
 constexpr const char* kTaskListHead = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n<TaskList>";
 constexpr const char* kTaskListTail = "</TaskList>";
-// Records read from the database for one piece of a task list.
-constexpr int kRecordsPerPiece = 64;
+// Records read from the database for one piece of a task list: a piece
+// of 16 KB records is 256 KB, which each client reading a list may hold.
+constexpr int kRecordsPerPiece = 16;
 
 }  // namespace
 

@@ -48,7 +48,7 @@ bool Apply(const std::string& name, const std::string& value, ServerOptions& opt
   else if (name == "track-workers")
     good = ReadInt(value, 1, 256, options.trackWorkers);
   else if (name == "lease-seconds")
-    good = ReadInt(value, 1, 3600, options.leaseSeconds);
+    good = ReadInt(value, 3, 3600, options.leaseSeconds);
   else if (name == "max-tasks")
     good = ReadInt(value, 1, 100000000, options.maxTasks);
   else if (name == "max-record-bytes")

@@ -26,6 +26,8 @@ constexpr auto kLookInterval = std::chrono::seconds(1);
 // Links that no account holds any more leave the schedule, and those held
 // before the schedule existed join it, this often.
 constexpr auto kSyncInterval = std::chrono::minutes(10);
+// Leases are counted in whole seconds and renewed every third of one.
+constexpr auto kShortestLease = std::chrono::seconds(3);
 
 std::string HolderName() {
   char host[256] = "";
@@ -50,7 +52,7 @@ void CServerTracker::Start(std::chrono::seconds period, TrackerPool pool) {
   m_period = period;
   m_pool = pool;
   m_pool.workers = std::max(1, m_pool.workers);
-  m_pool.lease = std::max(m_pool.lease, std::chrono::seconds(1));
+  m_pool.lease = std::max(m_pool.lease, kShortestLease);
   m_gate = std::make_unique<CPassGate>(static_cast<size_t>(std::max(1, m_pool.perHost)));
   {
     std::lock_guard lock(m_lock);
@@ -94,9 +96,9 @@ void CServerTracker::VisitSoon(const std::string&) {
 void CServerTracker::Claim() {
   using Steady = std::chrono::steady_clock;
   const std::int64_t lease = m_pool.lease.count();
-  // A renewal comes well before the lease runs out, even late.
+  // Leases are whole seconds: renewed every third of one, a lease is still
+  // a second or more from its end when it is renewed.
   const auto renewEvery = std::max<Steady::duration>(m_pool.lease / 3, std::chrono::seconds(1));
-  const auto lookEvery = std::min<Steady::duration>(kLookInterval, m_pool.lease / 2);
   // Twice the pool: a worker that finishes finds the next product waiting,
   // and the products waiting are of enough shops to keep every worker busy.
   const int capacity = 2 * m_pool.workers;
@@ -128,7 +130,8 @@ void CServerTracker::Claim() {
     // More may be due when the claim was full: claim again once half the
     // products are done; otherwise look again a little later.
     const bool full = room > 0 && static_cast<int>(claimed.size()) == room;
-    m_wake.wait_for(lock, lookEvery, [&] {
+    const Steady::time_point look = std::min(Steady::now() + kLookInterval, renewed + renewEvery);
+    m_wake.wait_until(lock, look, [&] {
       return m_stopping || m_soon || (full && m_outstanding <= capacity / 2);
     });
   }

@@ -16,42 +16,33 @@
 
 namespace {
 
-class AccountLimitsTest : public testing::TestWithParam<Backend> {
- protected:
-  static ServerSettings Limited() {
-    ServerSettings settings;
-    settings.accountLimits = {3, 1024};
-    return settings;
-  }
-  std::string Add(int n, const std::string& record) {
-    httplib::Client client("127.0.0.1", server.port);
-    const std::string body = "act=add&u=lin%40example.com&p=" + EncodePassword("secret") +
-                             "&url=http%3A%2F%2Fs.example%2F" + std::to_string(n) +
-                             "&name=n&tx=" + record;
-    auto reply = client.Post("/api/task.php", body, "application/x-www-form-urlencoded");
-    return reply ? reply->body : "<no reply>";
-  }
-  RunningServer server{GetParam(), Limited()};
-};
+class AccountLimitsTest : public testing::TestWithParam<Backend> {};
 
 TEST_P(AccountLimitsTest, TasksAndRecordsAreLimitedAndLongListsComeWhole) {
+  ServerSettings settings;
+  settings.accountLimits = {3, 1024};
+  RunningServer server(GetParam(), settings);
   ASSERT_TRUE(server.Ready());
   ASSERT_TRUE(ServerRegister("lin@example.com", EncodePassword("secret"), "Lin"));
-  const std::string small = "%3CTask%3E1%3C%2FTask%3E";
-  const std::string large = "%3CTask%3E" + std::string(1020, 'x') + "%3C%2FTask%3E";
-  EXPECT_EQ(Add(1, large), "10002");  // 1,033 bytes: over the limit
-  for (int n = 1; n <= 3; ++n) EXPECT_EQ(Add(n, small), "00000");
-  EXPECT_EQ(Add(1, small), "23000");
-  EXPECT_EQ(Add(4, small), "10003");  // the account is full
-  EXPECT_EQ(server.store->TaskRecords("lin@example.com").size(), 3u);
-
-  // A list longer than a piece (added around the limit) comes whole, in order.
+  httplib::Client client("127.0.0.1", server.port);
+  auto add = [&](int n, size_t bytes) {
+    const std::string body = "act=add&u=lin%40example.com&p=" + EncodePassword("secret") +
+                             "&url=http%3A%2F%2Fs.example%2F" + std::to_string(n) +
+                             "&name=n&tx=%3CTask%3E" + std::string(bytes - 13, 'x') +
+                             "%3C%2FTask%3E";
+    auto reply = client.Post("/api/task.php", body, "application/x-www-form-urlencoded");
+    return reply ? reply->body : "<no reply>";
+  };
+  EXPECT_EQ(add(1, 1025), "10002");  // a record over the limit
+  for (int n = 1; n <= 3; ++n) EXPECT_EQ(add(n, 1024), "00000");
+  EXPECT_EQ(add(1, 20), "23000");
+  EXPECT_EQ(add(4, 20), "10003");  // the account is full
+  // A list of many pieces (added past the limit) comes whole, in order.
   for (int n = 4; n < 300; ++n)
     ASSERT_EQ(server.store->AddTask("lin@example.com", "http://s.example/" + std::to_string(n), "n",
                                     "<Task>" + std::to_string(n) + "</Task>"),
               TaskAddOutcome::kAdded);
-  CAccount lin{"lin@example.com", EncodePassword("secret"), "Lin"};
-  const std::string list = ServerGetTasks(lin);
+  const std::string list = ServerGetTasks({"lin@example.com", EncodePassword("secret"), "Lin"});
   EXPECT_EQ(CountServerTasks(list), 299);
   EXPECT_NE(list.find("<Task>298</Task><Task>299</Task></TaskList>"), std::string::npos);
 }
@@ -59,39 +50,26 @@ TEST_P(AccountLimitsTest, TasksAndRecordsAreLimitedAndLongListsComeWhole) {
 INSTANTIATE_TEST_SUITE_P(Backends, AccountLimitsTest,
                          testing::Values(Backend::kSqlite, Backend::kPostgres), BackendName);
 
-TEST(StreamedReply, PiecesAreMadeAsTheClientTakesThemAndAFailureCutsTheReply) {
+// 256 MB to a client that reads nothing: the pieces that fill the sockets
+// are made, no more.
+TEST(StreamedReply, PiecesAreMadeOnlyAsTheClientTakesThem) {
   std::atomic<int> made{0};
   CHttpListener listener(
-      [&](const HttpRequest& request) {
+      [&](const HttpRequest&) {
         HttpReply reply{200, "text/plain", "head;"};
-        const bool fails = request.path == "/fails";
-        reply.more = [&made, fails, count = 0](std::string& piece) mutable {
-          if (count == (fails ? 2 : 256)) return fails ? StreamStep::kFailed : StreamStep::kEnd;
+        reply.more = [&made](std::string& piece) {
           piece.assign(1 << 20, 'x');
-          ++count;
-          ++made;
-          return StreamStep::kPiece;
+          return ++made == 256 ? StreamStep::kEnd : StreamStep::kPiece;
         };
         return reply;
       },
       HttpLimits{});
-  const int port = listener.Start("127.0.0.1", 0);
-  ASSERT_GT(port, 0);
-  // 256 MB to a client that reads nothing: a few pieces fill the sockets.
-  const int s = RawConnect(port);
+  const int s = RawConnect(listener.Start("127.0.0.1", 0));
   RawSend(s, "GET / HTTP/1.1\r\nHost: x\r\n\r\n");
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_GT(made, 0);
   EXPECT_LT(made, 32);
   close(s);
-  // A reply whose source fails ends without the chunked reply's last chunk.
-  const int f = RawConnect(port);
-  RawSend(f, "GET /fails HTTP/1.1\r\nHost: x\r\n\r\n");
-  bool closed = false;
-  const std::string reply = RawReadAll(f, 5, &closed);
-  close(f);
-  EXPECT_TRUE(closed);
-  EXPECT_NE(reply.find("head;"), std::string::npos);
-  EXPECT_EQ(reply.find("\r\n0\r\n\r\n"), std::string::npos);
 }
 
 }  // namespace
