@@ -61,7 +61,7 @@ GenericProduct ReadGenericProduct(const std::string& page) {
   product.info.name = product.data.name.value;
   product.info.id = product.data.id.value;
   product.info.image = product.data.image.value;
-  product.price = StructuredPriceText(product.data.price.value);
+  product.price = StructuredPriceText(product.data.price.value, product.data.price.shown);
   product.currency = product.data.currency.value;
   product.stock = AvailabilityStock(product.data.availability.value);
   return product;

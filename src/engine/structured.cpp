@@ -20,6 +20,7 @@ void ChooseAll(StructuredProduct& product, const FoundValues& found, const char*
   Choose(product.name, found.name, source);
   Choose(product.image, found.image, source);
   Choose(product.price, found.price, source);
+  if (product.price.source == source) product.price.shown = found.priceShown;
   Choose(product.currency, found.currency, source);
   Choose(product.availability, found.availability, source);
   Choose(product.id, found.id, source);
@@ -45,8 +46,9 @@ StructuredProduct ReadStructuredData(const std::string& page) {
   return product;
 }
 
-std::string StructuredPriceText(const std::string& written) {
-  const PriceText price = ReadPriceText(LocalToUtf8(written), PriceNotation::kShown);
+std::string StructuredPriceText(const std::string& written, bool shown) {
+  const PriceText price =
+      ReadPriceText(LocalToUtf8(written), shown ? PriceNotation::kShown : PriceNotation::kMachine);
   return price.found && price.value > 0 ? FormatPrice(price.value) : std::string();
 }
 

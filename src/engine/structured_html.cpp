@@ -107,8 +107,10 @@ void TakeItemProp(const std::string& props, xmlNode* node, FoundValues& found) {
   };
   take("name", found.name);
   take("image", found.image);
+  const bool hadPrice = !found.price.empty();
   take("price", found.price);
   take("lowPrice", found.price);
+  if (!hadPrice && !found.price.empty()) found.priceShown = !HasAttribute(node, "content");
   take("priceCurrency", found.currency);
   take("availability", found.availability);
   for (const char* id : {"sku", "productID", "gtin13", "gtin", "gtin8", "gtin12", "gtin14"})

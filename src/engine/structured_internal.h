@@ -16,6 +16,7 @@ struct FoundValues {
   std::string currency;
   std::string availability;
   std::string id;
+  bool priceShown = false;  // the price is an element's text, not a machine number
 };
 
 // What the HTML walk collects: the text of every JSON-LD block, the
