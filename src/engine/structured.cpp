@@ -38,8 +38,12 @@ bool ContainsNoCase(const std::string& text, const std::string& word) {
 
 StructuredProduct ReadStructuredData(const std::string& page) {
   const PageSources sources = WalkHtml(LocalToUtf8(page));
+  return StructuredFromSources(sources, ReadJsonLd(sources.jsonBlocks));
+}
+
+StructuredProduct StructuredFromSources(const PageSources& sources, const FoundValues& jsonLd) {
   StructuredProduct product;
-  ChooseAll(product, ReadJsonLd(sources.jsonBlocks), "json-ld");
+  ChooseAll(product, jsonLd, "json-ld");
   ChooseAll(product, sources.microdata, "microdata");
   ChooseAll(product, sources.openGraph, "opengraph");
   Choose(product.id, sources.canonical, "link");

@@ -28,9 +28,14 @@ struct PageSources {
   std::string canonical;
 };
 
-// Parses the page with the HTML parser (any tag soup) and walks it once.
+// Parses the page with the HTML parser (any tag soup) and walks it once
+// (engine/pagewalk).
 PageSources WalkHtml(const std::string& utf8Page);
 
 // The first schema.org Product of the JSON-LD blocks that parse; blocks that
 // don't are skipped.
 FoundValues ReadJsonLd(const std::vector<std::string>& blocks);
+
+// Every value with the first source that has it, in the order JSON-LD,
+// microdata, Open Graph (texts come out in the local code page).
+StructuredProduct StructuredFromSources(const PageSources& sources, const FoundValues& jsonLd);
