@@ -108,7 +108,7 @@ void PageWalker::Start(const char* name, const char* const* attributes) {
   }
   frame.noText = frame.noText || tag.noText;
   tag.block ? Break() : Edge();
-  const Attributes attrs = ReadAttributes(name, attributes);
+  const Attributes attrs = ReadAttributes(name, attributes, m_names);
   frame.own = attrs.hints | tag.hints;
   // A header or footer near the top of the tree is the site's; deeper down
   // it heads an article or the product.
@@ -212,6 +212,7 @@ void PageWalker::EmitPrice(Frame& frame, std::string_view text) {
   price.hints = frame.hints | HintsOfText(text);
   price.near = near;
   price.currency = HasCurrency(text);
+  price.depth = m_stack.size();
   m_facts.prices.push_back(std::move(price));
   frame.emitted = true;
 }
@@ -232,14 +233,19 @@ void PageWalker::DropFragments(Frame& frame, std::string_view text) {
 // What stands in front of a price in its parent or grandparent ("Was",
 // "RRP:", "Save", "3x") says what the price is, unless it is another price.
 void PageWalker::LabelPrices(const Frame& frame) {
-  constexpr unsigned kLabels = kHintWas | kHintSaving | kHintInstalment | kHintShipping |
-                               kHintUnit | kHintThreshold | kHintApprox;
+  constexpr unsigned kLabels = kHintPrice | kHintWas | kHintSaving | kHintInstalment |
+                               kHintShipping | kHintUnit | kHintThreshold | kHintApprox;
   for (size_t i = frame.firstPrice; i < m_facts.prices.size(); ++i) {
     ShownPrice& price = m_facts.prices[i];
-    if (price.attribute || price.at <= frame.textStart || price.at - frame.textStart > 40) continue;
+    if (price.attribute || price.at <= frame.textStart || price.at - frame.textStart > 60 ||
+        price.depth > m_stack.size() + 2)
+      continue;
     const std::string_view label =
         std::string_view(m_text).substr(frame.textStart, price.at - frame.textStart);
-    if (!HoldsAmount(label)) price.hints |= HintsOfText(label) & kLabels;
+    // "Price:" names every price after it; "Was" only the one it stands by.
+    const unsigned hints = HintsOfText(label) & (HoldsAmount(label) ? kHintPrice : kLabels);
+    price.hints |= hints;
+    price.near |= hints & kHintPrice;
   }
 }
 
@@ -287,6 +293,11 @@ void PageWalker::AttributePrice(const Frame& frame, const std::string& value) {
 }
 
 PageFacts PageWalker::Finish() {
+  // A short <h1> with none of the words of the page's title ("Sale",
+  // "Mens") names a section, not the product.
+  if (m_facts.titleAt != kNowhere && m_titleLikeness == 0 && !m_pageTitle.empty() &&
+      m_titleWords < 3)
+    m_facts.titleAt = m_facts.titleEnd = kNowhere;
   if (m_facts.titleAt == kNowhere) m_facts.titleAt = m_nameAt;
   m_facts.textLength = m_text.size();
   return std::move(m_facts);

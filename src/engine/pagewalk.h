@@ -18,6 +18,7 @@ struct ShownPrice {
   unsigned near = 0;   // PriceHint bits of the element and its two closest ancestors
   bool attribute = false;
   bool currency = false;  // the text names a currency
+  size_t depth = 0;       // of its element in the page's tree
 };
 
 // A script whose text may hold the page's state (a product's price among
@@ -39,6 +40,7 @@ struct PageFacts {
   // Places in the page's text: the product's title (the first <h1>), the
   // buy buttons, and the smallest element holding both title and a button.
   size_t titleAt = kNowhere;
+  size_t titleEnd = kNowhere;
   std::vector<size_t> buyAt;
   size_t blockBegin = kNowhere;
   size_t blockEnd = kNowhere;

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/pagewalk.h"
@@ -44,7 +46,21 @@ struct Attributes {
   unsigned hints = 0;  // PriceHint bits of class, id, itemprop and name
 };
 
-Attributes ReadAttributes(const char* tag, const char* const* attributes);
+// The hints of the names a page gives its elements, each name looked up
+// once: pages repeat the same few hundred names thousands of times.
+class NameHints {
+ public:
+  unsigned Of(std::string_view name);
+
+ private:
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+  };
+  std::unordered_map<std::string, unsigned, Hash, std::equal_to<>> m_known;
+};
+
+Attributes ReadAttributes(const char* tag, const char* const* attributes, NameHints& names);
 
 class PageWalker {
  public:
@@ -82,6 +98,7 @@ class PageWalker {
   void TakeStartValues(Frame& frame, const Attributes& attrs, const char* name);
   void TakeEndValues(Frame& frame, std::string_view text);
   bool ShowsPageTitle(std::string_view text) const;
+  double TitleLikeness(std::string_view text) const;
   void TakeItemProps(const std::string& props, const std::string& value, bool shown);
   void TakeMeta(const Attributes& attrs);
   void StartScript(Frame& frame, const Attributes& attrs);
@@ -99,7 +116,10 @@ class PageWalker {
   bool m_scriptJsonLd = false;
   bool m_scriptJson = false;
   size_t m_scriptText = 0;
+  NameHints m_names;
   std::string m_twitterLabel;
   std::string m_pageTitle;     // <title>, or og:title
   size_t m_nameAt = kNowhere;  // the first element that shows the page's title
+  double m_titleLikeness = 0;  // of the <h1> taken as the product's title
+  long m_titleWords = 0;       // and its number of words
 };

@@ -3,6 +3,7 @@
 // canonical link, the title and the buy buttons.
 #include <strings.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -80,6 +81,9 @@ const NamedTag kTags[] = {
 
 bool Is(const char* a, const char* b) { return strcasecmp(a, b) == 0; }
 
+// libxml2's HTML parser hands tag and attribute names over in lower case.
+bool Named(const char* a, const char* b) { return std::strcmp(a, b) == 0; }
+
 bool HasToken(std::string_view list, std::string_view token) {
   size_t start = 0;
   while (start < list.size()) {
@@ -129,7 +133,7 @@ TagInfo TagInfoOf(const char* name) {
   size_t high = std::size(kTags);
   while (low < high) {
     const size_t middle = (low + high) / 2;
-    const int order = strcasecmp(kTags[middle].name, name);
+    const int order = std::strcmp(kTags[middle].name, name);
     if (order == 0) return kTags[middle].info;
     if (order < 0)
       low = middle + 1;
@@ -139,51 +143,60 @@ TagInfo TagInfoOf(const char* name) {
   return TagInfo{};
 }
 
-Attributes ReadAttributes(const char* tag, const char* const* attributes) {
+unsigned NameHints::Of(std::string_view name) {
+  auto known = m_known.find(name);
+  if (known == m_known.end()) known = m_known.emplace(std::string(name), HintsOfName(name)).first;
+  return known->second;
+}
+
+Attributes ReadAttributes(const char* tag, const char* const* attributes, NameHints& names) {
   Attributes attrs;
   std::string style;
   std::string action;
   for (size_t i = 0; attributes && attributes[i]; i += 2) {
     const char* key = attributes[i];
     const char* value = attributes[i + 1] ? attributes[i + 1] : "";
-    if (Is(key, "class") || Is(key, "id")) {
+    if (Named(key, "class") || Named(key, "id")) {
       // The page's own classes ("js flexbox", "catalog-product-view") say
       // nothing about one of its parts.
-      if (!Is(tag, "html") && !Is(tag, "body")) attrs.hints |= HintsOfName(value);
-      if (Is(key, "id")) attrs.id = value;
-    } else if (Is(key, "itemprop")) {
+      if (!Named(tag, "html") && !Named(tag, "body")) attrs.hints |= names.Of(value);
+      if (Named(key, "id")) attrs.id = value;
+    } else if (Named(key, "itemprop")) {
       attrs.itemprop = value;
       if (HasToken(value, "price") || HasToken(value, "lowPrice"))
         attrs.hints |= kHintItemPrice | kHintPrice;
-    } else if (Is(key, "itemscope")) {
+    } else if (Named(key, "itemscope")) {
       attrs.itemscope = true;
-    } else if (Is(key, "itemtype")) {
+    } else if (Named(key, "itemtype")) {
       attrs.itemtype = value;
-    } else if (Is(key, "content")) {
+    } else if (Named(key, "content")) {
       attrs.content = value;
-    } else if (Is(key, "src")) {
+    } else if (Named(key, "src")) {
       attrs.src = value;
-    } else if (Is(key, "href")) {
+    } else if (Named(key, "href")) {
       attrs.href = value;
-    } else if (Is(key, "rel")) {
+    } else if (Named(key, "rel")) {
       attrs.rel = value;
-    } else if (Is(key, "property")) {
+    } else if (Named(key, "property")) {
       attrs.property = value;
-    } else if (Is(key, "name")) {
+    } else if (Named(key, "name")) {
       attrs.name = value;
-      attrs.hints |= HintsOfName(value) & (kHintBuy | kHintPrice);
-    } else if (Is(key, "type")) {
+      attrs.hints |= names.Of(value) & (kHintBuy | kHintPrice);
+    } else if (Named(key, "type")) {
       attrs.type = value;
-    } else if (Is(key, "value")) {
+    } else if (Named(key, "value")) {
       attrs.value = value;
-    } else if (Is(key, "style")) {
+    } else if (Named(key, "style")) {
       style = value;
-    } else if (Is(key, "hidden")) {
+    } else if (Named(key, "hidden")) {
       attrs.hidden = true;
-    } else if (Is(key, "action")) {
+    } else if (Named(key, "action")) {
       action = value;
     } else if (strncasecmp(key, "data-", 5) == 0 && ContainsNoCase(key, "price")) {
       attrs.dataPrices.push_back(Trim(value));
+    } else if (strncasecmp(key, "data-", 5) == 0 && ContainsNoCase(key, "strike") &&
+               !Is(value, "false")) {
+      attrs.hints |= kHintWas;  // data-strike="true": drawn struck through
     }
   }
   // Pages hide their whole body until their scripts have run.
@@ -225,11 +238,21 @@ void PageWalker::TakeStartValues(Frame& frame, const Attributes& attrs, const ch
 
 void PageWalker::TakeEndValues(Frame& frame, std::string_view text) {
   if (!frame.textProps.empty()) TakeItemProps(frame.textProps, std::string(text), true);
-  // An <h1> named for the site's navigation names a section, not the product.
-  if (frame.tag == TagKind::kH1 && m_facts.titleAt == kNowhere && text.size() >= 2 &&
-      !(frame.own & kHintChrome) && !(frame.hints & kHintHidden)) {
-    m_facts.titleAt = frame.textStart;
-    frame.hasTitle = true;
+  // An <h1> named for the site's navigation names a section, and one in a
+  // link another product.
+  // Of several, the one most like the page's title (a notice or the
+  // shop's logo come first on some pages).
+  if (frame.tag == TagKind::kH1 && text.size() >= 2 && !(frame.own & kHintChrome) &&
+      !(frame.hints & (kHintHidden | kHintLink | kHintOthers | kHintCarousel))) {
+    const double likeness = TitleLikeness(text);
+    if (m_facts.titleAt == kNowhere || likeness > m_titleLikeness) {
+      m_facts.titleAt = frame.textStart;
+      m_facts.titleEnd = m_text.size();
+      m_titleLikeness = likeness;
+      m_titleWords = std::count(text.begin(), text.end(), ' ') + 1;
+      m_facts.blockBegin = m_facts.blockEnd = kNowhere;
+      frame.hasTitle = true;
+    }
   }
   // Pages without an <h1> show the product's name elsewhere: the first
   // element whose text is most of the page's title stands in for it.
@@ -242,6 +265,25 @@ void PageWalker::TakeEndValues(Frame& frame, std::string_view text) {
     frame.hasBuy = true;
     m_facts.buyAt.push_back(frame.textStart);
   }
+}
+
+// The share of a heading's words that the page's title holds.
+double PageWalker::TitleLikeness(std::string_view text) const {
+  if (m_pageTitle.empty()) return 0;
+  if (m_pageTitle.find(text) != std::string::npos) return 1;
+  int words = 0;
+  int found = 0;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find(' ', start);
+    if (end == std::string_view::npos) end = text.size();
+    if (end - start >= 3) {
+      ++words;
+      if (m_pageTitle.find(text.substr(start, end - start)) != std::string::npos) ++found;
+    }
+    start = end + 1;
+  }
+  return words == 0 ? 0 : static_cast<double>(found) / words;
 }
 
 bool PageWalker::ShowsPageTitle(std::string_view text) const {

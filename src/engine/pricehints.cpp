@@ -4,6 +4,9 @@
 #include "engine/pricehints.h"
 
 #include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -42,7 +45,7 @@ const Words kNameWords[] = {
      {"ship", "fee", "fees"},
      {"shipping", "delivery", "postage", "freight", "versand", "livraison", "spedizione", "envio"}},
     {kHintUnit,
-     {"unit", "per", "perkg", "kg", "liter", "litre", "measure"},
+     {"perkg", "kg", "liter", "litre"},
      {"unitprice", "baseprice", "grundpreis", "priceper", "perunit", "pricebyunit"}},
     {kHintOthers,
      {"also", "reco", "recs", "recos", "tile", "tiles", "teaser", "others"},
@@ -68,16 +71,24 @@ const Words kNameWords[] = {
 };
 
 const Words kTextWords[] = {
+    {kHintPrice,
+     {},
+     {"price", "preis", "prix", "precio", "prezzo", "preço", "cena", "цена", "fiyat", "harga",
+      "hinta", "價格", "价格", "售价", "售價", "가격", "판매가", "価格"}},
+    {kHintOthers,
+     {},
+     {"other sellers", "more buying choices", "used from", "new from", "weitere angebote",
+      "autres vendeurs", "otros vendedores", "altri venditori"}},
     {kHintApprox,
      {},
      {"circa", "approx", "ca.", "environ", "ungefähr", "etwa", "aprox", "около", "約", "约"}},
     {kHintWas,
      {},
-     {"was ",           "was:",   "statt",  "uvp",    "rrp",   "msrp",       "list price",
-      "regular price",  "reg.",   "orig",   "before", "avant", "prix barré", "prima",
-      "antes",          "vorher", "было",   "原價",   "原价",  "市價",       "市价",
-      "定價",           "定价",   "参考价", "參考價", "정가",  "通常価格",   "定価",
-      "precio anterior"}},
+     {"was ",       "was:",          "statt",          "uvp",    "rrp",    "msrp",   "list price",
+      "list:",      "typical price", "regular price",  "reg.",   "orig",   "before", "avant",
+      "prix barré", "prima",         "antes",          "vorher", "было",   "原價",   "原价",
+      "市價",       "市价",          "定價",           "定价",   "参考价", "參考價", "정가",
+      "通常価格",   "定価",          "precio anterior"}},
     {kHintSaving,
      {},
      {"save", "saving", "sparen", "sie sparen", "économ", "risparm", "ahorr", "economiz", "скидк",
@@ -158,22 +169,60 @@ bool IsAlnum(char c) {
          static_cast<unsigned char>(c) >= 0x80;
 }
 
-bool Contains(std::string_view text, std::string_view word) {
-  return text.find(word) != std::string_view::npos;
+// Words looked for inside a text, filed by their first byte so that each
+// place of the text is compared with a few of them only.
+class WordIndex {
+ public:
+  void Add(std::string_view word, unsigned hint) {
+    m_byFirst[static_cast<unsigned char>(word[0])].emplace_back(word, hint);
+  }
+  unsigned Find(std::string_view text) const {
+    unsigned hints = 0;
+    for (size_t at = 0; at < text.size(); ++at)
+      for (const auto& [word, hint] : m_byFirst[static_cast<unsigned char>(text[at])])
+        if (text.compare(at, word.size(), word) == 0) hints |= hint;
+    return hints;
+  }
+
+ private:
+  std::vector<std::pair<std::string_view, unsigned>> m_byFirst[256];
+};
+
+struct Indexes {
+  std::unordered_map<std::string_view, unsigned> nameWords;
+  WordIndex nameParts;
+  WordIndex textParts;
+  WordIndex buyTexts;
+
+  Indexes() {
+    for (const Words& words : kNameWords) {
+      for (const char* exact : words.exact) nameWords[exact] |= words.hint;
+      for (const char* contained : words.contained) nameParts.Add(contained, words.hint);
+    }
+    for (const Words& words : kTextWords)
+      for (const char* contained : words.contained) textParts.Add(contained, words.hint);
+    for (const char* buy : kBuyTexts) buyTexts.Add(buy, 1);
+  }
+};
+
+const Indexes& Index() {
+  static const Indexes indexes;
+  return indexes;
 }
 
 // One class name: its words ("priceBlock" is "price" and "block") and the
 // whole name without separators.
 unsigned HintsOfOneName(std::string_view name) {
+  const Indexes& index = Index();
   std::string joined;
-  std::string word;
+  size_t wordStart = 0;
   unsigned hints = 0;
   auto endWord = [&] {
-    if (word.empty()) return;
-    for (const Words& words : kNameWords)
-      for (const char* exact : words.exact)
-        if (word == exact) hints |= words.hint;
-    word.clear();
+    if (joined.size() > wordStart) {
+      auto found = index.nameWords.find(std::string_view(joined).substr(wordStart));
+      if (found != index.nameWords.end()) hints |= found->second;
+    }
+    wordStart = joined.size();
   };
   for (size_t i = 0; i < name.size(); ++i) {
     const char c = name[i];
@@ -182,14 +231,10 @@ unsigned HintsOfOneName(std::string_view name) {
       continue;
     }
     if (c >= 'A' && c <= 'Z' && i > 0 && name[i - 1] >= 'a' && name[i - 1] <= 'z') endWord();
-    word += Lower(c);
     joined += Lower(c);
   }
   endWord();
-  for (const Words& words : kNameWords)
-    for (const char* contained : words.contained)
-      if (Contains(joined, contained)) hints |= words.hint;
-  return hints;
+  return hints | index.nameParts.Find(joined);
 }
 
 std::string LowerAscii(std::string_view text) {
@@ -231,17 +276,9 @@ bool CountsParts(std::string_view lower) {
 
 unsigned HintsOfText(std::string_view text) {
   const std::string lower = LowerAscii(text) + " ";
-  unsigned hints = CountsParts(lower) ? kHintInstalment : 0u;
-  for (const Words& words : kTextWords)
-    for (const char* contained : words.contained)
-      if (Contains(lower, contained)) hints |= words.hint;
-  return hints;
+  return (CountsParts(lower) ? kHintInstalment : 0u) | Index().textParts.Find(lower);
 }
 
 bool IsBuyText(std::string_view text) {
-  if (text.size() > 60) return false;
-  const std::string lower = LowerAscii(text);
-  for (const char* buy : kBuyTexts)
-    if (Contains(lower, buy)) return true;
-  return false;
+  return !text.empty() && text.size() <= 60 && Index().buyTexts.Find(LowerAscii(text)) != 0;
 }

@@ -13,9 +13,11 @@
 namespace {
 
 // A visible price needs this much weight to be the page's price, and this
-// much more than any other price of the page.
+// much more than any other price of the page; less when it is the only
+// price of the page that looks like one at all.
 constexpr double kAccept = 6;
 constexpr double kMargin = 2;
+constexpr double kAcceptAlone = 4;
 // The weight of the page's own statements, shown with the candidates.
 constexpr double kStructuredScore = 20;
 constexpr double kMetaScore = 12;
@@ -34,6 +36,9 @@ struct Seen {
 
 double PlaceScore(const ShownPrice& shown, const PageFacts& facts) {
   double score = 0;
+  // Classified ads put the price into the title itself.
+  if (facts.titleEnd != kNowhere && shown.at >= facts.titleAt && shown.at < facts.titleEnd)
+    score += 2;
   if (facts.blockBegin != kNowhere && shown.at >= facts.blockBegin && shown.at < facts.blockEnd)
     score += 3;
   if (facts.titleAt != kNowhere) {
@@ -263,10 +268,11 @@ PageReading ReadProductPrice(const PageFacts& facts, const FoundValues& jsonLd) 
     Choose(reading, meta.value, kFromMeta, meta.currency, meta.written);
     return reading;
   }
-  if (!best || best->score < kAccept) return reading;
-  if (groups.size() > 1 && best->score - groups[1].score < kMargin) return reading;
+  const bool alone = groups.size() == 1 || groups[1].score <= 0;
+  if (!best || best->score < (alone ? kAcceptAlone : kAccept)) return reading;
+  if (!alone && best->score - groups[1].score < kMargin) return reading;
   // The source that made it: the page alone, or the page with its state.
-  const char* source = best->best >= kAccept ? kFromPage : best->state ? kFromState : kFromPage;
+  const char* source = best->best >= kAccept || !best->state ? kFromPage : kFromState;
   Choose(reading, best->value, source, best->top->candidate.currency, best->top->candidate.written);
   return reading;
 }
