@@ -94,7 +94,9 @@ void PageWalker::Start(const char* name, const char* const* attributes) {
     ++m_tooDeep;
     return;
   }
-  const TagInfo tag = TagInfoOf(name);
+  auto known = m_tags.find(name);
+  if (known == m_tags.end()) known = m_tags.emplace(name, TagInfoOf(name)).first;
+  const TagInfo tag = known->second;
   Frame frame;
   frame.tag = tag.kind;
   frame.block = tag.block;
@@ -176,13 +178,12 @@ void PageWalker::Text(const char* text, int length) {
 // block's edge is a blank too; two numbers that only an element's edge parts
 // ("35<sup>99</sup>") get one.
 void PageWalker::AppendText(std::string_view text) {
-  for (size_t at = 0; at < text.size(); ++at) {
-    const char c = text[at];
+  for (size_t at = 0; at < text.size();) {
     const size_t blank = UnicodeBlankAt(text, at);
-    const bool space = blank > 0 || c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-    if (blank > 1) at += blank - 1;
-    if (space) {
+    const char c = text[at];
+    if (blank > 0 || c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f') {
       if (!m_text.empty() && m_text.back() != ' ') m_text += ' ';
+      at += blank > 0 ? blank : 1;
       continue;
     }
     if (!m_text.empty() && m_text.back() != ' ') {
@@ -191,7 +192,13 @@ void PageWalker::AppendText(std::string_view text) {
     }
     m_break = false;
     m_edge = false;
-    m_text += c;
+    // The rest of the word at once.
+    size_t end = at + 1;
+    while (end < text.size() && text[end] != ' ' && text[end] != '\t' && text[end] != '\n' &&
+           text[end] != '\r' && text[end] != '\f' && UnicodeBlankAt(text, end) == 0)
+      ++end;
+    m_text.append(text, at, end - at);
+    at = end;
   }
 }
 
@@ -261,8 +268,7 @@ void PageWalker::Raw(const char* text, int length) { Text(text, length); }
 void PageWalker::StartScript(Frame& frame, const Attributes& attrs) {
   frame.noText = true;
   m_script.clear();
-  const std::string_view type =
-      Trimmed(std::string_view(attrs.type).substr(0, attrs.type.find(';')));
+  const std::string_view type = Trimmed(attrs.type.substr(0, attrs.type.find(';')));
   m_scriptJsonLd = strncasecmp(type.data(), "application/ld+json", type.size()) == 0 &&
                    type.size() == std::strlen("application/ld+json");
   m_scriptJson = m_scriptJsonLd || type.find("json") != std::string_view::npos;
@@ -281,10 +287,10 @@ void PageWalker::EndScript() {
   m_scriptKept = false;
 }
 
-void PageWalker::AttributePrice(const Frame& frame, const std::string& value) {
+void PageWalker::AttributePrice(const Frame& frame, std::string_view value) {
   if (!Machine(value) || frame.noText) return;
   ShownPrice price;
-  price.text = value;
+  price.text = std::string(value);
   price.at = m_text.size();
   price.hints = frame.hints;
   price.near = frame.own | NearHints();

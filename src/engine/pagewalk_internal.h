@@ -36,10 +36,11 @@ struct TagInfo {
 
 TagInfo TagInfoOf(const char* name);
 
-// The attributes of one element that the walk reads.
+// The attributes of one element that the walk reads; views into the
+// parser's text, valid while the element's start is handled.
 struct Attributes {
-  std::string itemprop, itemtype, content, src, href, rel, property, name, type, value, id;
-  std::vector<std::string> dataPrices;  // values of data-*price* attributes
+  std::string_view itemprop, itemtype, content, src, href, rel, property, name, type, value, id;
+  std::vector<std::string_view> dataPrices;  // values of data-*price* attributes
   bool itemscope = false;
   bool itemScopeForeign = false;  // an item that is not a product or offer (a brand, a review)
   bool hidden = false;
@@ -58,6 +59,7 @@ class NameHints {
     size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
   };
   std::unordered_map<std::string, unsigned, Hash, std::equal_to<>> m_known;
+  std::string m_key;
 };
 
 Attributes ReadAttributes(const char* tag, const char* const* attributes, NameHints& names);
@@ -99,11 +101,11 @@ class PageWalker {
   void TakeEndValues(Frame& frame, std::string_view text);
   bool ShowsPageTitle(std::string_view text) const;
   double TitleLikeness(std::string_view text) const;
-  void TakeItemProps(const std::string& props, const std::string& value, bool shown);
+  void TakeItemProps(std::string_view props, const std::string& value, bool shown);
   void TakeMeta(const Attributes& attrs);
   void StartScript(Frame& frame, const Attributes& attrs);
   void EndScript();
-  void AttributePrice(const Frame& frame, const std::string& value);
+  void AttributePrice(const Frame& frame, std::string_view value);
 
   PageFacts m_facts;
   std::vector<Frame> m_stack;
@@ -117,6 +119,7 @@ class PageWalker {
   bool m_scriptJson = false;
   size_t m_scriptText = 0;
   NameHints m_names;
+  std::unordered_map<const void*, TagInfo> m_tags;  // by the parser's interned tag names
   std::string m_twitterLabel;
   std::string m_pageTitle;     // <title>, or og:title
   size_t m_nameAt = kNowhere;  // the first element that shows the page's title

@@ -79,7 +79,9 @@ const NamedTag kTags[] = {
     {"ul", {TagKind::kOther, true, false, 0}},
 };
 
-bool Is(const char* a, const char* b) { return strcasecmp(a, b) == 0; }
+bool Is(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
 
 // libxml2's HTML parser hands tag and attribute names over in lower case.
 bool Named(const char* a, const char* b) { return std::strcmp(a, b) == 0; }
@@ -115,10 +117,10 @@ bool HidesElement(std::string_view style) {
          compact.find(";visibility:hidden") != std::string::npos;
 }
 
-bool ContainsNoCase(std::string_view text, const char* word) {
-  const size_t length = std::strlen(word);
+bool ContainsNoCase(std::string_view text, std::string_view word) {
+  const size_t length = word.size();
   for (size_t at = 0; at + length <= text.size(); ++at)
-    if (strncasecmp(text.data() + at, word, length) == 0) return true;
+    if (strncasecmp(text.data() + at, word.data(), length) == 0) return true;
   return false;
 }
 
@@ -144,67 +146,93 @@ TagInfo TagInfoOf(const char* name) {
 }
 
 unsigned NameHints::Of(std::string_view name) {
-  auto known = m_known.find(name);
-  if (known == m_known.end()) known = m_known.emplace(std::string(name), HintsOfName(name)).first;
+  // Digits say nothing of what an element is; without them the numbered
+  // ids of a page ("item-1017", "w1-13") are a few names.
+  m_key.clear();
+  for (char c : name)
+    if (c < '0' || c > '9')
+      m_key += c;
+    else if (m_key.empty() || m_key.back() != '0')
+      m_key += '0';
+  auto known = m_known.find(m_key);
+  if (known == m_known.end()) known = m_known.emplace(m_key, HintsOfName(m_key)).first;
   return known->second;
 }
 
 Attributes ReadAttributes(const char* tag, const char* const* attributes, NameHints& names) {
   Attributes attrs;
-  std::string style;
-  std::string action;
+  std::string_view style;
+  std::string_view action;
+  // The page's own classes ("js flexbox", "catalog-product-view") say
+  // nothing about one of its parts.
+  const bool page = Named(tag, "html") || Named(tag, "body");
   for (size_t i = 0; attributes && attributes[i]; i += 2) {
-    const char* key = attributes[i];
-    const char* value = attributes[i + 1] ? attributes[i + 1] : "";
-    if (Named(key, "class") || Named(key, "id")) {
-      // The page's own classes ("js flexbox", "catalog-product-view") say
-      // nothing about one of its parts.
-      if (!Named(tag, "html") && !Named(tag, "body")) attrs.hints |= names.Of(value);
-      if (Named(key, "id")) attrs.id = value;
-    } else if (Named(key, "itemprop")) {
-      attrs.itemprop = value;
-      if (HasToken(value, "price") || HasToken(value, "lowPrice"))
-        attrs.hints |= kHintItemPrice | kHintPrice;
-    } else if (Named(key, "itemscope")) {
-      attrs.itemscope = true;
-    } else if (Named(key, "itemtype")) {
-      attrs.itemtype = value;
-    } else if (Named(key, "content")) {
-      attrs.content = value;
-    } else if (Named(key, "src")) {
-      attrs.src = value;
-    } else if (Named(key, "href")) {
-      attrs.href = value;
-    } else if (Named(key, "rel")) {
-      attrs.rel = value;
-    } else if (Named(key, "property")) {
-      attrs.property = value;
-    } else if (Named(key, "name")) {
-      attrs.name = value;
-      attrs.hints |= names.Of(value) & (kHintBuy | kHintPrice);
-    } else if (Named(key, "type")) {
-      attrs.type = value;
-    } else if (Named(key, "value")) {
-      attrs.value = value;
-    } else if (Named(key, "style")) {
-      style = value;
-    } else if (Named(key, "hidden")) {
-      attrs.hidden = true;
-    } else if (Named(key, "action")) {
-      action = value;
-    } else if (strncasecmp(key, "data-", 5) == 0 && ContainsNoCase(key, "price")) {
-      attrs.dataPrices.push_back(Trim(value));
-    } else if (strncasecmp(key, "data-", 5) == 0 && ContainsNoCase(key, "strike") &&
-               !Is(value, "false")) {
-      attrs.hints |= kHintWas;  // data-strike="true": drawn struck through
+    const std::string_view key = attributes[i];
+    const std::string_view value = attributes[i + 1] ? attributes[i + 1] : "";
+    switch (key[0]) {
+      case 'c':
+        if (key == "class" && !page) attrs.hints |= names.Of(value);
+        if (key == "content") attrs.content = value;
+        break;
+      case 'i':
+        if (key == "id") {
+          attrs.id = value;
+          if (!page) attrs.hints |= names.Of(value);
+        } else if (key == "itemprop") {
+          attrs.itemprop = value;
+          if (HasToken(value, "price") || HasToken(value, "lowPrice"))
+            attrs.hints |= kHintItemPrice | kHintPrice;
+        } else if (key == "itemscope") {
+          attrs.itemscope = true;
+        } else if (key == "itemtype") {
+          attrs.itemtype = value;
+        }
+        break;
+      case 's':
+        if (key == "src") attrs.src = value;
+        if (key == "style") style = value;
+        break;
+      case 'h':
+        if (key == "href") attrs.href = value;
+        if (key == "hidden") attrs.hidden = true;
+        break;
+      case 'r':
+        if (key == "rel") attrs.rel = value;
+        break;
+      case 'p':
+        if (key == "property") attrs.property = value;
+        break;
+      case 'n':
+        if (key == "name") {
+          attrs.name = value;
+          attrs.hints |= names.Of(value) & (kHintBuy | kHintPrice);
+        }
+        break;
+      case 't':
+        if (key == "type") attrs.type = value;
+        break;
+      case 'v':
+        if (key == "value") attrs.value = value;
+        break;
+      case 'a':
+        if (key == "action") action = value;
+        break;
+      case 'd':
+        if (key.substr(0, 5) != "data-") break;
+        if (ContainsNoCase(key, "price")) attrs.dataPrices.push_back(value);
+        // data-strike="true": drawn struck through
+        if (ContainsNoCase(key, "strike") && !Is(value, "false")) attrs.hints |= kHintWas;
+        break;
+      default:
+        break;
     }
   }
   // Pages hide their whole body until their scripts have run.
-  attrs.hidden = (attrs.hidden || HidesElement(style)) && !Is(tag, "html") && !Is(tag, "body");
+  attrs.hidden = (attrs.hidden || HidesElement(style)) && !page;
   attrs.itemScopeForeign = attrs.itemscope && attrs.itemtype.find("Offer") == std::string::npos &&
                            attrs.itemtype.find("Product") == std::string::npos;
   // A form that puts the product into the cart is the buy box.
-  if (Is(tag, "form") && (ContainsNoCase(action, "cart") || ContainsNoCase(action, "basket")))
+  if (Named(tag, "form") && (ContainsNoCase(action, "cart") || ContainsNoCase(action, "basket")))
     attrs.hints |= kHintBuy;
   return attrs;
 }
@@ -220,19 +248,19 @@ void PageWalker::TakeStartValues(Frame& frame, const Attributes& attrs, const ch
     else if (frame.tag == TagKind::kA || frame.tag == TagKind::kLink)
       TakeItemProps(attrs.itemprop, Trim(attrs.href), false);
     else
-      frame.textProps = attrs.itemprop;
+      frame.textProps = std::string(attrs.itemprop);
   }
   if (frame.tag == TagKind::kMeta) TakeMeta(attrs);
   if (frame.tag == TagKind::kLink && HasToken(attrs.rel, "canonical"))
     Keep(m_facts.sources.canonical, Trim(attrs.href));
   if (frame.tag == TagKind::kScript) StartScript(frame, attrs);
-  const bool submit = frame.tag == TagKind::kInput &&
-                      (Is(attrs.type.c_str(), "submit") || Is(attrs.type.c_str(), "button"));
+  const bool submit =
+      frame.tag == TagKind::kInput && (Is(attrs.type, "submit") || Is(attrs.type, "button"));
   if ((frame.own & kHintBuy) || (submit && IsBuyText(attrs.value))) {
     frame.hasBuy = true;
     m_facts.buyAt.push_back(m_text.size());
   }
-  for (const std::string& value : attrs.dataPrices) AttributePrice(frame, value);
+  for (std::string_view value : attrs.dataPrices) AttributePrice(frame, value);
   (void)name;
 }
 
@@ -294,7 +322,7 @@ bool PageWalker::ShowsPageTitle(std::string_view text) const {
   return text.size() * 2 >= Trim(m_pageTitle).size();
 }
 
-void PageWalker::TakeItemProps(const std::string& props, const std::string& value, bool shown) {
+void PageWalker::TakeItemProps(std::string_view props, const std::string& value, bool shown) {
   FoundValues& found = m_facts.sources.microdata;
   auto take = [&](const char* prop, std::string& field) {
     if (HasToken(props, prop)) Keep(field, value);
@@ -312,11 +340,11 @@ void PageWalker::TakeItemProps(const std::string& props, const std::string& valu
 }
 
 void PageWalker::TakeMeta(const Attributes& attrs) {
-  const std::string& key = attrs.property.empty() ? attrs.name : attrs.property;
+  const std::string_view key = attrs.property.empty() ? attrs.name : attrs.property;
   if (key.empty()) return;
   const std::string value = Trim(attrs.content);
   FoundValues& og = m_facts.sources.openGraph;
-  const char* k = key.c_str();
+  const std::string_view k = key;
   if (Is(k, "og:title")) {
     Keep(og.name, value);
     if (m_pageTitle.empty()) m_pageTitle = value;
@@ -332,5 +360,5 @@ void PageWalker::TakeMeta(const Attributes& attrs) {
   const bool twitterPrice =
       (Is(k, "twitter:data1") || Is(k, "twitter:data2")) && ContainsNoCase(m_twitterLabel, "price");
   if (twitterPrice || Is(k, "product:sale_price:amount") || Is(k, "price"))
-    m_facts.metaPrices.emplace_back(key, value);
+    m_facts.metaPrices.emplace_back(std::string(key), value);
 }

@@ -162,6 +162,8 @@ constexpr const char* kBuyTexts[] = {
     "buy tickets",
 };
 
+constexpr size_t kLongestBuyText = 48;
+
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool IsAlnum(char c) {
@@ -280,5 +282,9 @@ unsigned HintsOfText(std::string_view text) {
 }
 
 bool IsBuyText(std::string_view text) {
-  return !text.empty() && text.size() <= 60 && Index().buyTexts.Find(LowerAscii(text)) != 0;
+  // Buttons say a few words; longer texts are never what one says.
+  if (text.empty() || text.size() > kLongestBuyText) return false;
+  char lower[kLongestBuyText];
+  for (size_t i = 0; i < text.size(); ++i) lower[i] = Lower(text[i]);
+  return Index().buyTexts.Find(std::string_view(lower, text.size())) != 0;
 }
