@@ -78,6 +78,9 @@ GenericProduct ReadGenericProductUtf8(const std::string& utf8Page) {
   const FoundValues jsonLd = ReadJsonLd(facts.sources.jsonBlocks);
   product.data = StructuredFromSources(facts.sources, jsonLd);
   product.reading = ReadProductPrice(facts, jsonLd);
+  // A page without product data still shows the product's name as its title.
+  if (product.data.name.Empty() && !facts.title.empty())
+    product.data.name = {Utf8ToLocal(facts.title), kFromPage};
   const PageReading& reading = product.reading;
   product.info.name = product.data.name.value;
   product.info.id = product.data.id.value;

@@ -178,14 +178,19 @@ void PageWalker::Text(const char* text, int length) {
 // block's edge is a blank too; two numbers that only an element's edge parts
 // ("35<sup>99</sup>") get one.
 void PageWalker::AppendText(std::string_view text) {
+  // Control characters show nothing: they count as blanks, so that no text
+  // taken from a page carries one into a line of output.
+  auto blank = [&](size_t at) {
+    const unsigned char c = static_cast<unsigned char>(text[at]);
+    return c <= ' ' || c == 0x7F ? size_t{1} : UnicodeBlankAt(text, at);
+  };
   for (size_t at = 0; at < text.size();) {
-    const size_t blank = UnicodeBlankAt(text, at);
-    const char c = text[at];
-    if (blank > 0 || c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f') {
+    if (const size_t length = blank(at)) {
       if (!m_text.empty() && m_text.back() != ' ') m_text += ' ';
-      at += blank > 0 ? blank : 1;
+      at += length;
       continue;
     }
+    const char c = text[at];
     if (!m_text.empty() && m_text.back() != ' ') {
       const bool digits = m_text.back() >= '0' && m_text.back() <= '9' && c >= '0' && c <= '9';
       if (m_break || (m_edge && digits)) m_text += ' ';
@@ -194,9 +199,7 @@ void PageWalker::AppendText(std::string_view text) {
     m_edge = false;
     // The rest of the word at once.
     size_t end = at + 1;
-    while (end < text.size() && text[end] != ' ' && text[end] != '\t' && text[end] != '\n' &&
-           text[end] != '\r' && text[end] != '\f' && UnicodeBlankAt(text, end) == 0)
-      ++end;
+    while (end < text.size() && blank(end) == 0) ++end;
     m_text.append(text, at, end - at);
     at = end;
   }
@@ -302,9 +305,14 @@ PageFacts PageWalker::Finish() {
   // A short <h1> with none of the words of the page's title ("Sale",
   // "Mens") names a section, not the product.
   if (m_facts.titleAt != kNowhere && m_titleLikeness == 0 && !m_pageTitle.empty() &&
-      m_titleWords < 3)
+      m_titleWords < 3) {
     m_facts.titleAt = m_facts.titleEnd = kNowhere;
-  if (m_facts.titleAt == kNowhere) m_facts.titleAt = m_nameAt;
+    m_facts.title.clear();
+  }
+  if (m_facts.titleAt == kNowhere && m_nameAt != kNowhere) {
+    m_facts.titleAt = m_nameAt;
+    m_facts.title = m_name;
+  }
   m_facts.textLength = m_text.size();
   return std::move(m_facts);
 }

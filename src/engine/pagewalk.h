@@ -41,6 +41,7 @@ struct PageFacts {
   // buy buttons, and the smallest element holding both title and a button.
   size_t titleAt = kNowhere;
   size_t titleEnd = kNowhere;
+  std::string title;  // its text
   std::vector<size_t> buyAt;
   size_t blockBegin = kNowhere;
   size_t blockEnd = kNowhere;

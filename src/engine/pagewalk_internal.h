@@ -123,6 +123,7 @@ class PageWalker {
   std::string m_twitterLabel;
   std::string m_pageTitle;     // <title>, or og:title
   size_t m_nameAt = kNowhere;  // the first element that shows the page's title
+  std::string m_name;          // and its text
   double m_titleLikeness = 0;  // of the <h1> taken as the product's title
   long m_titleWords = 0;       // and its number of words
 };

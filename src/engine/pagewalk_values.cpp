@@ -276,6 +276,7 @@ void PageWalker::TakeEndValues(Frame& frame, std::string_view text) {
     if (m_facts.titleAt == kNowhere || likeness > m_titleLikeness) {
       m_facts.titleAt = frame.textStart;
       m_facts.titleEnd = m_text.size();
+      m_facts.title = std::string(text);
       m_titleLikeness = likeness;
       m_titleWords = std::count(text.begin(), text.end(), ' ') + 1;
       m_facts.blockBegin = m_facts.blockEnd = kNowhere;
@@ -286,6 +287,7 @@ void PageWalker::TakeEndValues(Frame& frame, std::string_view text) {
   // element whose text is most of the page's title stands in for it.
   if (m_facts.titleAt == kNowhere && m_nameAt == kNowhere && ShowsPageTitle(text)) {
     m_nameAt = frame.textStart;
+    m_name = std::string(text);
     frame.hasTitle = true;
   }
   if ((frame.tag == TagKind::kButton || frame.tag == TagKind::kA) && !frame.hasBuy &&

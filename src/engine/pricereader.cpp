@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <map>
+#include <set>
+#include <utility>
 
 #include "engine/extract.h"
 #include "engine/pricehints.h"
@@ -118,39 +120,40 @@ struct Group {
   bool meta = false;
 };
 
+// What the page's other statements say, gathered once for every amount.
 struct Support {
   std::vector<PriceCandidate> meta;
   std::vector<StatePrice> state;
-};
+  std::set<long> metaCents;
+  // The state's first price and the one it names most often: states also
+  // list other products.
+  long stateFirst = -1;
+  long stateMode = -1;
 
-// The state speaks for an amount when it is the state's first price or the
-// one it names most often: states also list other products. Some shop
-// systems keep prices in cents.
-bool StateSays(const Support& support, double value) {
-  std::map<long, int> times;
-  long first = -1;
-  for (const StatePrice& price : support.state) {
-    if (price.other) continue;
-    if (first < 0) first = Cents(price.value);
-    ++times[Cents(price.value)];
-  }
-  long mode = -1;
-  int most = 0;
-  for (const auto& [cents, count] : times)
-    if (count > most) {
-      most = count;
-      mode = cents;
+  Support(const PageFacts& facts, std::vector<PriceCandidate> metaPrices)
+      : meta(std::move(metaPrices)), state(ReadStatePrices(facts.scripts)) {
+    for (const PriceCandidate& each : meta) metaCents.insert(Cents(each.value));
+    std::map<long, int> times;
+    int most = 0;
+    for (const StatePrice& price : state) {
+      if (price.other) continue;
+      const long cents = Cents(price.value);
+      if (stateFirst < 0) stateFirst = cents;
+      if (++times[cents] > most) {
+        most = times[cents];
+        stateMode = cents;
+      }
     }
-  for (long said : {first, mode})
-    if (said >= 0 && (said == Cents(value) || said == Cents(value * 100))) return true;
-  return false;
-}
+  }
 
-bool MetaSays(const Support& support, double value) {
-  for (const PriceCandidate& meta : support.meta)
-    if (Cents(meta.value) == Cents(value)) return true;
-  return false;
-}
+  // Some shop systems keep prices in cents.
+  bool StateSays(double value) const {
+    for (long said : {stateFirst, stateMode})
+      if (said >= 0 && (said == Cents(value) || said == Cents(value * 100))) return true;
+    return false;
+  }
+  bool MetaSays(double value) const { return metaCents.count(Cents(value)) > 0; }
+};
 
 std::vector<Group> GroupByAmount(const std::vector<Seen>& seen, const Support& support) {
   std::map<long, Group> groups;
@@ -165,8 +168,8 @@ std::vector<Group> GroupByAmount(const std::vector<Seen>& seen, const Support& s
   }
   std::vector<Group> sorted;
   for (auto& [cents, group] : groups) {
-    group.state = StateSays(support, group.value);
-    group.meta = MetaSays(support, group.value);
+    group.state = support.StateSays(group.value);
+    group.meta = support.MetaSays(group.value);
     group.score =
         group.best + (group.count > 1 ? 0.5 : 0) + (group.state ? 2 : 0) + (group.meta ? 2 : 0);
     sorted.push_back(group);
@@ -238,9 +241,7 @@ void Choose(PageReading& reading, double value, const std::string& source,
 PageReading ReadProductPrice(const PageFacts& facts, const FoundValues& jsonLd) {
   PageReading reading;
   const std::vector<Seen> seen = ShownCandidates(facts);
-  Support support;
-  support.meta = MetaPrices(facts);
-  support.state = ReadStatePrices(facts.scripts);
+  const Support support(facts, MetaPrices(facts));
   const std::vector<Group> groups = GroupByAmount(seen, support);
   const std::vector<PriceCandidate> statements = Statements(facts, jsonLd);
 
