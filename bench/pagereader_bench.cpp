@@ -15,12 +15,12 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
 
 #include "base/codepage.h"
+#include "best_seconds.h"
 #include "engine/generic.h"
 #include "engine/inflate.h"
 #include "engine/structured_internal.h"
@@ -199,78 +199,35 @@ PageSources WalkHtml(const std::string& utf8Page) {
 
 }  // namespace tree
 
+void ReadWithTree() {
+  const PageSources sources = tree::WalkHtml(LocalToUtf8(Page()));
+  benchmark::DoNotOptimize(StructuredFromSources(sources, ReadJsonLd(sources.jsonBlocks)));
+}
+
+void ReadWithWalk() { benchmark::DoNotOptimize(ReadGenericProduct(Page())); }
+
 void BM_TreeReader(benchmark::State& state) {
-  for (auto _ : state) {
-    const PageSources sources = tree::WalkHtml(LocalToUtf8(Page()));
-    benchmark::DoNotOptimize(StructuredFromSources(sources, ReadJsonLd(sources.jsonBlocks)));
-  }
+  for (auto _ : state) ReadWithTree();
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Page().size()));
 }
 
 void BM_PageReader(benchmark::State& state) {
-  for (auto _ : state) benchmark::DoNotOptimize(ReadGenericProduct(Page()));
+  for (auto _ : state) ReadWithWalk();
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Page().size()));
 }
 
 BENCHMARK(BM_TreeReader)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_PageReader)->Unit(benchmark::kMillisecond)->MinTime(2);
 
-// Keeps each benchmark's CPU time per iteration so the ratio can be printed.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration)
-        m_times[run.benchmark_name().substr(0, run.benchmark_name().find('/'))] =
-            run.GetAdjustedCPUTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  double Time(const std::string& name) const {
-    auto it = m_times.find(name);
-    return it == m_times.end() ? 0 : it->second;
-  }
-
- private:
-  std::map<std::string, double> m_times;
-};
-
 }  // namespace
-
-// The fastest of `runs` calls in CPU seconds of this process: the figure
-// least disturbed by other work on a shared machine.
-template <typename F>
-double BestCpuSeconds(int runs, F&& run) {
-  double best = 1e9;
-  for (int i = 0; i < runs; ++i) {
-    timespec start{};
-    timespec end{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &start);
-    run();
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &end);
-    best = std::min(best, static_cast<double>(end.tv_sec - start.tv_sec) +
-                              static_cast<double>(end.tv_nsec - start.tv_nsec) / 1e9);
-  }
-  return best;
-}
 
 int main(int argc, char** argv) {
   xmlInitParser();
   std::printf("page: %zu bytes\n", Page().size());
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  const double tree = reporter.Time("BM_TreeReader");
-  const double walk = reporter.Time("BM_PageReader");
-  if (tree > 0 && walk > 0) {
-    std::printf("ratio page walk / tree reader (mean CPU): %.2f\n", walk / tree);
-    std::printf("page walk per 1.4 MB: %.1f ms CPU (mean)\n", walk * 1.4e6 / Page().size());
-  }
-  const double bestTree = BestCpuSeconds(20, [] {
-    const PageSources sources = tree::WalkHtml(LocalToUtf8(Page()));
-    benchmark::DoNotOptimize(ReadJsonLd(sources.jsonBlocks));
-  });
-  const double bestWalk =
-      BestCpuSeconds(20, [] { benchmark::DoNotOptimize(ReadGenericProduct(Page())); });
+  benchmark::RunSpecifiedBenchmarks();
+  const double bestTree = BestCpuSeconds(20, ReadWithTree);
+  const double bestWalk = BestCpuSeconds(20, ReadWithWalk);
   std::printf("best of 20: tree reader %.1f ms, page walk %.1f ms CPU, ratio %.2f\n",
               bestTree * 1e3, bestWalk * 1e3, bestWalk / bestTree);
   std::printf("page walk per 1.4 MB: %.1f ms CPU (best)\n", bestWalk * 1e3 * 1.4e6 / Page().size());
