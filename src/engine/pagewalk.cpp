@@ -119,7 +119,7 @@ void PageWalker::Start(const char* name, const char* const* attributes) {
   frame.hints |= frame.own;
   if (attrs.hidden) frame.hints |= kHintHidden;
   frame.itemScopeForeign = attrs.itemScopeForeign;
-  TakeStartValues(frame, attrs, name);
+  TakeStartValues(frame, attrs);
   m_stack.push_back(std::move(frame));
 }
 
@@ -266,8 +266,6 @@ unsigned PageWalker::NearHints() const {
   return hints;
 }
 
-void PageWalker::Raw(const char* text, int length) { Text(text, length); }
-
 void PageWalker::StartScript(Frame& frame, const Attributes& attrs) {
   frame.noText = true;
   m_script.clear();
@@ -291,7 +289,7 @@ void PageWalker::EndScript() {
 }
 
 void PageWalker::AttributePrice(const Frame& frame, std::string_view value) {
-  if (!Machine(value) || frame.noText) return;
+  if (!Machine(value) || frame.noText || (frame.hints & kHintHidden)) return;
   ShownPrice price;
   price.text = std::string(value);
   price.at = m_text.size();
@@ -334,10 +332,6 @@ void OnText(void* context, const xmlChar* text, int length) {
   WalkerOf(context).Text(reinterpret_cast<const char*>(text), length);
 }
 
-void OnRaw(void* context, const xmlChar* text, int length) {
-  WalkerOf(context).Raw(reinterpret_cast<const char*>(text), length);
-}
-
 struct ContextDeleter {
   void operator()(htmlParserCtxtPtr context) const { htmlFreeParserCtxt(context); }
 };
@@ -359,7 +353,7 @@ PageFacts WalkPage(const std::string& utf8Page) {
   sax.endElement = OnEnd;
   sax.characters = OnText;
   sax.ignorableWhitespace = OnText;
-  sax.cdataBlock = OnRaw;
+  sax.cdataBlock = OnText;  // the text of scripts and styles
   context->_private = &walker;
   // The page is UTF-8 whatever its <meta charset> says: the fetcher has
   // converted it already.

@@ -70,7 +70,6 @@ class PageWalker {
   void Start(const char* name, const char* const* attributes);
   void End();
   void Text(const char* text, int length);
-  void Raw(const char* text, int length);
   PageFacts Finish();
 
  private:
@@ -97,7 +96,7 @@ class PageWalker {
   void DropFragments(Frame& frame, std::string_view text);
   void LabelPrices(const Frame& frame);
   unsigned NearHints() const;
-  void TakeStartValues(Frame& frame, const Attributes& attrs, const char* name);
+  void TakeStartValues(Frame& frame, const Attributes& attrs);
   void TakeEndValues(Frame& frame, std::string_view text);
   bool ShowsPageTitle(std::string_view text) const;
   double TitleLikeness(std::string_view text) const;

@@ -237,7 +237,7 @@ Attributes ReadAttributes(const char* tag, const char* const* attributes, NameHi
   return attrs;
 }
 
-void PageWalker::TakeStartValues(Frame& frame, const Attributes& attrs, const char* name) {
+void PageWalker::TakeStartValues(Frame& frame, const Attributes& attrs) {
   if (!frame.foreign && !attrs.itemprop.empty()) {
     // A property's value is its content attribute, a picture's source, a
     // link's target, or else the element's text (taken at its end).
@@ -261,7 +261,6 @@ void PageWalker::TakeStartValues(Frame& frame, const Attributes& attrs, const ch
     m_facts.buyAt.push_back(m_text.size());
   }
   for (std::string_view value : attrs.dataPrices) AttributePrice(frame, value);
-  (void)name;
 }
 
 void PageWalker::TakeEndValues(Frame& frame, std::string_view text) {

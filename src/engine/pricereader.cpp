@@ -36,7 +36,38 @@ struct Seen {
   unsigned hints = 0;
 };
 
-double PlaceScore(const ShownPrice& shown, const PageFacts& facts) {
+// The places of the page a price is weighed against, sorted once so that
+// a page of many prices and many buttons costs no more than sorting them.
+class Places {
+ public:
+  explicit Places(const PageFacts& facts) : m_buy(facts.buyAt) {
+    std::sort(m_buy.begin(), m_buy.end());
+    std::vector<std::pair<size_t, size_t>> chrome = facts.chrome;
+    std::sort(chrome.begin(), chrome.end());
+    for (const auto& range : chrome)
+      if (!m_chrome.empty() && range.first <= m_chrome.back().second)
+        m_chrome.back().second = std::max(m_chrome.back().second, range.second);
+      else
+        m_chrome.push_back(range);
+  }
+
+  bool InChrome(size_t at) const {
+    auto after = std::upper_bound(m_chrome.begin(), m_chrome.end(), std::make_pair(at, kNowhere));
+    return after != m_chrome.begin() && at < std::prev(after)->second;
+  }
+
+  // Whether a buy button follows within `distance`.
+  bool BuyFollows(size_t at, double distance) const {
+    auto buy = std::lower_bound(m_buy.begin(), m_buy.end(), at);
+    return buy != m_buy.end() && static_cast<double>(*buy - at) <= distance;
+  }
+
+ private:
+  std::vector<size_t> m_buy;
+  std::vector<std::pair<size_t, size_t>> m_chrome;  // merged, in page order
+};
+
+double PlaceScore(const ShownPrice& shown, const PageFacts& facts, const Places& places) {
   double score = 0;
   // Classified ads put the price into the title itself.
   if (facts.titleEnd != kNowhere && shown.at >= facts.titleAt && shown.at < facts.titleEnd)
@@ -54,16 +85,14 @@ double PlaceScore(const ShownPrice& shown, const PageFacts& facts) {
     else if (std::abs(distance) > 8 * kNearTitle)
       score -= 2;
   }
-  for (size_t buy : facts.buyAt)
-    if (buy >= shown.at && static_cast<double>(buy - shown.at) <= kNearBuy) {
-      score += 2;
-      break;
-    }
+  if (places.BuyFollows(shown.at, kNearBuy)) score += 2;
+  if (places.InChrome(shown.at)) score -= 6;
   return score;
 }
 
 // How much a shown price looks like the price to pay for the page's product.
-double ShownScore(const ShownPrice& shown, const PriceText& text, const PageFacts& facts) {
+double ShownScore(const ShownPrice& shown, const PriceText& text, const PageFacts& facts,
+                  const Places& places) {
   const unsigned hints = shown.hints;
   const unsigned near = shown.near;
   double score = text.currency.empty() ? -1 : 2;
@@ -79,11 +108,6 @@ double ShownScore(const ShownPrice& shown, const PriceText& text, const PageFact
   if (hints & kHintThreshold) score -= 3;
   if (hints & kHintApprox) score -= 4;
   if (hints & kHintOthers) score -= 6;
-  for (const auto& [begin, end] : facts.chrome)
-    if (shown.at >= begin && shown.at < end) {
-      score -= 6;
-      break;
-    }
   if (hints & kHintCarousel) score -= 2;
   if (hints & kHintReview) score -= 3;
   if (hints & kHintLink) score -= 2;
@@ -91,10 +115,11 @@ double ShownScore(const ShownPrice& shown, const PriceText& text, const PageFact
   if (text.range) score -= 1;
   if (shown.attribute) score -= 1;
   if (shown.text.size() > 40) score -= 1;
-  return score + PlaceScore(shown, facts);
+  return score + PlaceScore(shown, facts, places);
 }
 
 std::vector<Seen> ShownCandidates(const PageFacts& facts) {
+  const Places places(facts);
   std::vector<Seen> seen;
   for (const ShownPrice& shown : facts.prices) {
     const PriceText text = ReadPriceText(
@@ -102,7 +127,7 @@ std::vector<Seen> ShownCandidates(const PageFacts& facts) {
     if (!text.found || text.value <= 0) continue;
     Seen each;
     each.candidate = {text.value, text.currency, kFromPage, shown.text,
-                      ShownScore(shown, text, facts)};
+                      ShownScore(shown, text, facts, places)};
     each.hints = shown.hints;
     seen.push_back(std::move(each));
   }
