@@ -49,7 +49,8 @@ class CountingSink : public EventSink {
   void SendUpdateData(const std::shared_ptr<CTask>&, const std::string&) override { ++updates; }
   void PostUpdateChangeData(const std::shared_ptr<CTask>&) override { ++changes; }
   void PostFetchFailed(const std::shared_ptr<CTask>&, const std::string&) override {}
-  void ShowChangePopup(const std::string&, const std::string&, const std::string&) override {}
+  void ShowChangePopup(const std::string&, const std::string&, const std::string&,
+                       const DealNote&) override {}
   void PlaySound(const std::string&) override {}
   bool SendImportProgress(const CTaskImportStatus&) override { return true; }
   bool SendUploadProgress(const CTaskImportStatus&) override { return true; }

@@ -38,6 +38,7 @@
 #include "engine/tracking.h"
 #include "services/pricerecord.h"
 #include "services/productservices.h"
+#include "services/verdict.h"
 
 namespace {
 
@@ -103,9 +104,10 @@ CVantrelDlg::CVantrelDlg(CSiteList& sites, CTaskList& tasks, MainWindowOptions o
   m_tracker = std::make_unique<CTracker>(
       m_sites, m_tasks, *m_events,
       TrackingSettings{m_options.settings.sleepTimeMs, m_options.settings.msgPop,
-                       m_options.settings.failAlert},
+                       m_options.settings.failAlert, m_options.settings.realDealsOnly},
       m_options.clock);
   m_tracker->SetPriceRecorder(RecordTrackedPrice);
+  m_tracker->SetDealJudge(JudgeTaskDeal);
   m_notifier = std::make_unique<CNotifier>();
   m_notifier->SetDesktop(ShowDesktopNotification);
   m_tracker->SetTeller(m_notifier->Teller());
