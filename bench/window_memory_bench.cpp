@@ -24,6 +24,7 @@
 #include "engine/tasklist.h"
 #include "engine/timerqueue.h"
 #include "engine/tracking.h"
+#include "kettle_shop.h"
 #include "support/fakeshop.h"
 #include "support/qt_application.h"
 #include "support/tempdir.h"
@@ -32,47 +33,6 @@ namespace {
 
 constexpr int kTasks = 5000;
 constexpr int kPassThreads = 4;
-
-std::string Page(const std::string& price) {
-  std::string page =
-      "<html><body><h1 id=\"name\">Kettle 1.5L</h1><span id=\"sku\">1001</span>"
-      "<em id=\"price\">" +
-      price + "</em><em id=\"promo\">0</em><div id=\"stock\">in stock</div>";
-  while (page.size() < 4096) page += "<li class=\"spec\"><span>Weight</span><b>1.2 kg</b></li>\n";
-  return page + "</body></html>";
-}
-
-std::shared_ptr<CSite> ShopSite(const std::string& host) {
-  auto site = std::make_shared<CSite>();
-  site->SetName("Fake");
-  site->SetDomain(host);
-  site->SetEncode("utf-8");
-  site->SetIDRegex("id=\"sku\">(\\d+)<");
-  site->SetNameRegex("<h1 id=\"name\">(.*?)</h1>");
-  site->SetPriceRegex("id=\"price\">([0-9.,]+)<");
-  site->SetPromPriceRegex("id=\"promo\">([0-9.,]+)<");
-  site->SetStockRegex("id=\"stock\">(.*?)<");
-  site->SetOutOfStockFlag("sold out");
-  return site;
-}
-
-void FillTasks(CTaskList& tasks, const FakeShop& shop) {
-  for (int i = 0; i < kTasks; ++i) {
-    CTaskValues v;
-    v.url = shop.Link("/item.html?n=" + std::to_string(i));
-    v.productName = "Kettle 1.5L no. " + std::to_string(i);
-    v.productId = std::to_string(100000 + i);
-    v.frequencyHour = "1";
-    v.frequencyMinute = "0";
-    v.status = 1;
-    v.siteName = "Fake";
-    v.siteDomain = shop.Host();
-    v.trackStock = v.trackPrice = v.priceDown = v.priceUp = true;
-    v.currentPrice = "99.00";
-    v.currentStock = 1;
-    tasks.AddTask(std::make_shared<CTask>(v));
-  }
-}
 
 size_t HeapInUse() { return mallinfo2().uordblks; }
 
@@ -100,13 +60,13 @@ Figures OneRound(int msgPop) {
     IniWriteString(config, "Hosts", key, "");
   MakeDirectories(home.File("productprices"));
   FakeShop shop;
-  shop.Serve("/item.html", [page = Page("89.00")](const ShopRequest&) {
+  shop.Serve("/item.html", [page = KettlePage("89.00", 4096)](const ShopRequest&) {
     return MakeReply(page, "text/html; charset=utf-8");
   });
   CSiteList sites;
-  sites.AddSite(ShopSite(shop.Host()));
+  sites.AddSite(KettleShopSite(shop.Host()));
   CTaskList tasks;
-  FillTasks(tasks, shop);
+  FillKettleTasks(tasks, shop, "/item.html", kTasks);
 
   MainWindowOptions options;
   options.settings.msgPop = msgPop;
