@@ -410,3 +410,9 @@ std::vector<CPopMsgDlg*> ShownPopMsgs() {
 size_t WaitingPopMsgs() { return Queue().waiting.size(); }
 
 int PopMsgSummaryCount() { return Queue().summaryCount; }
+
+void DropWaitingPopMsgs() {
+  PopMsgQueue& queue = Queue();
+  queue.waiting.clear();
+  if (!queue.summaryMade) queue.summaryCount = 0;
+}

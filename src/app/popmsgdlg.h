@@ -170,3 +170,6 @@ std::vector<CPopMsgDlg*> ShownPopMsgs();
 size_t WaitingPopMsgs();
 // The changes the summary pop-up stands for; 0 when there is none.
 int PopMsgSummaryCount();
+// Forgets the changes waiting for room (and a summary not shown yet); the
+// window calls it as it goes, since their pop-ups would use its workers.
+void DropWaitingPopMsgs();

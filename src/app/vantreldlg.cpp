@@ -19,6 +19,7 @@
 #include "app/desktopnotify.h"
 #include "app/hispricedlg.h"
 #include "app/mypaneldlg.h"
+#include "app/popmsgdlg.h"
 #include "app/searchlistdlg.h"
 #include "app/sitelistdlg.h"
 #include "app/userpaneldlg.h"
@@ -552,6 +553,9 @@ void CVantrelDlg::Shutdown() {
   // From here on a worker that reports is not waited for, so waiting for the
   // workers below can't deadlock with them.
   m_events->Close();
+  // Changes still waiting for a pop-up would make it with this window's
+  // workers and settings.
+  DropWaitingPopMsgs();
   // Lookups still running hold the task list; their results are dropped.
   m_jobs->WaitForAll();
   // Add and delete workers schedule and unschedule through the tracker, so it

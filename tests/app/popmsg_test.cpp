@@ -274,6 +274,9 @@ TEST_F(PopDialogTest, PopUpsAtOnceStandOneAboveTheOtherAndMoveDownWhenOneCloses)
   EXPECT_EQ(ShownPopMsgs().back()->Text(), QString("change %1").arg(fit));
   EXPECT_EQ(popups[1]->geometry().bottom(), work.bottom());
   EXPECT_GT(popups[1]->y(), secondTop);
+  // A window that goes takes the changes still waiting with it.
+  DropWaitingPopMsgs();
+  EXPECT_EQ(WaitingPopMsgs(), 0u);
   CloseAllPopMsgs();
 }
 
