@@ -8,9 +8,9 @@
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
+#include "best_seconds.h"
 #include "engine/inflate.h"
 #include "support/http_server.h"
-#include "best_seconds.h"
 
 namespace {
 

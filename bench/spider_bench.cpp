@@ -10,10 +10,10 @@
 #include <curl/curl.h>
 #include <zlib.h>
 
+#include "best_seconds.h"
 #include "engine/spider.h"
 #include "support/http_server.h"
 #include "support/tempdir.h"
-#include "best_seconds.h"
 
 namespace {
 

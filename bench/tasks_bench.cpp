@@ -11,12 +11,12 @@
 #include "base/codepage.h"
 #include "base/files.h"
 #include "base/ini.h"
+#include "best_seconds.h"
 #include "engine/tasklist.h"
 #include "services/comparison.h"
 #include "services/history.h"
 #include "services/productcache.h"
 #include "support/tempdir.h"
-#include "best_seconds.h"
 
 namespace {
 

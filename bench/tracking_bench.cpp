@@ -22,6 +22,7 @@
 #include "engine/spider.h"
 #include "engine/tasklist.h"
 #include "engine/tracking.h"
+#include "kettle_shop.h"
 #include "services/pricerecord.h"
 #include "support/fakeshop.h"
 #include "support/tempdir.h"
@@ -31,16 +32,7 @@ namespace {
 constexpr int kRoundTasks = 2000;
 constexpr size_t kPageBytes = 30 * 1024;
 
-std::string Page(const std::string& price) {
-  std::string page =
-      "<html><body><h1 id=\"name\">Kettle 1.5L</h1><span id=\"sku\">1001</span>"
-      "<em id=\"price\">" +
-      price + "</em><em id=\"promo\">0</em><div id=\"stock\">in stock</div>";
-  // Markup like a shop's: many small elements the patterns must walk past.
-  while (page.size() < kPageBytes - 20)
-    page += "<li class=\"spec\"><span>Weight</span><b>1.2 kg</b></li>\n";
-  return page + "</body></html>";
-}
+std::string Page(const std::string& price) { return KettlePage(price, kPageBytes); }
 
 // Counts events as a window would receive them, doing nothing with them.
 class CountingSink : public EventSink {
@@ -49,7 +41,8 @@ class CountingSink : public EventSink {
   void SendUpdateData(const std::shared_ptr<CTask>&, const std::string&) override { ++updates; }
   void PostUpdateChangeData(const std::shared_ptr<CTask>&) override { ++changes; }
   void PostFetchFailed(const std::shared_ptr<CTask>&, const std::string&) override {}
-  void ShowChangePopup(const std::string&, const std::string&, const std::string&) override {}
+  void ShowChangePopup(const std::string&, const std::string&, const std::string&,
+                       const DealNote&) override {}
   void PlaySound(const std::string&) override {}
   bool SendImportProgress(const CTaskImportStatus&) override { return true; }
   bool SendUploadProgress(const CTaskImportStatus&) override { return true; }
@@ -71,39 +64,13 @@ struct Shop {
       return MakeReply(served++ % 2 ? high : low, "text/html; charset=utf-8");
     });
     shop.Page("/fixed.html", Page("89.00"));
-    auto site = std::make_shared<CSite>();
-    site->SetName("Fake");
-    site->SetDomain(shop.Host());
-    site->SetEncode("utf-8");
-    site->SetIDRegex("id=\"sku\">(\\d+)<");
-    site->SetNameRegex("<h1 id=\"name\">(.*?)</h1>");
-    site->SetPriceRegex("id=\"price\">([0-9.,]+)<");
-    site->SetPromPriceRegex("id=\"promo\">([0-9.,]+)<");
-    site->SetStockRegex("id=\"stock\">(.*?)<");
-    site->SetOutOfStockFlag("sold out");
-    sites.AddSite(site);
+    sites.AddSite(KettleShopSite(shop.Host()));
   }
 
-  std::string Link(const std::string& path, int n) const {
-    return shop.Link(path + "?n=" + std::to_string(n));
-  }
+  std::string Link(const std::string& path, int n) const { return KettleLink(shop, path, n); }
 
   void Fill(CTaskList& tasks, int count, const std::string& path) const {
-    for (int i = 0; i < count; ++i) {
-      CTaskValues v;
-      v.url = Link(path, i);
-      v.productName = "Kettle 1.5L";
-      v.productId = std::to_string(100000 + i);
-      v.frequencyHour = "1";
-      v.frequencyMinute = "0";
-      v.status = 1;
-      v.siteName = "Fake";
-      v.siteDomain = shop.Host();
-      v.trackStock = v.trackPrice = v.priceDown = v.priceUp = true;
-      v.currentPrice = "99.00";
-      v.currentStock = 1;
-      tasks.AddTask(std::make_shared<CTask>(v));
-    }
+    FillKettleTasks(tasks, shop, path, count);
   }
 };
 

@@ -1,12 +1,16 @@
 #include "app/changelistdlg.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "app/dealnotelook.h"
 #include "app/shoplinkopen.h"
 #include "app/windowjobs.h"
 #include "base/codepage.h"
@@ -32,6 +36,48 @@ bool SameTextNoCase(const std::string& a, const std::string& b) {
 void TrimTrailingBlanks(std::string& text) {
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.pop_back();
 }
+
+// Where a change cell keeps its deal verdict and the verdict's colour.
+constexpr int kVerdictRole = Qt::UserRole;
+constexpr int kVerdictColorRole = Qt::UserRole + 1;
+
+// Draws a change cell's text as it stands, and after it the deal verdict in
+// its own colour; both end in an ellipsis when they do not fit.
+class ChangeCellDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    const QString verdict = index.data(kVerdictRole).toString();
+    if (verdict.isEmpty()) {
+      QStyledItemDelegate::paint(painter, option, index);
+      return;
+    }
+    QStyleOptionViewItem cell(option);
+    initStyleOption(&cell, index);
+    const QString change = cell.text;
+    cell.text.clear();
+    QStyle* style = cell.widget ? cell.widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, cell.widget);
+    QRect area = style->subElementRect(QStyle::SE_ItemViewItemText, &cell, cell.widget);
+    // The margin the style keeps around a cell's own text.
+    const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, cell.widget) + 1;
+    area.adjust(margin, 0, -margin, 0);
+    const QFontMetrics metrics(cell.font);
+    const QString shownChange = metrics.elidedText(change, Qt::ElideRight, area.width());
+    painter->save();
+    painter->setFont(cell.font);
+    painter->setPen(Qt::black);
+    painter->drawText(area, Qt::AlignLeft | Qt::AlignVCenter, shownChange);
+    if (!shownChange.isEmpty())
+      area.setLeft(area.left() + metrics.horizontalAdvance(shownChange + QStringLiteral("  ")));
+    painter->setPen(index.data(kVerdictColorRole).value<QColor>());
+    painter->drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
+                      metrics.elidedText(verdict, Qt::ElideRight, area.width()));
+    painter->restore();
+  }
+};
 
 QString InitialSummary() { return QStringLiteral("0个变动，0个价格变动，0个库存变动"); }
 
@@ -123,6 +169,7 @@ CChangeListDlg::CChangeListDlg(QWidget* parent) : QWidget(parent) {
   // The filler column only paints the row to the right edge; no scrolling for it.
   m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   m_list->setIconSize(QSize(48, 20));
+  m_list->setItemDelegateForColumn(kChange, new ChangeCellDelegate(m_list));
   const QString selected = FromLocal(ProgramFile("imgs/ListSelBkg.png"));
   m_list->setStyleSheet(
       QStringLiteral("QTableWidget { background: rgb(244,244,244); color: black; }"
@@ -158,6 +205,13 @@ void CChangeListDlg::AddChange(const CTask& task, const std::string& text) {
   m_list->insertRow(0);
   for (int column = 0; column < kColumnCount; ++column)
     m_list->setItem(0, column, new QTableWidgetItem(cells[column]));
+  const DealNote note = task.GetDealNote();
+  if (text.empty() && !note.text.empty()) {
+    QTableWidgetItem* change = m_list->item(0, kChange);
+    change->setData(kVerdictRole, FromLocal(note.text));
+    change->setData(kVerdictColorRole, DealNoteColor(note));
+    change->setToolTip(cells[kChange] + QStringLiteral("  ") + FromLocal(note.text));
+  }
   m_list->item(0, kBuy)->setIcon(SkinIcon("imgs/GoTo.png"));
   m_list->item(0, kDelete)->setIcon(SkinIcon("imgs/Del.png"));
 
@@ -217,6 +271,16 @@ QString CChangeListDlg::SummaryText() const { return m_summary->text(); }
 QString CChangeListDlg::CellText(int row, int column) const {
   const QTableWidgetItem* item = m_list->item(row, column);
   return item ? item->text() : QString();
+}
+
+QString CChangeListDlg::VerdictText(int row) const {
+  const QTableWidgetItem* item = m_list->item(row, kChange);
+  return item ? item->data(kVerdictRole).toString() : QString();
+}
+
+QColor CChangeListDlg::VerdictColor(int row) const {
+  const QTableWidgetItem* item = m_list->item(row, kChange);
+  return item ? item->data(kVerdictColorRole).value<QColor>() : QColor();
 }
 
 int CChangeListDlg::PreferredHeight() const { return 25 + 24 * m_list->rowCount(); }

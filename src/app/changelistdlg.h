@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include <QColor>
 #include <QString>
 #include <QWidget>
 
@@ -71,6 +72,9 @@ class CChangeListDlg : public QWidget {
   const CChangeCounts& Counts() const { return m_counts; }
   QString SummaryText() const;
   QString CellText(int row, int column) const;
+  // The deal verdict drawn beside a row's change, and its colour.
+  QString VerdictText(int row) const;
+  QColor VerdictColor(int row) const;
   // 25 + 24 x rows: the height the panel asks for.
   int PreferredHeight() const;
 

@@ -115,6 +115,10 @@ CAppConfigDlg::CAppConfigDlg(CConfigContext& context, QWidget* parent)
   failRow->addStretch(1);
   layout->addLayout(failRow);
 
+  m_realDealsOnly = new QCheckBox(FromLocal(LoadString(IDS_REAL_DEALS_ONLY)), this);
+  m_realDealsOnly->setChecked(context.realDealsOnly);
+  layout->addWidget(m_realDealsOnly);
+
   auto* proxyRow = new QHBoxLayout;
   m_proxy = new QLineEdit(FromLocal(ProxySetting()), this);
   m_proxy->setPlaceholderText(QStringLiteral("http://、https:// 或 socks5://，空则使用系统代理"));
@@ -132,6 +136,7 @@ CAppConfigDlg::CAppConfigDlg(CConfigContext& context, QWidget* parent)
   connect(m_popShow, &QButtonGroup::idClicked, this, &CAppConfigDlg::OnPopShow);
   connect(m_proxy, &QLineEdit::editingFinished, this, &CAppConfigDlg::OnProxy);
   connect(m_failAlert, &QLineEdit::textChanged, this, &CAppConfigDlg::OnFailAlert);
+  connect(m_realDealsOnly, &QCheckBox::clicked, this, &CAppConfigDlg::OnRealDealsOnly);
 }
 
 void CAppConfigDlg::OnProxy() {
@@ -152,6 +157,19 @@ void CAppConfigDlg::OnFailAlert(const QString& text) {
   m_context.failAlert = count;
   if (m_context.failAlertChanged) m_context.failAlertChanged(count);
   emit result(IDS_FAIL_ALERT_SET_OK);
+}
+
+void CAppConfigDlg::OnRealDealsOnly(bool on) {
+  if (!WriteBase("RealDealsOnly", on ? "1" : "0")) {
+    // The box shows what is in force.
+    const QSignalBlocker blocker(m_realDealsOnly);
+    m_realDealsOnly->setChecked(m_context.realDealsOnly);
+    emit result(IDS_REAL_DEALS_SET_FAILED);
+    return;
+  }
+  m_context.realDealsOnly = on;
+  if (m_context.realDealsOnlyChanged) m_context.realDealsOnlyChanged(on);
+  emit result(IDS_REAL_DEALS_SET_OK);
 }
 
 QRadioButton* CAppConfigDlg::ShareIconRadio(int index) const {

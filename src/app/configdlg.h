@@ -28,6 +28,9 @@ struct CConfigContext {
   int failAlert = 3;  // "FailAlert"
   // Told after "FailAlert" was written (the next failed pass obeys it).
   std::function<void(int)> failAlertChanged;
+  bool realDealsOnly = false;  // "RealDealsOnly"
+  // Told after "RealDealsOnly" was written (the next drop obeys it).
+  std::function<void(bool)> realDealsOnlyChanged;
   // Told after "PopMsgAutoClose" / "MsgPop" were written (the next pop-up
   // and the next change obey them); may be empty.
   std::function<void(int)> popMsgAutoCloseChanged;
@@ -56,6 +59,8 @@ class CAppConfigDlg : public QWidget {
   QLineEdit* SleepTimeEdit() const { return m_sleepTime; }
   QLineEdit* ListTextSizeEdit() const { return m_listTextSize; }
   QLineEdit* FailAlertEdit() const { return m_failAlert; }
+  // "只提醒真降价": only drops the price history calls deals are told.
+  QCheckBox* RealDealsOnlyBox() const { return m_realDealsOnly; }
   // "Proxy" of section "Base", written when editing ends and it is a proxy
   // link (or empty).
   QLineEdit* ProxyEdit() const { return m_proxy; }
@@ -76,6 +81,7 @@ class CAppConfigDlg : public QWidget {
   void OnPopShow(int index);
   void OnProxy();
   void OnFailAlert(const QString& text);
+  void OnRealDealsOnly(bool on);
 
   CConfigContext& m_context;
   QCheckBox* m_autoStart;
@@ -83,6 +89,7 @@ class CAppConfigDlg : public QWidget {
   QLineEdit* m_listTextSize;
   QLineEdit* m_proxy;
   QLineEdit* m_failAlert;
+  QCheckBox* m_realDealsOnly;
   QButtonGroup* m_shareIcon;
   QButtonGroup* m_popClose;
   QButtonGroup* m_popShow;

@@ -13,16 +13,21 @@
 #include <QTableWidget>
 #include <QTimeZone>
 
+#include "app/dealnotelook.h"
+#include "base/clock.h"
 #include "base/stringtable.h"
 #include "controls/chartctrl.h"
 #include "controls/qtext.h"
 #include "services/history.h"
+#include "services/verdict.h"
 
 namespace {
 
 constexpr int kLabelsTop = 6;
 constexpr int kLabelHeight = 20;
-constexpr int kChartTop = kLabelsTop + 3 * kLabelHeight + 4;
+// The lows of the last 30, 90 and 180 days and the verdict, under the labels.
+constexpr int kVerdictTop = kLabelsTop + 3 * kLabelHeight;
+constexpr int kChartTop = kVerdictTop + 4 * kLabelHeight + 4;
 constexpr int kChartHeight = 180;
 constexpr int kListTop = kChartTop + kChartHeight + 6;
 constexpr int kListRightGap = 17;
@@ -78,6 +83,8 @@ CHisPriceDlg::CHisPriceDlg(QWidget* parent) : QWidget(parent) {
   m_lowest = new QLabel(this);
   m_highest = new QLabel(this);
   m_noData = new QLabel(QStringLiteral("暂无数据"), this);
+  for (QLabel*& low : m_lows) low = new QLabel(this);
+  m_verdict = new QLabel(this);
   m_noData->setAlignment(Qt::AlignCenter);
 
   m_chart = new CChartCtrl(this);
@@ -155,12 +162,31 @@ void CHisPriceDlg::Fill(const CPriceInfo& history) {
   m_chart->GetBottomAxis()->SetMinMax(chart.xMin, chart.xMax);
   for (size_t i = 0; i < chart.xs.size(); ++i) m_points->AddPoint(chart.xs[i], chart.ys[i]);
   m_line->AddPoints(chart.xs.data(), chart.ys.data(), chart.xs.size());
+  ShowVerdict(items);
+}
+
+void CHisPriceDlg::ShowVerdict(const std::vector<CPriceInfoItem>& items) {
+  const PriceVerdict verdict =
+      JudgePrice(items, items.front().price, CurrentTime(), ReadVerdictSettings());
+  for (size_t k = 0; k < std::size(m_lows); ++k) {
+    const PriceLow& low = verdict.lows[k];
+    // A stretch the history does not reach back over has no low to show.
+    const QString value =
+        low.price.empty() ? QStringLiteral("—")
+                          : QStringLiteral("%1(%2)").arg(FromLocal(low.price), DayPart(low.date));
+    m_lows[k]->setText(FromLocal(LowOfDaysText(kVerdictDays[k])) + QStringLiteral("：") + value);
+  }
+  m_verdict->setText(FromLocal(LoadString(IDS_VERDICT_CURRENT) + VerdictViewText(verdict)));
+  QPalette colour = m_verdict->palette();
+  colour.setColor(QPalette::WindowText, DealNoteColor(MakeDealNote(verdict)));
+  m_verdict->setPalette(colour);
 }
 
 void CHisPriceDlg::ShowEmpty(bool empty) {
   m_noData->setVisible(empty);
   for (QWidget* widget :
-       std::initializer_list<QWidget*>{m_chart, m_count, m_lowest, m_highest, m_list})
+       std::initializer_list<QWidget*>{m_chart, m_count, m_lowest, m_highest, m_list, m_lows[0],
+                                       m_lows[1], m_lows[2], m_verdict})
     widget->setVisible(!empty);
 }
 
@@ -170,6 +196,10 @@ void CHisPriceDlg::resizeEvent(QResizeEvent* event) {
   m_count->setGeometry(8, kLabelsTop, w - 16, kLabelHeight);
   m_lowest->setGeometry(8, kLabelsTop + kLabelHeight, w - 16, kLabelHeight);
   m_highest->setGeometry(8, kLabelsTop + 2 * kLabelHeight, w - 16, kLabelHeight);
+  for (size_t k = 0; k < std::size(m_lows); ++k)
+    m_lows[k]->setGeometry(8, kVerdictTop + static_cast<int>(k) * kLabelHeight, w - 16,
+                           kLabelHeight);
+  m_verdict->setGeometry(8, kVerdictTop + 3 * kLabelHeight, w - 16, kLabelHeight);
   m_chart->setGeometry(0, kChartTop, w, kChartHeight);
   m_list->setGeometry(0, kListTop, std::max(0, w - kListRightGap),
                       std::max(0, height() - kListTop));

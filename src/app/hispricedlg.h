@@ -54,6 +54,10 @@ class CHisPriceDlg : public QWidget {
   QLabel* LowestLabel() const { return m_lowest; }
   QLabel* HighestLabel() const { return m_highest; }
   QLabel* NoDataLabel() const { return m_noData; }
+  // The lowest prices of the last 30, 90 and 180 days with their days, and
+  // what the history says of the newest price.
+  QLabel* LowLabel(size_t index) const { return m_lows[index]; }
+  QLabel* VerdictLabel() const { return m_verdict; }
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -62,6 +66,7 @@ class CHisPriceDlg : public QWidget {
  private:
   void ShowEmpty(bool empty);
   void Fill(const CPriceInfo& history);
+  void ShowVerdict(const std::vector<CPriceInfoItem>& items);
 
   std::shared_ptr<CPriceInfo> m_shown;
   bool m_hasShown = false;
@@ -73,4 +78,6 @@ class CHisPriceDlg : public QWidget {
   QLabel* m_lowest;
   QLabel* m_highest;
   QLabel* m_noData;
+  QLabel* m_lows[3];
+  QLabel* m_verdict;
 };

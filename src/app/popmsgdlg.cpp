@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "app/dealnotelook.h"
 #include "app/windowjobs.h"
 #include "base/openlink.h"
 #include "base/stringtable.h"
@@ -35,41 +36,103 @@ QRect WorkArea() {
   return QRect(0, 0, 1024, 768);
 }
 
-// The pop-ups on screen from the bottom up, and those waiting for room.
-std::vector<QPointer<CPopMsgDlg>>& Stacked() {
-  static std::vector<QPointer<CPopMsgDlg>> stacked;
-  return stacked;
+// A change waiting for room on screen: its texts only, so that a round in
+// which thousands of prices change holds no window per change.
+struct PendingPopMsg {
+  std::string text;
+  DealNote note;
+  std::string url;
+  std::string gotoUrl;
+  CPopMsgContext context;
+};
+
+// The pop-ups on screen from the bottom up, the changes waiting for room,
+// and the summary pop-up that stands for many.
+struct PopMsgQueue {
+  std::vector<QPointer<CPopMsgDlg>> shown;
+  std::deque<PendingPopMsg> waiting;
+  int summaryCount = 0;  // 0: no summary
+  bool summaryMade = false;
+  QPointer<CPopMsgDlg> summary;
+  CPopMsgContext summaryContext;
+};
+
+PopMsgQueue& Queue() {
+  static PopMsgQueue queue;
+  return queue;
 }
-std::deque<QPointer<CPopMsgDlg>>& Waiting() {
-  static std::deque<QPointer<CPopMsgDlg>> waiting;
-  return waiting;
+
+void Restack();
+
+// However a pop-up goes (its time, "确定", the window system), its place is
+// freed.
+void FreePlaceWhenGone(CPopMsgDlg* popup) {
+  popup->setAttribute(Qt::WA_DeleteOnClose);
+  QObject::connect(popup, &CPopMsgDlg::finished, popup, [] { QTimer::singleShot(0, Restack); });
+  QObject::connect(popup, &QObject::destroyed, QCoreApplication::instance(),
+                   [] { QTimer::singleShot(0, Restack); });
+}
+
+CPopMsgDlg* MakePopMsg(const PendingPopMsg& change) {
+  auto* popup = new CPopMsgDlg(change.text, std::string(), change.context, change.note);
+  FreePlaceWhenGone(popup);
+  popup->SetLinkPending();
+  CWindowJobs& jobs = change.context.jobs ? *change.context.jobs : CWindowJobs::Shared();
+  jobs.Run(
+      popup,
+      [url = change.url, gotoUrl = change.gotoUrl, store = change.context.linkStore] {
+        return RewriteShopLink(url, gotoUrl, ShopLinkKind::kTask, store);
+      },
+      [popup](const std::string& link) { popup->SetLink(link); });
+  return popup;
+}
+
+CPopMsgDlg* MakeSummary(const PopMsgQueue& queue) {
+  auto* popup =
+      new CPopMsgDlg(PopMsgSummaryText(queue.summaryCount), std::string(), queue.summaryContext);
+  FreePlaceWhenGone(popup);
+  popup->SetGoToAction(queue.summaryContext.openChanges);
+  return popup;
 }
 
 // Closed pop-ups leave the stack, the rest move down to close the gap, and
-// waiting ones come up while there is room.
+// waiting changes get their pop-ups while there is room.
 void Restack() {
-  auto& stacked = Stacked();
-  std::erase_if(stacked, [](const QPointer<CPopMsgDlg>& p) { return !p || p->isHidden(); });
+  PopMsgQueue& queue = Queue();
+  std::erase_if(queue.shown, [](const QPointer<CPopMsgDlg>& p) { return !p || p->isHidden(); });
+  // A summary that closed told of its changes; the next ones wait anew.
+  if (queue.summaryMade && (!queue.summary || queue.summary->isHidden())) {
+    queue.summaryMade = false;
+    queue.summaryCount = 0;
+    queue.summary = nullptr;
+  }
   const QRect work = WorkArea();
   std::vector<int> heights;
-  for (const auto& popup : stacked) {
+  for (const auto& popup : queue.shown) {
     const int top = PopMsgStackTop(work, heights, popup->height());
     popup->PlaceBottomAt(std::max(top, work.top()) + popup->height() - 1);
     heights.push_back(popup->height());
   }
-  auto& waiting = Waiting();
-  while (!waiting.empty()) {
-    QPointer<CPopMsgDlg> next = waiting.front();
-    if (!next) {
-      waiting.pop_front();
-      continue;
-    }
-    const int top = PopMsgStackTop(work, heights, next->height());
+  for (;;) {
+    const bool summaryNext = queue.waiting.empty();
+    if (summaryNext && (queue.summaryCount == 0 || queue.summaryMade)) break;
+    const int height = summaryNext
+                           ? PopMsgHeight(PopMsgSummaryText(queue.summaryCount), DealNote{})
+                           : PopMsgHeight(queue.waiting.front().text, queue.waiting.front().note);
+    const int top = PopMsgStackTop(work, heights, height);
     if (top < 0) break;
-    waiting.pop_front();
+    CPopMsgDlg* next = nullptr;
+    if (summaryNext) {
+      next = MakeSummary(queue);
+      queue.summary = next;
+      queue.summaryMade = true;
+    } else {
+      next = MakePopMsg(queue.waiting.front());
+      queue.waiting.pop_front();
+    }
     next->PlaceBottomAt(top + next->height() - 1);
     heights.push_back(next->height());
-    stacked.push_back(next);
+    queue.shown.push_back(next);
     next->show();
   }
 }
@@ -168,7 +231,7 @@ int PopMsgWindowHeight(int lines, int frameHeight, int captionHeight, int button
 }
 
 CPopMsgDlg::CPopMsgDlg(const std::string& localText, const std::string& link,
-                       const CPopMsgContext& context)
+                       const CPopMsgContext& context, const DealNote& note)
     : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::Tool),
       m_fade(context.clock, context.popMsgAutoClose),
       m_link(link) {
@@ -190,6 +253,14 @@ CPopMsgDlg::CPopMsgDlg(const std::string& localText, const std::string& link,
   font.setPixelSize(12);
   font.setWeight(QFont::Bold);
   m_text->setFont(font);
+  m_verdict = new QLabel(FromLocal(note.text), this);
+  m_verdict->setWordWrap(true);
+  m_verdict->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  m_verdict->setFont(font);
+  QPalette verdictColour = m_verdict->palette();
+  verdictColour.setColor(QPalette::WindowText, DealNoteColor(note));
+  m_verdict->setPalette(verdictColour);
+  m_verdict->setVisible(!note.text.empty());
 
   m_goTo = new QPushButton(QStringLiteral("去看看"), this);
   m_goTo->setStyleSheet(QStringLiteral("color: rgb(18,106,163);"));
@@ -201,7 +272,7 @@ CPopMsgDlg::CPopMsgDlg(const std::string& localText, const std::string& link,
   // Without blending the pop-up is simply there, and hidden when its time
   // is up.
   setWindowOpacity(m_blend ? 0.0 : 1.0);
-  PlaceAtTrayCorner(localText);
+  PlaceAtTrayCorner(localText, note);
 
   if (context.startTimer) {
     m_timer = new QTimer(this);
@@ -212,15 +283,25 @@ CPopMsgDlg::CPopMsgDlg(const std::string& localText, const std::string& link,
 
 CPopMsgDlg::~CPopMsgDlg() = default;
 
-void CPopMsgDlg::PlaceAtTrayCorner(const std::string& localText) {
-  const int lines = PopMsgTextLines(localText, kTextBoxWidth);
-  const int textHeight = 17 * lines;
-  const int height = PopMsgWindowHeight(lines, kFrameHeight, kCaptionHeight, kButtonHeight);
+int PopMsgHeight(const std::string& localText, const DealNote& note) {
+  int lines = PopMsgTextLines(localText, kTextBoxWidth);
+  if (!note.text.empty()) lines += PopMsgTextLines(note.text, kTextBoxWidth);
+  return PopMsgWindowHeight(lines, kFrameHeight, kCaptionHeight, kButtonHeight);
+}
+
+void CPopMsgDlg::PlaceAtTrayCorner(const std::string& localText, const DealNote& note) {
+  const int textHeight = 17 * PopMsgTextLines(localText, kTextBoxWidth);
+  const int height = PopMsgHeight(localText, note);
   const QRect work = WorkArea();
   // Bottom-right corner on the work area's, wherever the height ends.
   setGeometry(work.right() - kWindowWidth + 1, work.bottom() - height + 1, kWindowWidth, height);
+  const int textRoom = height - kCaptionHeight - kButtonHeight - 20;
   m_text->setGeometry(kTextMargin, kCaptionHeight + 10, kTextBoxWidth,
-                      std::min(textHeight, height - kCaptionHeight - kButtonHeight - 20));
+                      std::min(textHeight, textRoom));
+  // The verdict follows the change text on lines of its own.
+  const int verdictTop = m_text->y() + m_text->height();
+  m_verdict->setGeometry(kTextMargin, verdictTop, kTextBoxWidth,
+                         std::max(0, kCaptionHeight + 10 + textRoom - verdictTop));
   const int buttonsTop = height - 6 - kButtonHeight;
   m_goTo->setGeometry(kWindowWidth / 2 - kButtonWidth - 5, buttonsTop, kButtonWidth, kButtonHeight);
   m_ok->setGeometry(kWindowWidth / 2 + 5, buttonsTop, kButtonWidth, kButtonHeight);
@@ -241,6 +322,10 @@ void CPopMsgDlg::Tick() {
 
 QString CPopMsgDlg::Text() const { return m_text->text(); }
 
+void CPopMsgDlg::SetText(const std::string& localText) { m_text->setText(FromLocal(localText)); }
+
+QString CPopMsgDlg::VerdictText() const { return m_verdict->text(); }
+
 void CPopMsgDlg::SetLink(const std::string& link) {
   m_link = link;
   m_linkPending = false;
@@ -249,6 +334,10 @@ void CPopMsgDlg::SetLink(const std::string& link) {
 }
 
 void CPopMsgDlg::ClickGoTo() {
+  if (m_goToAction) {
+    m_goToAction();
+    return;
+  }
   if (m_linkPending) {
     m_openWhenKnown = true;
     return;
@@ -285,22 +374,45 @@ void CPopMsgDlg::Finish() {
 }
 
 CPopMsgDlg* ShowPopMsg(const std::string& localText, const std::string& url,
-                       const std::string& gotoUrl, const CPopMsgContext& context) {
-  auto* popup = new CPopMsgDlg(localText, std::string(), context);
-  popup->setAttribute(Qt::WA_DeleteOnClose);
-  popup->SetLinkPending();
-  CWindowJobs& jobs = context.jobs ? *context.jobs : CWindowJobs::Shared();
-  jobs.Run(
-      popup,
-      [url, gotoUrl, store = context.linkStore] {
-        return RewriteShopLink(url, gotoUrl, ShopLinkKind::kTask, store);
-      },
-      [popup](const std::string& link) { popup->SetLink(link); });
-  // However it goes (its time, "确定", the window system), its place is freed.
-  QObject::connect(popup, &CPopMsgDlg::finished, popup, [] { QTimer::singleShot(0, Restack); });
-  QObject::connect(popup, &QObject::destroyed, QCoreApplication::instance(),
-                   [] { QTimer::singleShot(0, Restack); });
-  Waiting().push_back(popup);
+                       const std::string& gotoUrl, const CPopMsgContext& context,
+                       const DealNote& note) {
+  PopMsgQueue& queue = Queue();
+  if (queue.summaryCount > 0) {
+    // The summary stands for every change until it closes.
+    ++queue.summaryCount;
+    if (queue.summary) queue.summary->SetText(PopMsgSummaryText(queue.summaryCount));
+    return nullptr;
+  }
+  queue.waiting.push_back(PendingPopMsg{localText, note, url, gotoUrl, context});
+  if (queue.waiting.size() > kMostWaitingPopMsgs) {
+    queue.summaryCount = static_cast<int>(queue.waiting.size());
+    queue.summaryContext = context;
+    queue.waiting.clear();
+  }
   Restack();
-  return popup;
+  // Waiting changes get their pop-ups in order: when none waits any more,
+  // this one's was the last made.
+  if (queue.summaryCount > 0 || !queue.waiting.empty()) return nullptr;
+  return queue.shown.back();
+}
+
+std::string PopMsgSummaryText(int changes) {
+  return std::to_string(changes) + LoadString(IDS_POPUP_SUMMARY);
+}
+
+std::vector<CPopMsgDlg*> ShownPopMsgs() {
+  std::vector<CPopMsgDlg*> shown;
+  for (const auto& popup : Queue().shown)
+    if (popup && !popup->isHidden()) shown.push_back(popup);
+  return shown;
+}
+
+size_t WaitingPopMsgs() { return Queue().waiting.size(); }
+
+int PopMsgSummaryCount() { return Queue().summaryCount; }
+
+void DropWaitingPopMsgs() {
+  PopMsgQueue& queue = Queue();
+  queue.waiting.clear();
+  if (!queue.summaryMade) queue.summaryCount = 0;
 }

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QWidget>
 
+#include "engine/dealnote.h"
 #include "services/shoplinks.h"
 
 class CWindowJobs;
@@ -57,6 +58,9 @@ class CPopMsgFade {
 // (7 x its length in bytes) / width more when 7 x length exceeds the width.
 int PopMsgTextLines(const std::string& localText, int textBoxWidth);
 
+// The height of the pop-up of a change text with its deal verdict.
+int PopMsgHeight(const std::string& localText, const DealNote& note);
+
 // The window's height for that many text lines: 17 per line plus the frame,
 // caption, button and a 44-pixel margin, at least 155.
 int PopMsgWindowHeight(int lines, int frameHeight, int captionHeight, int buttonHeight);
@@ -72,6 +76,8 @@ struct CPopMsgContext {
   // WindowSystemCanBlend. Without it the pop-up shows at once and is hidden
   // when its time is up.
   std::function<bool()> canBlend;
+  // The summary pop-up's "去看看": opens the change list; may be empty.
+  std::function<void()> openChanges;
 };
 
 // False on window systems that draw every window opaque (offscreen, frame
@@ -90,7 +96,10 @@ class CPopMsgDlg : public QWidget {
 
  public:
   // `link` is the rewritten shop link (may be empty: "去看看" opens nothing).
-  CPopMsgDlg(const std::string& localText, const std::string& link, const CPopMsgContext& context);
+  // A deal verdict shows under the text, green for a low, orange for a rise
+  // undone.
+  CPopMsgDlg(const std::string& localText, const std::string& link, const CPopMsgContext& context,
+             const DealNote& note = DealNote{});
   ~CPopMsgDlg() override;
 
   // One 100 ms step of the fade; closes the window at the end.
@@ -101,12 +110,16 @@ class CPopMsgDlg : public QWidget {
   // work area's.
   void PlaceBottomAt(int bottom);
   QString Text() const;
+  void SetText(const std::string& localText);
+  QString VerdictText() const;
   std::string Link() const { return m_link; }
   // The link once the rewriting came back; a "去看看" clicked before it
   // opens it now.
   void SetLink(const std::string& link);
   bool LinkPending() const { return m_linkPending; }
   void SetLinkPending() { m_linkPending = true; }
+  // "去看看" runs `action` instead of opening a link (the summary pop-up).
+  void SetGoToAction(std::function<void()> action) { m_goToAction = std::move(action); }
   void ClickGoTo();
 
  signals:
@@ -118,12 +131,14 @@ class CPopMsgDlg : public QWidget {
   void showEvent(QShowEvent* event) override;
 
  private:
-  void PlaceAtTrayCorner(const std::string& localText);
+  void PlaceAtTrayCorner(const std::string& localText, const DealNote& note);
   void Finish();
 
   CPopMsgFade m_fade;
   std::string m_link;
   QLabel* m_text;
+  QLabel* m_verdict;
+  std::function<void()> m_goToAction;
   QPushButton* m_goTo;
   QPushButton* m_ok;
   QTimer* m_timer = nullptr;
@@ -133,11 +148,28 @@ class CPopMsgDlg : public QWidget {
   bool m_openWhenKnown = false;
 };
 
-// Opens a pop-up for a change (GUI thread) and lets it run; it deletes
-// itself when closed. Pop-ups open at once stand one above the other; one
-// that finds no room waits until another closes, and the rest then move
-// down. The product's link (kind task) is rewritten on a
-// worker, since that may ask the commission service. Several may be open at
-// once.
+// Shows a pop-up for a change (GUI thread) and lets it run; it deletes
+// itself when closed. Pop-ups open at once stand one above the other. A
+// change that finds no room waits as its texts alone, and its pop-up is made
+// when another closes and the rest move down; when more than
+// kMostWaitingPopMsgs changes wait, one summary pop-up ("N个商品有变动",
+// "去看看" opens the change list) stands for them and for every change that
+// comes until it closes. The product's link (kind task) is rewritten on a
+// worker once the pop-up is made, since that may ask the commission
+// service. Returns the pop-up when it shows at once, else null.
+inline constexpr size_t kMostWaitingPopMsgs = 5;
 CPopMsgDlg* ShowPopMsg(const std::string& localText, const std::string& url,
-                       const std::string& gotoUrl, const CPopMsgContext& context);
+                       const std::string& gotoUrl, const CPopMsgContext& context,
+                       const DealNote& note = DealNote{});
+
+// The summary pop-up's text, local code page.
+std::string PopMsgSummaryText(int changes);
+// The pop-ups on screen, from the bottom up.
+std::vector<CPopMsgDlg*> ShownPopMsgs();
+// Changes waiting for room one by one.
+size_t WaitingPopMsgs();
+// The changes the summary pop-up stands for; 0 when there is none.
+int PopMsgSummaryCount();
+// Forgets the changes waiting for room (and a summary not shown yet); the
+// window calls it as it goes, since their pop-ups would use its workers.
+void DropWaitingPopMsgs();

@@ -19,6 +19,7 @@
 #include "app/desktopnotify.h"
 #include "app/hispricedlg.h"
 #include "app/mypaneldlg.h"
+#include "app/popmsgdlg.h"
 #include "app/searchlistdlg.h"
 #include "app/sitelistdlg.h"
 #include "app/userpaneldlg.h"
@@ -38,6 +39,7 @@
 #include "engine/tracking.h"
 #include "services/pricerecord.h"
 #include "services/productservices.h"
+#include "services/verdict.h"
 
 namespace {
 
@@ -103,9 +105,10 @@ CVantrelDlg::CVantrelDlg(CSiteList& sites, CTaskList& tasks, MainWindowOptions o
   m_tracker = std::make_unique<CTracker>(
       m_sites, m_tasks, *m_events,
       TrackingSettings{m_options.settings.sleepTimeMs, m_options.settings.msgPop,
-                       m_options.settings.failAlert},
+                       m_options.settings.failAlert, m_options.settings.realDealsOnly},
       m_options.clock);
   m_tracker->SetPriceRecorder(RecordTrackedPrice);
+  m_tracker->SetDealJudge(JudgeTaskDeal);
   m_notifier = std::make_unique<CNotifier>();
   m_notifier->SetDesktop(ShowDesktopNotification);
   m_tracker->SetTeller(m_notifier->Teller());
@@ -550,6 +553,9 @@ void CVantrelDlg::Shutdown() {
   // From here on a worker that reports is not waited for, so waiting for the
   // workers below can't deadlock with them.
   m_events->Close();
+  // Changes still waiting for a pop-up would make it with this window's
+  // workers and settings.
+  DropWaitingPopMsgs();
   // Lookups still running hold the task list; their results are dropped.
   m_jobs->WaitForAll();
   // Add and delete workers schedule and unschedule through the tracker, so it

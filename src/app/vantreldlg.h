@@ -131,6 +131,8 @@ class CVantrelDlg : public QWidget, private WindowEventHandler {
   void OnUpdateData(const std::shared_ptr<CTask>& task, const std::string& picture) override;
   void OnUpdateChangeData(const std::shared_ptr<CTask>& task,
                           const std::shared_ptr<const CTask>& seen) override;
+  void OnQuietChange(const std::shared_ptr<CTask>& task,
+                     const std::shared_ptr<const CTask>& seen) override;
   void OnFetchAlert(const std::shared_ptr<CTask>& task, const std::shared_ptr<const CTask>& seen,
                     const std::string& alertText) override;
 
@@ -145,8 +147,14 @@ class CVantrelDlg : public QWidget, private WindowEventHandler {
   void showEvent(QShowEvent* event) override;
 
  private:
-  void OnChangePopup(const std::string& text, const std::string& url,
-                     const std::string& gotoUrl) override;
+  void OnChangePopup(const std::string& text, const std::string& url, const std::string& gotoUrl,
+                     const DealNote& note) override;
+  // A change arrived: its row in the change list; `alert` also blinks the
+  // tray or flashes the caption.
+  void TakeChange(const std::shared_ptr<CTask>& task, const std::shared_ptr<const CTask>& seen,
+                  const std::string& alertText, bool alert);
+  // The change list shown, with the window ("去看看" of the summary pop-up).
+  void ShowChanges();
   void OnPlaySound(const std::string& path) override;
   bool OnImportProgress(const CTaskImportStatus& status) override;
   bool OnUploadProgress(const CTaskImportStatus& status) override;

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 
 #include "app/aboutdlg.h"
 #include "app/batcheditdlg.h"
@@ -133,16 +134,28 @@ void CVantrelDlg::OnUpdateData(const std::shared_ptr<CTask>& task, const std::st
 
 void CVantrelDlg::OnUpdateChangeData(const std::shared_ptr<CTask>& task,
                                      const std::shared_ptr<const CTask>& seen) {
-  OnFetchAlert(task, seen, std::string());
+  TakeChange(task, seen, std::string(), true);
+}
+
+void CVantrelDlg::OnQuietChange(const std::shared_ptr<CTask>& task,
+                                const std::shared_ptr<const CTask>& seen) {
+  TakeChange(task, seen, std::string(), false);
 }
 
 void CVantrelDlg::OnFetchAlert(const std::shared_ptr<CTask>& task,
                                const std::shared_ptr<const CTask>& seen,
                                const std::string& alertText) {
+  TakeChange(task, seen, alertText, true);
+}
+
+void CVantrelDlg::TakeChange(const std::shared_ptr<CTask>& task,
+                             const std::shared_ptr<const CTask>& seen, const std::string& alertText,
+                             bool alert) {
   if (!task || !seen || m_tasks.IndexOf(task.get()) < 0) return;
   m_changes->AddChange(*seen, alertText);
   m_viewChanges->show();
   LayOut();
+  if (!alert) return;
   if (isHidden()) {
     if (!m_blinking) StartBlinking();
   } else if (!isActiveWindow()) {
@@ -154,12 +167,22 @@ void CVantrelDlg::OnFetchAlert(const std::shared_ptr<CTask>& task,
 }
 
 void CVantrelDlg::OnChangePopup(const std::string& text, const std::string& url,
-                                const std::string& gotoUrl) {
+                                const std::string& gotoUrl, const DealNote& note) {
   CPopMsgContext context;
   context.popMsgAutoClose = [this] { return m_options.settings.popMsgAutoClose; };
   context.linkStore = LinkStore();
   context.jobs = m_jobs.get();
-  ShowPopMsg(text, url, gotoUrl, context);
+  context.openChanges = [window = QPointer<CVantrelDlg>(this)] {
+    if (window) window->ShowChanges();
+  };
+  ShowPopMsg(text, url, gotoUrl, context, note);
+}
+
+void CVantrelDlg::ShowChanges() {
+  ShowMainWindow();
+  if (m_changes->RowCount() == 0) return;
+  m_changes->show();
+  LayOut();
 }
 
 void CVantrelDlg::OnPlaySound(const std::string& path) { PlayNotifySound(path); }
@@ -436,6 +459,11 @@ void CVantrelDlg::ShowSettings() {
   context.failAlertChanged = [this](int value) {
     m_options.settings.failAlert = value;
     if (m_tracker) m_tracker->SetFailAlert(value);
+  };
+  context.realDealsOnly = m_options.settings.realDealsOnly;
+  context.realDealsOnlyChanged = [this](bool on) {
+    m_options.settings.realDealsOnly = on;
+    if (m_tracker) m_tracker->SetRealDealsOnly(on);
   };
   context.msgPopChanged = [this](int value) {
     m_options.settings.msgPop = value;

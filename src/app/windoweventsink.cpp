@@ -87,6 +87,12 @@ void CWindowEventSink::PostUpdateChangeData(const std::shared_ptr<CTask>& task) 
   PostToWindowThread([this, task, seen] { m_handler.OnUpdateChangeData(task, seen); });
 }
 
+void CWindowEventSink::PostQuietChange(const std::shared_ptr<CTask>& task) {
+  if (!task) return;
+  std::shared_ptr<const CTask> seen = task->Copy();
+  PostToWindowThread([this, task, seen] { m_handler.OnQuietChange(task, seen); });
+}
+
 void CWindowEventSink::PostFetchFailed(const std::shared_ptr<CTask>& task,
                                        const std::string& alertText) {
   if (!task || alertText.empty()) return;
@@ -96,9 +102,10 @@ void CWindowEventSink::PostFetchFailed(const std::shared_ptr<CTask>& task,
 }
 
 void CWindowEventSink::ShowChangePopup(const std::string& changeText, const std::string& url,
-                                       const std::string& gotoUrl) {
-  PostToWindowThread(
-      [this, changeText, url, gotoUrl] { m_handler.OnChangePopup(changeText, url, gotoUrl); });
+                                       const std::string& gotoUrl, const DealNote& note) {
+  PostToWindowThread([this, changeText, url, gotoUrl, note] {
+    m_handler.OnChangePopup(changeText, url, gotoUrl, note);
+  });
 }
 
 void CWindowEventSink::PlaySound(const std::string& path) {

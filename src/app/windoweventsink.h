@@ -19,12 +19,17 @@ class WindowEventHandler {
   // pass may change the task before the window gets to it.
   virtual void OnUpdateChangeData(const std::shared_ptr<CTask>& task,
                                   const std::shared_ptr<const CTask>& seen) = 0;
+  // A change for the change list that alerts nobody; as above otherwise.
+  virtual void OnQuietChange(const std::shared_ptr<CTask>& task,
+                             const std::shared_ptr<const CTask>& seen) {
+    OnUpdateChangeData(task, seen);
+  }
   // A task failed as many passes in a row as the user wants to be told of;
   // `seen` as above.
   virtual void OnFetchAlert(const std::shared_ptr<CTask>&, const std::shared_ptr<const CTask>&,
                             const std::string& /*alertText*/) {}
   virtual void OnChangePopup(const std::string& text, const std::string& url,
-                             const std::string& gotoUrl) = 0;
+                             const std::string& gotoUrl, const DealNote& note) = 0;
   virtual void OnPlaySound(const std::string& path) = 0;
   // False when no import (upload) window listens any more.
   virtual bool OnImportProgress(const CTaskImportStatus& status) = 0;
@@ -47,11 +52,12 @@ class CWindowEventSink : public QObject, public EventSink {
   void PostUpdateData(const std::shared_ptr<CTask>& task, const std::string& picturePath) override;
   void SendUpdateData(const std::shared_ptr<CTask>& task, const std::string& picturePath) override;
   void PostUpdateChangeData(const std::shared_ptr<CTask>& task) override;
+  void PostQuietChange(const std::shared_ptr<CTask>& task) override;
   // The row is refreshed by the UpdateData that follows; only an alert
   // reaches the window.
   void PostFetchFailed(const std::shared_ptr<CTask>& task, const std::string& alertText) override;
   void ShowChangePopup(const std::string& changeText, const std::string& url,
-                       const std::string& gotoUrl) override;
+                       const std::string& gotoUrl, const DealNote& note) override;
   void PlaySound(const std::string& path) override;
   bool SendImportProgress(const CTaskImportStatus& status) override;
   bool SendUploadProgress(const CTaskImportStatus& status) override;

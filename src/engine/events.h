@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "engine/dealnote.h"
+
 class CTask;
 
 // Progress of an account import or upload, as the two account windows show it.
@@ -31,6 +33,10 @@ class EventSink {
 
   // "UpdateChangeData": the task has a change the user asked to be told of.
   virtual void PostUpdateChangeData(const std::shared_ptr<CTask>& task) = 0;
+  // A change that goes into the change list without alerting anyone: a drop
+  // that is no real deal while only real deals are told ("RealDealsOnly").
+  // Sinks without a change list take it as an "UpdateChangeData".
+  virtual void PostQuietChange(const std::shared_ptr<CTask>& task) { PostUpdateChangeData(task); }
 
   // A pass got no usable observation; the task holds the count, time and
   // reason. `alertText` is the failure alert the user is to be told
@@ -39,9 +45,10 @@ class EventSink {
                                const std::string& alertText) = 0;
 
   // The change pop-up near the tray, with the change text, the product link
-  // and the stored shop link (texts in the local code page).
+  // and the stored shop link (texts in the local code page), and what the
+  // price history says of a drop (shown beside the text).
   virtual void ShowChangePopup(const std::string& changeText, const std::string& url,
-                               const std::string& gotoUrl) = 0;
+                               const std::string& gotoUrl, const DealNote& note) = 0;
 
   // Plays a sound file without waiting for it to end.
   virtual void PlaySound(const std::string& path) = 0;

@@ -53,6 +53,12 @@ void CPrintingEventSink::SendUpdateData(const std::shared_ptr<CTask>& task, cons
 
 void CPrintingEventSink::PostUpdateChangeData(const std::shared_ptr<CTask>& task) {
   PrintTask("UpdateChangeData", task);
+  // What the price history says of a drop, on a line of its own so that
+  // the eight columns of the change line stay as they were.
+  if (!task) return;
+  const std::string verdict = task->GetDealNote().text;
+  if (!verdict.empty())
+    Print(Line({FormatNowText(), "Verdict", task->GetUrl(), "", "", "", "", verdict}));
 }
 
 void CPrintingEventSink::PostFetchFailed(const std::shared_ptr<CTask>& task,
@@ -66,7 +72,7 @@ void CPrintingEventSink::PostFetchFailed(const std::shared_ptr<CTask>& task,
 }
 
 void CPrintingEventSink::ShowChangePopup(const std::string& changeText, const std::string& url,
-                                         const std::string&) {
+                                         const std::string&, const DealNote&) {
   Print(Line({FormatNowText(), "Popup", url, "", "", "", "", changeText}));
 }
 

@@ -10,11 +10,13 @@
 // Prints one line per event, for the command line. Eight tab-separated
 // columns in UTF-8:
 //   local time, event, link, price state, stock state, price, stock, text
-// where the event is "UpdateData", "UpdateChangeData", "Popup", "Sound",
-// "UpdateDataTaskImportDlg", "UpdateDataTaskUploadDlg" or "Message"; the
-// text is the task's change text (task events), the pop-up's change text, the
-// sound file, "total/completed/present/failed" (progress) or the message. An empty column is "-";
-// tabs and line breaks inside a value are printed as blanks.
+// where the event is "UpdateData", "UpdateChangeData", "Verdict", "Popup",
+// "Sound", "UpdateDataTaskImportDlg", "UpdateDataTaskUploadDlg" or "Message";
+// the text is the task's change text (task events), the deal verdict (a
+// "Verdict" line follows the "UpdateChangeData" of a drop the price history
+// says something of), the pop-up's change text, the sound file,
+// "total/completed/present/failed" (progress) or the message. An empty column
+// is "-"; tabs and line breaks inside a value are printed as blanks.
 class CPrintingEventSink : public EventSink {
  public:
   explicit CPrintingEventSink(std::FILE* out) : m_out(out) {}
@@ -24,7 +26,7 @@ class CPrintingEventSink : public EventSink {
   void PostUpdateChangeData(const std::shared_ptr<CTask>& task) override;
   void PostFetchFailed(const std::shared_ptr<CTask>& task, const std::string& alertText) override;
   void ShowChangePopup(const std::string& changeText, const std::string& url,
-                       const std::string& gotoUrl) override;
+                       const std::string& gotoUrl, const DealNote& note) override;
   void PlaySound(const std::string& path) override;
   bool SendImportProgress(const CTaskImportStatus& status) override;
   bool SendUploadProgress(const CTaskImportStatus& status) override;

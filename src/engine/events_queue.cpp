@@ -51,8 +51,10 @@ void CEventDispatcher::PostFetchFailed(const std::shared_ptr<CTask>& task,
 }
 
 void CEventDispatcher::ShowChangePopup(const std::string& changeText, const std::string& url,
-                                       const std::string& gotoUrl) {
-  Post([this, changeText, url, gotoUrl] { m_target.ShowChangePopup(changeText, url, gotoUrl); });
+                                       const std::string& gotoUrl, const DealNote& note) {
+  Post([this, changeText, url, gotoUrl, note] {
+    m_target.ShowChangePopup(changeText, url, gotoUrl, note);
+  });
 }
 
 void CEventDispatcher::PlaySound(const std::string& path) {

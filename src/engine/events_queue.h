@@ -31,7 +31,7 @@ class CEventDispatcher : public EventSink {
   void PostUpdateChangeData(const std::shared_ptr<CTask>& task) override;
   void PostFetchFailed(const std::shared_ptr<CTask>& task, const std::string& alertText) override;
   void ShowChangePopup(const std::string& changeText, const std::string& url,
-                       const std::string& gotoUrl) override;
+                       const std::string& gotoUrl, const DealNote& note) override;
   void PlaySound(const std::string& path) override;
   bool SendImportProgress(const CTaskImportStatus& status) override;
   bool SendUploadProgress(const CTaskImportStatus& status) override;

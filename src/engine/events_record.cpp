@@ -18,6 +18,7 @@ RecordedEvent DescribeEvent(std::string name, bool sent, const std::shared_ptr<C
   event.addMode = task->GetAddMode();
   event.priceState = task->GetPriceState();
   event.stockState = task->GetStockState();
+  event.verdict = task->GetDealNote().text;
   return event;
 }
 
@@ -47,9 +48,10 @@ void CRecordingEventSink::PostFetchFailed(const std::shared_ptr<CTask>& task,
 }
 
 void CRecordingEventSink::ShowChangePopup(const std::string& changeText, const std::string& url,
-                                          const std::string& gotoUrl) {
+                                          const std::string& gotoUrl, const DealNote& note) {
   RecordedEvent event = DescribeEvent("Popup", false, nullptr);
   event.text = changeText;
+  event.verdict = note.text;
   event.url = url;
   event.gotoUrl = gotoUrl;
   Record(std::move(event));

@@ -26,6 +26,8 @@ struct RecordedEvent {
   // Picture path, pop-up change text, failure alert, sound file or message id.
   std::string text;
   std::string gotoUrl;  // the pop-up's shop link
+  // The pop-up's deal verdict, or the task's (UpdateChangeData).
+  std::string verdict;
   CTaskImportStatus status;
 };
 
@@ -41,7 +43,7 @@ class CRecordingEventSink : public EventSink {
   void PostUpdateChangeData(const std::shared_ptr<CTask>& task) override;
   void PostFetchFailed(const std::shared_ptr<CTask>& task, const std::string& alertText) override;
   void ShowChangePopup(const std::string& changeText, const std::string& url,
-                       const std::string& gotoUrl) override;
+                       const std::string& gotoUrl, const DealNote& note) override;
   void PlaySound(const std::string& path) override;
   bool SendImportProgress(const CTaskImportStatus& status) override;
   bool SendUploadProgress(const CTaskImportStatus& status) override;

@@ -129,6 +129,7 @@ std::shared_ptr<CTask> CTask::Copy() const {
   copy->m_addMode = m_addMode;
   copy->m_previousPrice = m_previousPrice;
   copy->m_previousStock = m_previousStock;
+  copy->m_dealNote = m_dealNote;
   return copy;
 }
 

@@ -4,6 +4,8 @@
 #include <mutex>
 #include <string>
 
+#include "engine/dealnote.h"
+
 class CETaoInfo;
 class CPriceInfo;
 class XmlDocument;
@@ -152,6 +154,9 @@ class CTask {
   void SetPreviousPrice(std::string v) { Set(m_previousPrice, std::move(v)); }
   int GetPreviousStock() const { return Get(m_previousStock); }
   void SetPreviousStock(int v) { Set(m_previousStock, v); }
+  // What the price history said of the last pass's drop; empty otherwise.
+  DealNote GetDealNote() const { return Get(m_dealNote); }
+  void SetDealNote(DealNote v) { Set(m_dealNote, std::move(v)); }
 
   // The comparison and the history are shared, so that a view can keep the
   // one it shows while a pass attaches a new one. Null until attached.
@@ -191,6 +196,7 @@ class CTask {
   std::string m_addMode;
   std::string m_previousPrice;
   int m_previousStock = 0;
+  DealNote m_dealNote;
   std::shared_ptr<CETaoInfo> m_compareInfo;
   std::shared_ptr<CPriceInfo> m_priceHistory;
 };

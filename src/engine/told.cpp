@@ -14,6 +14,8 @@ ToldMessage MakeToldMessage(const CTask& task, const std::string& text, const st
   message.currency = values.currency;
   message.stock = values.currentStock;
   message.text = text;
+  // A failure alert is no drop, whatever the task's last pass said.
+  if (kind == "change") message.verdict = task.GetDealNote().text;
   message.time = FormatNowText();
   return message;
 }

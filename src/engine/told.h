@@ -17,6 +17,9 @@ struct ToldMessage {
   std::string currency;
   int stock = -1;    // 1 in stock, 0 out of stock, -1 undetermined
   std::string text;  // the one-line change (or failure) text
+  // What the price history says of a drop ("近90天最低", "先涨后降：…"), shown
+  // beside the text; empty for none.
+  std::string verdict;
   std::string time;  // local time "YYYY-MM-DD HH:MM:SS"
 };
 

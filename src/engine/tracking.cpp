@@ -29,6 +29,8 @@ struct Decision {
   bool dropSeen = false;
   bool dropToTell = false;
   bool stockToTell = false;
+  // A drop to tell that is no real deal while only real deals are told.
+  bool dropKeptQuiet = false;
 
   bool AnythingSeen() const { return riseSeen || dropSeen || stockToTell; }
   bool AnythingToTell() const { return riseToTell || dropToTell || stockToTell; }
@@ -53,6 +55,19 @@ Decision Decide(const CTask& task) {
 // A price change worth a history point: a rise, or a drop to a real price.
 bool PriceChangeSeen(const CTask& task, const Decision& decision) {
   return decision.riseSeen || (decision.dropSeen && ReadNumber(task.GetCurrentPrice()) > 0);
+}
+
+// What the price history says of a drop (after its point was recorded); a
+// drop that is no real deal is kept quiet when only real deals are told.
+void JudgeDrop(CTask& task, const JudgeDealFunction& judge, bool realDealsOnly,
+               Decision& decision) {
+  DealNote note;
+  if (decision.dropSeen && judge) note = judge(task);
+  if (realDealsOnly && decision.dropToTell && !note.realDeal) {
+    decision.dropToTell = false;
+    decision.dropKeptQuiet = true;
+  }
+  task.SetDealNote(std::move(note));
 }
 
 // Compares the new price with the stored one and sets the price fields. A
@@ -113,6 +128,7 @@ TrackingSettings ReadTrackingSettings() {
       std::max<std::int64_t>(0, IniGetInt(config, "Base", "SleepTime", 1)) * 1000;
   settings.msgPop = IniGetInt(config, "Base", "MsgPop", 0);
   settings.failAlert = std::max(0, IniGetInt(config, "Base", "FailAlert", kDefaultFailAlert));
+  settings.realDealsOnly = IniGetInt(config, "Base", "RealDealsOnly", 0) != 0;
   return settings;
 }
 
@@ -167,6 +183,7 @@ CTracker::CTracker(CSiteList& sites, CTaskList& tasks, EventSink& events, Tracki
       m_msgPop(settings.msgPop),
       m_sleepTimeMs(settings.sleepTimeMs),
       m_failAlert(settings.failAlert),
+      m_realDealsOnly(settings.realDealsOnly),
       m_queue(std::make_unique<CTimerQueue>(std::move(clock), workers)),
       m_taskFileSave([this] { return m_tasks.SaveTasks(ProgramFile("tasks.xml")); },
                      [this] { m_events.ShowMessage(IDS_SAVE_TASKS_FAILED, kMessageInfo); }) {}
@@ -319,9 +336,10 @@ void CTracker::TrackingPass(const TaskPtr& task) {
   else
     RecordFailure(task, LoadString(IDS_FAIL_NO_PRICE));
 
-  const Decision decision = Decide(*task);
+  Decision decision = Decide(*task);
   if (!decision.AnythingSeen()) {
-    Report(task, false, "");
+    task->SetDealNote(DealNote{});
+    Report(task, Telling::kNo, "");
     SaveTaskFile();
     return;
   }
@@ -334,17 +352,23 @@ void CTracker::TrackingPass(const TaskPtr& task) {
     if (m_recordPrice)
       m_recordPrice(*task, ProgramFile("productprices/" + ProductFileKey(*task) + ".xml"));
   }
-  Report(task, decision.AnythingToTell(), ChangeText(*task));
+  JudgeDrop(*task, m_judgeDeal, m_realDealsOnly, decision);
+  const Telling telling = decision.AnythingToTell() ? Telling::kYes
+                          : decision.dropKeptQuiet  ? Telling::kListOnly
+                                                    : Telling::kNo;
+  Report(task, telling, ChangeText(*task));
   SaveTaskFile();
 }
 
-void CTracker::Report(const TaskPtr& task, bool tell, const std::string& changeText) {
+void CTracker::Report(const TaskPtr& task, Telling telling, const std::string& changeText) {
   if (!StillTracked(*task)) return;
   m_events.PostUpdateData(task, "");
-  if (!tell) return;
+  if (telling == Telling::kListOnly) m_events.PostQuietChange(task);
+  if (telling != Telling::kYes) return;
   m_events.PostUpdateChangeData(task);
   if (m_tell) m_tell(MakeToldMessage(*task, changeText));
-  if (m_msgPop == 0) m_events.ShowChangePopup(changeText, task->GetUrl(), task->GetGotoUrl());
+  if (m_msgPop == 0)
+    m_events.ShowChangePopup(changeText, task->GetUrl(), task->GetGotoUrl(), task->GetDealNote());
   m_events.PlaySound(ProgramFile("ding.wav"));
 }
 
@@ -360,12 +384,13 @@ void CTracker::RecordFailure(const TaskPtr& task, const std::string& reason) {
   m_events.PostFetchFailed(task, alert);
   if (alert.empty()) return;
   if (m_tell) m_tell(MakeToldMessage(*task, alert, "failure"));
-  if (m_msgPop == 0) m_events.ShowChangePopup(alert, task->GetUrl(), task->GetGotoUrl());
+  if (m_msgPop == 0)
+    m_events.ShowChangePopup(alert, task->GetUrl(), task->GetGotoUrl(), DealNote{});
 }
 
 void CTracker::FailedPass(const TaskPtr& task, const std::string& reason) {
   RecordFailure(task, reason);
-  Report(task, false, "");
+  Report(task, Telling::kNo, "");
   SaveTaskFile();
 }
 

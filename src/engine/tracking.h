@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/coalescedsave.h"
+#include "engine/dealnote.h"
 #include "engine/passgate.h"
 #include "engine/tasklist.h"
 #include "engine/timerqueue.h"
@@ -26,6 +27,10 @@ struct TrackingSettings {
   // "FailAlert": after this many failed passes in a row the user is told,
   // once per streak; 0 never.
   int failAlert = kDefaultFailAlert;
+  // "RealDealsOnly" ("只提醒真降价"): a drop is told only when the price
+  // history calls it a real deal (at least a 30-day low, no rise undone);
+  // the others go into the change list without alerting anyone.
+  bool realDealsOnly = false;
 };
 // Reads the keys from the program directory's config.ini.
 TrackingSettings ReadTrackingSettings();
@@ -102,9 +107,15 @@ class CTracker {
   void SetMsgPop(int msgPop) { m_msgPop = msgPop; }
   void SetSleepTimeMs(std::int64_t ms) { m_sleepTimeMs = ms; }
   void SetFailAlert(int count) { m_failAlert = count; }
+  void SetRealDealsOnly(bool on) { m_realDealsOnly = on; }
 
   // Set before the first pass.
   void SetPriceRecorder(RecordPriceFunction record) { m_recordPrice = std::move(record); }
+  // Judges every drop against the task's price history, after its point was
+  // recorded; the task keeps the note (GetDealNote) and it goes with the
+  // change to the window, the pop-up and the channels. Set before the first
+  // pass.
+  void SetDealJudge(JudgeDealFunction judge) { m_judgeDeal = std::move(judge); }
   // Every change told to the window is told here too (the notification
   // channels). Set before the first pass.
   void SetTeller(TellFunction tell) { m_tell = std::move(tell); }
@@ -116,7 +127,10 @@ class CTracker {
 
  private:
   bool StillTracked(const CTask& task) const;
-  void Report(const TaskPtr& task, bool tell, const std::string& changeText);
+  // How a pass reports a change: not at all (the row only), into the change
+  // list only, or told (change list, channels, pop-up, sound).
+  enum class Telling { kNo, kListOnly, kYes };
+  void Report(const TaskPtr& task, Telling telling, const std::string& changeText);
   // Counts a pass without a usable observation and tells of it.
   void RecordFailure(const TaskPtr& task, const std::string& reason);
   // A pass that ends at its failure: recorded, the row refreshed, saved.
@@ -129,7 +143,9 @@ class CTracker {
   std::atomic<int> m_msgPop;
   std::atomic<std::int64_t> m_sleepTimeMs;
   std::atomic<int> m_failAlert;
+  std::atomic<bool> m_realDealsOnly;
   RecordPriceFunction m_recordPrice;
+  JudgeDealFunction m_judgeDeal;
   TellFunction m_tell;
 
   mutable std::mutex m_timersLock;

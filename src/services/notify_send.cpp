@@ -68,9 +68,11 @@ std::string Title(const ToldMessage& message) {
   return message.productName.empty() ? LocalToUtf8(message.text) : LocalToUtf8(message.productName);
 }
 
-// The text every channel shows: the change, the link and the time.
+// The text every channel shows: the change, the deal verdict, the link and
+// the time.
 std::string BodyText(const ToldMessage& message) {
   std::string body = LocalToUtf8(message.text);
+  if (!message.verdict.empty()) body += "\n" + LocalToUtf8(message.verdict);
   if (!message.link.empty()) body += "\n" + LocalToUtf8(message.link);
   if (!message.time.empty()) body += "\n" + message.time;
   return body;
@@ -242,6 +244,7 @@ std::string WebhookBody(const ToldMessage& message) {
   body["stock"] = message.stock;
   body["stock_text"] = LocalToUtf8(StockWord(message.stock));
   body["text"] = LocalToUtf8(message.text);
+  body["verdict"] = LocalToUtf8(message.verdict);
   body["time"] = message.time;
   return body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }

@@ -41,6 +41,7 @@ AppSettings ReadAppSettings() {
   settings.sleepTimeMs = static_cast<int>(std::min<std::int64_t>(tracking.sleepTimeMs, INT_MAX));
   settings.msgPop = tracking.msgPop;
   settings.failAlert = tracking.failAlert;
+  settings.realDealsOnly = tracking.realDealsOnly;
   settings.shareIconSize = IniGetInt(config, kBase, "ShareIconSize", 0);
   settings.listTextSize = IniGetInt(config, kBase, "ListTextSize", 16);
   settings.popMsgAutoClose = IniGetInt(config, kBase, "PopMsgAutoClose", 0);

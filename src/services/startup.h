@@ -17,6 +17,7 @@ struct AppSettings {
   int popMsgAutoClose = 0;  // "PopMsgAutoClose": 0 the pop-up closes by itself
   int msgPop = 0;           // "MsgPop": 0 shows the change pop-up, 1 does not
   int failAlert = 3;        // "FailAlert": failed passes in a row before the user is told
+  bool realDealsOnly = false;  // "RealDealsOnly": only drops the price history calls deals are told
   std::string username, password, nickname;  // section "User", local code page
 };
 

@@ -18,6 +18,7 @@
 #include "services/notify.h"
 #include "services/pricerecord.h"
 #include "services/startup.h"
+#include "services/verdict.h"
 #include "tools/command.h"
 
 namespace {
@@ -92,6 +93,7 @@ int RunTrack(const std::vector<std::string>& args) {
           });
     }
     tracker.SetPriceRecorder(RecordTrackedPrice);
+    tracker.SetDealJudge(JudgeTaskDeal);
     tracker.SetTeller(notifier.Teller());
     if (once) {
       ScheduleOnce(tracker, tasks, settings.sleepTimeMs);
@@ -115,35 +117,43 @@ int RunTrack(const std::vector<std::string>& args) {
 
 }  // namespace
 
-VANTREL_COMMAND(
-    track, "track", "[--once]",
-    "Tracks the tasks of the program directory without a window: loads the shop\n"
-    "rules (sites.xml), the tasks (tasks.xml, with their comparison and history\n"
-    "files) and the settings (SleepTime, MsgPop, FailAlert of config.ini), and runs the\n"
-    "tracking pass of every tracked task on its timer, the first runs SleepTime\n"
-    "seconds apart. Passes save tasks.xml (at most once a second, and on the way\n"
-    "out) and the history files as the program does; tasks that other processes\n"
-    "add to or delete from tasks.xml meanwhile are taken in. Ends on SIGINT or\n"
-    "SIGTERM once the running passes have finished; with --once, after one pass\n"
-    "of each tracked task.\n"
-    "Prints one line per event, eight tab-separated columns in UTF-8:\n"
-    "  TIME EVENT LINK PRICESTATE STOCKSTATE PRICE STOCK TEXT\n"
-    "TIME is local time \"YYYY-MM-DD HH:MM:SS\". EVENT is UpdateData (the row is\n"
-    "refreshed), UpdateChangeData (a change the user asked to be told of),\n"
-    "Popup (LINK and TEXT of the pop-up), Sound (TEXT is the sound file) or\n"
-    "Message (TEXT is a message to the user, e.g. that tasks.xml could not be\n"
-    "saved).\n"
-    "PRICESTATE is up, down, nochange or error; STOCKSTATE change or nochange;\n"
-    "STOCK 1 in stock, 0 out of stock, -1 undetermined. TEXT is the change\n"
-    "text, e.g. \"<name>价格变为89.00\". An empty column is \"-\".\n"
-    "A pass that got no usable observation (no page, an error reply, a page\n"
-    "under 1500 bytes, no rules for the shop, no price) prints instead one line\n"
-    "of five columns: TIME failed LINK REASON COUNT, COUNT being the failed\n"
-    "passes in a row. When COUNT reaches FailAlert of section \"Base\" (default\n"
-    "3, 0 never), once per streak, a line TIME FailAlert LINK - - - - TEXT\n"
-    "follows, TEXT being \"<name>连续<COUNT>次抓取失败\" (also the pop-up and\n"
-    "the notification channels).\n"
-    "Each UpdateChangeData also goes to the notification channels of section\n"
-    "\"Notify\" (see notify-test); the command ends once they were sent.\n"
-    "Exit status 1 when sites.xml or tasks.xml can't be read.",
-    RunTrack);
+VANTREL_COMMAND(track, "track", "[--once]",
+                "Tracks the tasks of the program directory without a window: loads the shop\n"
+                "rules (sites.xml), the tasks (tasks.xml, with their comparison and history\n"
+                "files) and the settings (SleepTime, MsgPop, FailAlert, RealDealsOnly of\n"
+                "config.ini), and runs the tracking pass of every tracked task on its timer,\n"
+                "the first runs SleepTime seconds apart. Passes save tasks.xml (at most once a "
+                "second, and on the way\n"
+                "out) and the history files as the program does; tasks that other processes\n"
+                "add to or delete from tasks.xml meanwhile are taken in. Ends on SIGINT or\n"
+                "SIGTERM once the running passes have finished; with --once, after one pass\n"
+                "of each tracked task.\n"
+                "Prints one line per event, eight tab-separated columns in UTF-8:\n"
+                "  TIME EVENT LINK PRICESTATE STOCKSTATE PRICE STOCK TEXT\n"
+                "TIME is local time \"YYYY-MM-DD HH:MM:SS\". EVENT is UpdateData (the row is\n"
+                "refreshed), UpdateChangeData (a change the user asked to be told of),\n"
+                "Popup (LINK and TEXT of the pop-up), Sound (TEXT is the sound file) or\n"
+                "Message (TEXT is a message to the user, e.g. that tasks.xml could not be\n"
+                "saved).\n"
+                "PRICESTATE is up, down, nochange or error; STOCKSTATE change or nochange;\n"
+                "STOCK 1 in stock, 0 out of stock, -1 undetermined. TEXT is the change\n"
+                "text, e.g. \"<name>价格变为89.00\". An empty column is \"-\".\n"
+                "A pass that got no usable observation (no page, an error reply, a page\n"
+                "under 1500 bytes, no rules for the shop, no price) prints instead one line\n"
+                "of five columns: TIME failed LINK REASON COUNT, COUNT being the failed\n"
+                "passes in a row. When COUNT reaches FailAlert of section \"Base\" (default\n"
+                "3, 0 never), once per streak, a line TIME FailAlert LINK - - - - TEXT\n"
+                "follows, TEXT being \"<name>连续<COUNT>次抓取失败\" (also the pop-up and\n"
+                "the notification channels).\n"
+                "Each UpdateChangeData also goes to the notification channels of section\n"
+                "\"Notify\" (see notify-test); the command ends once they were sent.\n"
+                "A drop is judged against the task's price history: when the history says\n"
+                "something of it, a line TIME Verdict LINK - - - - TEXT follows its\n"
+                "UpdateChangeData, TEXT being \"历史最低\", \"近N天最低\" or\n"
+                "\"先涨后降：N天内从A涨到B\" (see history); the pop-up and the channels show\n"
+                "it beside the change text. With RealDealsOnly=1 in section \"Base\"\n"
+                "(\"只提醒真降价\"), a drop that is not at least the lowest price of the last\n"
+                "30 days, or that only undoes a rise, prints its UpdateChangeData but no\n"
+                "Popup or Sound and goes to no channel.\n"
+                "Exit status 1 when sites.xml or tasks.xml can't be read.",
+                RunTrack);

@@ -135,6 +135,37 @@ TEST_F(ChangeListTest, APriceDropThenAStockChangeFillTheListNewestFirst) {
   EXPECT_EQ(counts, (std::vector<int>{1, 2}));
 }
 
+TEST_F(ChangeListTest, AVerdictStandsBesideTheChangeInItsColour) {
+  const struct {
+    DealNote note;
+    const char* alert;
+    QString verdict;
+    QColor colour;
+  } cases[] = {
+      // clang-format off
+      {{DealNote::Kind::kLow, Utf8ToLocal("近90天最低"), true}, "", QStringLiteral("近90天最低"),
+       QColor(3, 169, 72)},
+      {{DealNote::Kind::kRiseUndone, Utf8ToLocal("先涨后降：14天内从199.00涨到259.00"), false}, "",
+       QStringLiteral("先涨后降：14天内从199.00涨到259.00"), QColor(235, 120, 0)},
+      // clang-format on
+      {{}, "", QString(), QColor()},
+      // A failure alert is no drop, whatever the task's last pass said.
+      {{DealNote::Kind::kLow, Utf8ToLocal("历史最低"), true}, "Phone failed", QString(), QColor()},
+  };
+  for (const auto& c : cases) {
+    auto task = MakeTask({"199.00", "179.00", 1, 1, "down", "nochange"});
+    task->SetDealNote(c.note);
+    list.AddChange(*task, c.alert);
+    EXPECT_EQ(list.VerdictText(0), c.verdict);
+    EXPECT_EQ(list.VerdictColor(0), c.colour);
+    if (!*c.alert) {
+      EXPECT_EQ(list.CellText(0, CChangeListDlg::kChange), QStringLiteral("199.00 -> 179.00"));
+    }
+  }
+  list.resize(800, 200);
+  list.grab();  // the verdict is drawn beside the text
+}
+
 TEST_F(ChangeListTest, DeletingRowsCountsDownAndTheLastOneClosesTheList) {
   list.AddChange(*MakeTask({"199.00", "179.00", 1, 1, "down", "nochange"}, "http://a.test/1"));
   list.AddChange(*MakeTask({"199.00", "179.00", 1, 0, "down", "change"}, "http://b.test/2"));

@@ -144,6 +144,22 @@ TEST_F(ConfigDlgTest, TheFailAlertBoxWritesItsKeyAndTellsTheTracker) {
   EXPECT_EQ(Result(dialog), QStringLiteral("抓取失败提醒设置成功！"));
 }
 
+TEST_F(ConfigDlgTest, TheRealDealsBoxWritesItsKeyAndTellsTheTracker) {
+  CConfigContext context;
+  std::vector<bool> told;
+  context.realDealsOnlyChanged = [&told](bool on) { told.push_back(on); };
+  CConfigDlg dialog(context);
+  QCheckBox* box = dialog.AppPage()->RealDealsOnlyBox();
+  EXPECT_EQ(box->text(), QStringLiteral("只提醒真降价"));
+  EXPECT_FALSE(box->isChecked());
+  box->click();
+  EXPECT_EQ(Base("RealDealsOnly"), "1");
+  box->click();
+  EXPECT_EQ(Base("RealDealsOnly"), "0");
+  EXPECT_EQ(told, (std::vector<bool>{true, false}));
+  EXPECT_EQ(Result(dialog), QStringLiteral("只提醒真降价设置成功！"));
+}
+
 TEST_F(ConfigDlgTest, TheIntervalBoxShowsTheFileNotTheProgram) {
   home.Write("config.ini", "[Base]\r\nSleepTime=3\r\n");
   CConfigContext context;

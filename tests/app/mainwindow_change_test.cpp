@@ -49,13 +49,14 @@ class MainWindowChangeTest : public MainWindowTest {
     for (CPopMsgDlg* popup : PopUps()) delete popup;
   }
 
-  void OpenWindowWith(int msgPop, int popMsgAutoClose) {
+  void OpenWindowWith(int msgPop, int popMsgAutoClose, bool realDealsOnly = false) {
     MainWindowOptions options;
     options.title = "Vantrel";
     options.version = "1.069";
     options.settings.sleepTimeMs = 1000;
     options.settings.msgPop = msgPop;
     options.settings.popMsgAutoClose = popMsgAutoClose;
+    options.settings.realDealsOnly = realDealsOnly;
     options.clock = clock;
     options.offerAutoStart = false;
     options.loadWebPanel = false;
@@ -200,6 +201,19 @@ TEST_F(MainWindowChangeTest, AChangeWhileHiddenBlinksTheTrayUntilTheIconIsClicke
   SpinUntil([] { return false; }, 900);
   EXPECT_EQ(IconColor(*tray), normal);
   ClearSkinCache();
+}
+
+TEST_F(MainWindowChangeTest, ADropThatIsNoDealIsOnlyListedWhenOnlyDealsAreTold) {
+  TaskPtr task = AddTask("Kettle", true);
+  DropPrice(task);  // a history of one point says nothing of it
+  OpenWindowWith(0, 0, true);
+  clock->Advance(1s);
+  ASSERT_TRUE(SpinUntil([&] { return window->ChangeCount() == 1; }));
+  SpinUntil([] { return false; }, 300);
+  EXPECT_EQ(window->ChangePanel().RowCount(), 1);
+  EXPECT_FALSE(window->IsBlinking());
+  EXPECT_TRUE(sounds.empty());
+  EXPECT_TRUE(PopUps().empty());
 }
 
 TEST_F(MainWindowChangeTest, AChangeWhileShownButInactiveFlashesTheCaptionOnce) {

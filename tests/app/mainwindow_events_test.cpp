@@ -191,7 +191,8 @@ struct CountingHandler : WindowEventHandler {
   void OnUpdateData(const std::shared_ptr<CTask>&, const std::string&) override { ++updates; }
   void OnUpdateChangeData(const std::shared_ptr<CTask>&,
                           const std::shared_ptr<const CTask>&) override {}
-  void OnChangePopup(const std::string&, const std::string&, const std::string&) override {}
+  void OnChangePopup(const std::string&, const std::string&, const std::string&,
+                     const DealNote&) override {}
   void OnPlaySound(const std::string&) override {}
   bool OnImportProgress(const CTaskImportStatus&) override { return true; }
   bool OnUploadProgress(const CTaskImportStatus&) override { return true; }

@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 
+#include "base/codepage.h"
 #include "base/openlink.h"
 #include "support/qt_application.h"
 #include "support/tempdir.h"
@@ -235,46 +237,96 @@ TEST_F(PopDialogTest, WithoutBlendingThePopUpIsThereAtOnceAndHiddenWhenItsTimeIs
   EXPECT_FALSE(popup.isVisible());
 }
 
+// Closes every pop-up on screen until none shows and none waits.
+void CloseAllPopMsgs() {
+  SpinUntil(
+      [] {
+        for (CPopMsgDlg* popup : ShownPopMsgs()) popup->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return ShownPopMsgs().empty() && WaitingPopMsgs() == 0 && PopMsgSummaryCount() == 0;
+      },
+      2000);
+}
+
 TEST_F(PopDialogTest, PopUpsAtOnceStandOneAboveTheOtherAndMoveDownWhenOneCloses) {
   const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
   std::vector<QPointer<CPopMsgDlg>> popups;
-  // More than fit: the last ones wait.
+  // More than fit: the last ones wait, as texts without a window.
   const int fit = work.height() / 155;
   for (int i = 0; i < fit + 2; ++i)
     popups.push_back(
         ShowPopMsg("change " + std::to_string(i), "http://shop.test/p", "", Context()));
-  int shown = 0;
-  for (size_t i = 0; i < popups.size(); ++i) {
-    if (!popups[i]->isVisible()) continue;
-    ++shown;
+  for (int i = 0; i < fit; ++i) {
+    ASSERT_TRUE(popups[i] && popups[i]->isVisible()) << i;
     EXPECT_TRUE(work.contains(popups[i]->geometry())) << i;
-    for (size_t j = 0; j < i; ++j) {
-      if (popups[j]->isVisible()) {
-        EXPECT_FALSE(popups[i]->geometry().intersects(popups[j]->geometry())) << i << " " << j;
-      }
-    }
+    for (int j = 0; j < i; ++j)
+      EXPECT_FALSE(popups[i]->geometry().intersects(popups[j]->geometry())) << i << " " << j;
   }
-  EXPECT_EQ(shown, fit);
-  EXPECT_FALSE(popups.back()->isVisible());
+  EXPECT_TRUE(popups[fit].isNull());
+  EXPECT_EQ(WaitingPopMsgs(), 2u);
   EXPECT_EQ(popups[0]->geometry().bottom(), work.bottom());
 
   // The bottom one closes: the second takes its place, a waiting one shows.
   const int secondTop = popups[1]->y();
   popups[0]->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  ASSERT_TRUE(SpinUntil([&] { return popups[fit] && popups[fit]->isVisible(); }));
+  ASSERT_TRUE(SpinUntil([&] { return WaitingPopMsgs() == 1; }));
+  EXPECT_EQ(ShownPopMsgs().back()->Text(), QString("change %1").arg(fit));
   EXPECT_EQ(popups[1]->geometry().bottom(), work.bottom());
   EXPECT_GT(popups[1]->y(), secondTop);
-  for (auto& popup : popups) {
-    if (popup) popup->close();
+  // A window that goes takes the changes still waiting with it.
+  DropWaitingPopMsgs();
+  EXPECT_EQ(WaitingPopMsgs(), 0u);
+  CloseAllPopMsgs();
+}
+
+TEST_F(PopDialogTest, ManyWaitingChangesShareOneSummaryThatOpensTheChangeList) {
+  const int fit = QGuiApplication::primaryScreen()->availableGeometry().height() / 155;
+  CPopMsgContext context = Context();
+  int opens = 0;
+  context.openChanges = [&opens] { ++opens; };
+  for (int i = 0; i < fit + static_cast<int>(kMostWaitingPopMsgs); ++i)
+    ShowPopMsg("change " + std::to_string(i), "http://shop.test/p", "", context);
+  EXPECT_EQ(WaitingPopMsgs(), kMostWaitingPopMsgs);
+  // One more than may wait: a summary stands for them and for what follows.
+  for (int i = 0; i < 3; ++i) ShowPopMsg("more", "http://shop.test/p", "", context);
+  EXPECT_EQ(WaitingPopMsgs(), 0u);
+  EXPECT_EQ(PopMsgSummaryCount(), static_cast<int>(kMostWaitingPopMsgs) + 3);
+
+  // It shows once there is room, counts on, and "去看看" opens the change list.
+  ShownPopMsgs().front()->close();
+  ASSERT_TRUE(SpinUntil([&] { return ShownPopMsgs().back()->Text().endsWith("个商品有变动"); }));
+  ShowPopMsg("later", "http://shop.test/p", "", context);
+  CPopMsgDlg* summary = ShownPopMsgs().back();
+  EXPECT_EQ(summary->Text(), QString("%1个商品有变动").arg(kMostWaitingPopMsgs + 4));
+  summary->ClickGoTo();
+  EXPECT_EQ(opens, 1);
+  EXPECT_TRUE(opened.empty());
+
+  // Once it closed, changes wait one by one again.
+  summary->close();
+  ASSERT_TRUE(SpinUntil([] { return PopMsgSummaryCount() == 0; }));
+  EXPECT_EQ(ShowPopMsg("after", "http://shop.test/p", "", context)->Text(), "after");
+  CloseAllPopMsgs();
+}
+
+TEST_F(PopDialogTest, AVerdictShowsUnderTheTextInItsColour) {
+  const DealNote note{DealNote::Kind::kRiseUndone,
+                      Utf8ToLocal("先涨后降：14天内从199.00涨到259.00"), false};
+  const std::string text(200, 'x');
+  CPopMsgDlg popup(text, "", Context(), note);
+  popup.show();
+  EXPECT_EQ(popup.VerdictText(), QStringLiteral("先涨后降：14天内从199.00涨到259.00"));
+  EXPECT_EQ(popup.height(), PopMsgHeight(text, note));
+  EXPECT_GT(PopMsgHeight(text, note), PopMsgHeight(text, DealNote{}));
+  const QLabel* shown[2] = {};  // the change text, the verdict
+  for (const QLabel* label : popup.findChildren<QLabel*>()) {
+    if (label->text() == popup.Text()) shown[0] = label;
+    if (label->text() == popup.VerdictText()) shown[1] = label;
   }
-  SpinUntil(
-      [&] {
-        return std::all_of(popups.begin(), popups.end(),
-                           [](auto& p) { return !p || p->isHidden(); });
-      },
-      2000);
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  ASSERT_TRUE(shown[0] && shown[1]);
+  EXPECT_EQ(shown[1]->palette().color(QPalette::WindowText), QColor(235, 120, 0));
+  EXPECT_GT(shown[1]->y(), shown[0]->geometry().bottom());
 }
 
 }  // namespace

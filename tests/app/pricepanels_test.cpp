@@ -12,8 +12,10 @@
 
 #include "app/comppricedlg.h"
 #include "app/hispricedlg.h"
+#include "base/clock.h"
 #include "base/message.h"
 #include "base/openlink.h"
+#include "base/timetext.h"
 #include "controls/chartctrl.h"
 #include "history_samples.h"
 #include "services/comparison.h"
@@ -91,6 +93,20 @@ TEST_F(HistoryPanelTest, ThreePointsGiveLabelsListNewestFirstAndChartOldestFirst
   EXPECT_GT(panel.Chart()->GetBottomAxis()->GetMax(), times[2]);
   EXPECT_EQ(panel.List()->width(), panel.width() - 17);
   EXPECT_EQ(panel.Chart()->width(), panel.width());
+}
+
+TEST_F(HistoryPanelTest, TheLowsOfEachStretchAndTheVerdictOfTheNewestPrice) {
+  std::time_t now = 0;
+  ASSERT_TRUE(ParseTimeText("2024-03-05 12:00:00", now));
+  SetClockForTesting([now] { return now; });
+  panel.ShowHistory(LoadHistory(home, kThreePoints));
+  SetClockForTesting({});
+  // Two months of history: no 90- or 180-day low to show yet.
+  EXPECT_EQ(panel.LowLabel(0)->text(), QStringLiteral("近30天最低：179.00(2024-02-10)"));
+  EXPECT_EQ(panel.LowLabel(1)->text(), QStringLiteral("近90天最低：—"));
+  EXPECT_EQ(panel.LowLabel(2)->text(), QStringLiteral("近180天最低：—"));
+  EXPECT_EQ(panel.VerdictLabel()->text(), QStringLiteral("当前价格：高于近30天最低价"));
+  EXPECT_FALSE(panel.VerdictLabel()->isHidden());
 }
 
 TEST_F(HistoryPanelTest, OnePointSitsInTheMiddleOfTwoDays) {

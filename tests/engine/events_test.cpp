@@ -151,7 +151,7 @@ TEST(RecordingSinkTest, WaitsForEventsFromOtherThreads) {
   EXPECT_FALSE(sink.WaitForCount(1, milliseconds(10)));
   std::thread poster([&] {
     sink.PlaySound("a.wav");
-    sink.ShowChangePopup("text", "http://u", "http://g");
+    sink.ShowChangePopup("text", "http://u", "http://g", DealNote{});
   });
   EXPECT_TRUE(sink.WaitForCount(1, milliseconds(10000), "Popup"));
   poster.join();
@@ -194,23 +194,27 @@ TEST(PrintingSinkTest, PrintsOneLinePerEvent) {
   ASSERT_NE(out, nullptr);
   CPrintingEventSink sink(out);
   sink.PostUpdateData(MakeTask("http://a"), "");
-  sink.ShowChangePopup(Utf8ToLocal("降价\n了"), "http://a", "");
+  sink.ShowChangePopup(Utf8ToLocal("降价\n了"), "http://a", "", DealNote{});
   sink.PlaySound("/p/ding.wav");
   EXPECT_TRUE(sink.SendUploadProgress({5, 2, 1, 0}));
   EXPECT_EQ(sink.ShowMessage(57692, kMessageInfo), IDOK);
   EXPECT_EQ(sink.ShowMessage(57692, kMessageQuestion), IDNO);
+  auto judged = MakeTask("http://a");
+  judged->SetDealNote({DealNote::Kind::kLow, Utf8ToLocal("近90天最低"), true});
+  sink.PostUpdateChangeData(judged);
   std::rewind(out);
   std::vector<std::string> lines;
   char buffer[512];
   while (std::fgets(buffer, sizeof buffer, out)) lines.push_back(buffer);
   std::fclose(out);
-  ASSERT_EQ(lines.size(), 6u);
+  ASSERT_EQ(lines.size(), 8u);
   EXPECT_NE(lines[0].find("\tUpdateData\thttp://a\t-\t-\t89.00\t1\t-\n"), std::string::npos);
   EXPECT_NE(lines[1].find("\tPopup\thttp://a\t-\t-\t-\t-\t降价 了\n"), std::string::npos);
   EXPECT_NE(lines[2].find("\tSound\t-\t-\t-\t-\t-\t/p/ding.wav\n"), std::string::npos);
   EXPECT_NE(lines[3].find("\tUpdateDataTaskUploadDlg\t-\t-\t-\t-\t-\t5/2/1/0\n"),
             std::string::npos);
   EXPECT_NE(lines[4].find("\tMessage\t-\t-\t-\t-\t-\t保存任务文件失败！\n"), std::string::npos);
+  EXPECT_NE(lines[7].find("\tVerdict\thttp://a\t-\t-\t-\t-\t近90天最低\n"), std::string::npos);
 }
 
 TEST(EventDispatcherTest, MessagesWaitForTheAnswer) {

@@ -272,8 +272,10 @@ int main(int argc, char** argv) {
   CPopMsgContext context;
   context.startTimer = false;
   context.canBlend = [] { return false; };
+  // Months of higher prices before: the history calls 99.00 its lowest.
   CPopMsgDlg popup(Utf8ToLocal("不锈钢电热水壶 1.7L 家用自动断电 价格下降：129.00 -> 99.00"),
-                   shop.Link(kProducts[0].path), context);
+                   shop.Link(kProducts[0].path), context,
+                   DealNote{DealNote::Kind::kLow, Utf8ToLocal("历史最低"), true});
   popup.show();
   SpinUntil([] { return false; }, 200);
   saved = saved && Save(popup.grab().toImage(), output, "screenshot-popup.png");

@@ -4,11 +4,15 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 #include "base/codepage.h"
 #include "base/files.h"
+#include "base/timetext.h"
+#include "services/history.h"
 #include "support/fake_program_servers.h"
 #include "support/tempdir.h"
 
@@ -57,6 +61,7 @@ class Workbench : public ::testing::Test {
   void SetUp() override {
     if (!FileExists(Vantrelctl())) GTEST_SKIP() << "vantrelctl is not built";
     setenv("TZ", "Asia/Shanghai", 1);
+    tzset();
   }
   TempDir home{true};
 };
@@ -73,8 +78,24 @@ TEST_F(Workbench, TasksListsOneLinePerTask) {
   CtlRun run = Ctl({"tasks"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out,
-            "http://shop.example/1\t电水壶 1.5L & 杯\t99.00\t0\ttracked\n"
-            "http://shop.example/2\tB\t\t1\tpaused\n");
+            "http://shop.example/1\t电水壶 1.5L & 杯\t99.00\t0\ttracked\t-\n"
+            "http://shop.example/2\tB\t\t1\tpaused\t-\n");
+}
+
+TEST_F(Workbench, TasksEndWithTheVerdictOfTheirHistory) {
+  home.Write("tasks.xml", std::string(kDeclaration) +
+                              "<TaskList><Task><Url>http://shop.example/1</Url><ProductName>A"
+                              "</ProductName><ProductID>1</ProductID><SiteDomain>shop.example"
+                              "</SiteDomain><CurrentPrice>165.00</CurrentPrice></Task></TaskList>");
+  // 165 is the lowest since 170 held 90 days ago, not since 120 half a year ago.
+  CPriceInfo history;
+  for (const auto& [daysAgo, price] :
+       {std::pair{200, "120.00"}, {100, "170.00"}, {50, "175.00"}, {0, "165.00"}})
+    history.AddItem({FormatTimeText(std::time(nullptr) - daysAgo * 86400), price});
+  MakeDirectories(home.File("productprices"));
+  ASSERT_TRUE(history.SaveCache(home.File("productprices/shop.example_1.xml")));
+  CtlRun run = Ctl({"tasks"});
+  EXPECT_EQ(run.out, "http://shop.example/1\tA\t165.00\t0\tpaused\t近90天最低\n");
 }
 
 TEST_F(Workbench, TasksWithoutAReadableListSaysSo) {
@@ -102,7 +123,12 @@ TEST_F(Workbench, HistoryPrintsTheFileItWouldStore) {
                          "</HighestPrice><HPriceList>"
                          "<HPrice><Date>2013-01-02 00:00:00</Date><Price>8.00</Price></HPrice>"
                          "<HPrice><Date>2013-01-01 00:00:00</Date><Price>9.50</Price></HPrice>"
-                         "</HPriceList></HPrices>\n");
+                         "</HPriceList></HPrices>\n"
+                         "low30\t8.00\t2013-01-02 00:00:00\n"
+                         "low90\t8.00\t2013-01-02 00:00:00\n"
+                         "low180\t8.00\t2013-01-02 00:00:00\n"
+                         "lowest\t8.00\t2013-01-02 00:00:00\n"
+                         "verdict\t历史最低\n");
   EXPECT_EQ(servers.Requests(ProgramEndpoint::kHistory), 1);
   EXPECT_EQ(Ctl({"history"}).status, 2);
 }

@@ -118,10 +118,10 @@ TEST_F(VantrelctlTrack, AFailedPassIsPrintedAndListed) {
   EXPECT_EQ(out.find("\tUpdateChangeData\t"), std::string::npos) << out;
 
   const std::string listed = RunShell(VantrelctlPath() + " tasks", status);
-  EXPECT_NE(listed.find(link + "\tKettle\t99.00\t1\ttracked\t1\tHTTP 503\n"), std::string::npos)
+  EXPECT_NE(listed.find(link + "\tKettle\t99.00\t1\ttracked\t1\tHTTP 503\t-\n"), std::string::npos)
       << listed;
-  // The paused task that never failed keeps its five columns.
-  EXPECT_NE(listed.find(shop.Link("/paused.html") + "\tKettle\t99.00\t1\tpaused\n"),
+  // The paused task that never failed keeps its six columns.
+  EXPECT_NE(listed.find(shop.Link("/paused.html") + "\tKettle\t99.00\t1\tpaused\t-\n"),
             std::string::npos)
       << listed;
 }

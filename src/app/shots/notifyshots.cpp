@@ -1,8 +1,11 @@
 // Draws the change notifications and the price-trend panel with the
 // program's own widgets and skin, offscreen, into two PNG files for the
-// README: notify-change.png (change list and pop-up after a price drop) and
-// notify-history.png (the history panel with its chart).
+// README: notify-change.png (change list and pop-ups after price drops, with
+// what the price history says of them) and notify-history.png (the history
+// panel with its lows and chart).
+#include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <string>
 
@@ -14,9 +17,11 @@
 #include "app/changelistdlg.h"
 #include "app/hispricedlg.h"
 #include "app/popmsgdlg.h"
+#include "base/clock.h"
 #include "base/codepage.h"
 #include "base/files.h"
 #include "base/programdir.h"
+#include "base/timetext.h"
 #include "engine/task.h"
 #include "services/history.h"
 
@@ -39,42 +44,67 @@ std::shared_ptr<CTask> ChangedTask(const char* name, const char* site, const cha
   return task;
 }
 
+DealNote Note(DealNote::Kind kind, const char* text) {
+  return DealNote{kind, Utf8ToLocal(text), kind == DealNote::Kind::kLow};
+}
+
+QImage PopUp(const char* text, const DealNote& note) {
+  CPopMsgContext context;
+  context.startTimer = false;
+  CPopMsgDlg popup(Utf8ToLocal(text), "http://127.0.0.1:8765/", context, note);
+  for (int i = 0; i < 3; ++i) popup.Tick();  // fully faded in
+  popup.show();
+  return popup.grab().toImage();
+}
+
 QImage ChangeScene() {
+  const DealNote low = Note(DealNote::Kind::kLow, "近90天最低");
+  const DealNote undone = Note(DealNote::Kind::kRiseUndone, "先涨后降：14天内从279.00涨到329.00");
   CChangeListDlg list;
   list.AddChange(
       *ChangedTask("蓝牙耳机 降噪版", "示例商城", "299.00", "299.00", 0, 1, "nochange", "change"));
-  list.AddChange(*ChangedTask("全自动咖啡机 家用 15Bar", "示例商城", "1299.00", "1099.00", 1, 1,
-                              "down", "nochange"));
+  auto toothbrush =
+      ChangedTask("电动牙刷 声波款", "示例商城", "329.00", "299.00", 1, 1, "down", "nochange");
+  toothbrush->SetDealNote(undone);
+  list.AddChange(*toothbrush);
+  auto coffee = ChangedTask("全自动咖啡机 家用 15Bar", "示例商城", "1299.00", "1099.00", 1, 1,
+                            "down", "nochange");
+  coffee->SetDealNote(low);
+  list.AddChange(*coffee);
   list.resize(820, list.PreferredHeight() + 40);
   list.show();
 
-  CPopMsgContext context;
-  context.startTimer = false;
-  CPopMsgDlg popup(Utf8ToLocal("全自动咖啡机 家用 15Bar价格变为1099.00"), "http://127.0.0.1:8765/",
-                   context);
-  for (int i = 0; i < 3; ++i) popup.Tick();  // fully faded in
-  popup.show();
-
   const QImage listImage = list.grab().toImage();
-  const QImage popImage = popup.grab().toImage();
-  QImage scene(std::max(listImage.width(), popImage.width() + 40),
-               listImage.height() + popImage.height() + 40, QImage::Format_RGB32);
+  const QImage popups[] = {PopUp("电动牙刷 声波款价格变为299.00", undone),
+                           PopUp("全自动咖啡机 家用 15Bar价格变为1099.00", low)};
+  const int popHeight = std::max(popups[0].height(), popups[1].height());
+  QImage scene(std::max(listImage.width(), 2 * popups[0].width() + 60),
+               listImage.height() + popHeight + 40, QImage::Format_RGB32);
   scene.fill(QColor(230, 236, 242));
   QPainter painter(&scene);
   painter.drawImage(0, 0, listImage);
-  painter.drawImage(scene.width() - popImage.width() - 20, listImage.height() + 20, popImage);
+  int right = scene.width() - 20;
+  for (const QImage& popup : popups) {
+    painter.drawImage(right - popup.width(), scene.height() - 20 - popup.height(), popup);
+    right -= popup.width() + 20;
+  }
   return scene;
 }
 
+// Five days after the last drop: the lowest price of 90 days, not of 180.
 QImage HistoryScene(const std::string& file) {
+  std::time_t now = 0;
+  ParseTimeText("2024-05-25 12:00:00", now);
+  SetClockForTesting([now] { return now; });
   std::string xml =
-      "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n<HPrices><LPDate>2024-05-20 "
-      "08:00:00</LPDate><LowestPrice>1099.00</LowestPrice><HPDate>2024-02-01 "
+      "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n<HPrices><LPDate>2023-11-25 "
+      "09:00:00</LPDate><LowestPrice>1049.00</LowestPrice><HPDate>2024-01-10 "
       "09:00:00</HPDate><HighestPrice>1399.00</HighestPrice><HPriceList>";
-  const char* points[][2] = {{"2024-05-20 08:00:00", "1099.00"}, {"2024-05-01 10:00:00", "1199.00"},
-                             {"2024-04-12 21:30:00", "1249.00"}, {"2024-03-28 12:00:00", "1299.00"},
-                             {"2024-03-10 18:45:00", "1349.00"}, {"2024-02-20 07:10:00", "1299.00"},
-                             {"2024-02-01 09:00:00", "1399.00"}};
+  const char* points[][2] = {
+      {"2024-05-20 08:00:00", "1099.00"}, {"2024-05-01 10:00:00", "1199.00"},
+      {"2024-04-12 21:30:00", "1249.00"}, {"2024-03-28 12:00:00", "1299.00"},
+      {"2024-03-10 18:45:00", "1349.00"}, {"2024-02-20 07:10:00", "1299.00"},
+      {"2024-01-10 09:00:00", "1399.00"}, {"2023-11-25 09:00:00", "1049.00"}};
   for (const auto& point : points)
     xml += std::string("<HPrice><Date>") + point[0] + "</Date><Price>" + point[1] +
            "</Price></HPrice>";
@@ -84,10 +114,12 @@ QImage HistoryScene(const std::string& file) {
   history->LoadCache(file);
 
   CHisPriceDlg panel;
-  panel.resize(320, 520);
+  panel.resize(320, 600);
   panel.ShowHistory(history);
   panel.show();
-  return panel.grab().toImage();
+  QImage image = panel.grab().toImage();
+  SetClockForTesting({});
+  return image;
 }
 
 }  // namespace
