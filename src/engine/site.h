@@ -15,13 +15,14 @@
 
 // The 33 fields, in the order records declare them; each is also the name of
 // its sites.xml element.
-#define VANTREL_SITE_FIELDS(X)                                                                     \
-  X(Name)                                                                                          \
-  X(Domain) X(Encode) X(ImageRegex) X(NameRegex) X(IDRegex) X(PriceRegex) X(StockRegex)            \
-      X(OutOfStockFlag) X(Param1Regex) X(Param2Regex) X(Param3Regex) X(Param4Regex) X(Param5Regex) \
-          X(Param6Regex) X(Param7Regex) X(PriceUrl) X(StockUrl) X(Param1Url) X(Param2Url)          \
-              X(Param3Url) X(Param4Url) X(Param5Url) X(Param6Url) X(Param7Url) X(PriceImgTplPath)  \
-                  X(PriceImgType) X(PriceImgColors) X(GoodsUrlTpl) X(PromPriceUrl)                 \
+#define VANTREL_SITE_FIELDS(X)                                                                  \
+  X(Name)                                                                                       \
+  X(Domain)                                                                                     \
+  X(Encode) X(ImageRegex) X(NameRegex) X(IDRegex) X(PriceRegex) X(StockRegex) X(OutOfStockFlag) \
+      X(Param1Regex) X(Param2Regex) X(Param3Regex) X(Param4Regex) X(Param5Regex) X(Param6Regex) \
+          X(Param7Regex) X(PriceUrl) X(StockUrl) X(Param1Url) X(Param2Url) X(Param3Url)         \
+              X(Param4Url) X(Param5Url) X(Param6Url) X(Param7Url) X(PriceImgTplPath)            \
+                  X(PriceImgType) X(PriceImgColors) X(GoodsUrlTpl) X(PromPriceUrl)              \
                       X(PromPriceRegex) X(Flag) X(NoGoods)
 
 enum class SiteField : int {
@@ -60,11 +61,17 @@ class CSite {
     m_fields[static_cast<size_t>(field)] = std::move(value);
   }
 
+  // Element Render of sites.xml, written only when set ("1"): the shop
+  // draws its pages with scripts, so they are read as a browser draws them.
+  bool GetRender() const { return m_render; }
+  void SetRender(bool render) { m_render = render; }
+
   // Copies every field of `other`; copying a record onto itself does nothing.
   void CopyFrom(const CSite& other);
 
  private:
   std::array<std::string, kSiteFieldCount> m_fields;
+  bool m_render = false;
 };
 
 // Records are handed out shared, so a rules refresh that replaces a record
