@@ -59,8 +59,11 @@ const char* const kBrowserFlags[] = {
 std::vector<std::string> BrowserArguments(const std::string& proxy) {
   std::vector<std::string> arguments(std::begin(kBrowserFlags), std::end(kBrowserFlags));
   // The sandbox needs an unprivileged user; as root the browser refuses to
-  // start with it.
-  if (geteuid() == 0) arguments.push_back("--no-sandbox");
+  // start with it, and without it the zygote processes only cost time.
+  if (geteuid() == 0) {
+    arguments.push_back("--no-sandbox");
+    arguments.push_back("--no-zygote");
+  }
   if (!proxy.empty()) arguments.push_back("--proxy-server=" + proxy);
   return arguments;
 }
