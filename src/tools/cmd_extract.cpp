@@ -28,6 +28,7 @@ struct ExtractOptions {
   std::string url;
   bool trace = false;
   bool render = false;
+  bool candidates = false;
 };
 
 // Prints requests and BodyCache hits as they happen.
@@ -67,6 +68,8 @@ bool ParseOptions(const std::vector<std::string>& args, ExtractOptions& options)
       options.trace = true;
     } else if (arg == "--render") {
       options.render = true;
+    } else if (arg == "--candidates") {
+      options.candidates = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       std::fprintf(stderr, "vantrelctl extract: unknown option %s\n", arg.c_str());
       return false;
@@ -145,10 +148,22 @@ void PrintSourced(const char* key, const std::string& localText, const Structure
   if (!from.source.empty()) std::printf("%s.source: %s\n", key, from.source.c_str());
 }
 
+// Every price the reader weighed, best first, with its score and source.
+// The text comes from the page: no control character of it reaches the
+// terminal or splits the line.
+void PrintCandidates(const PageReading& reading) {
+  for (const PriceCandidate& candidate : reading.candidates) {
+    std::string text = candidate.written;
+    for (char& c : text)
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    std::printf("candidate: %s\t%.1f\t%s\t%s\n", FormatPrice(candidate.value).c_str(),
+                candidate.score, candidate.source.c_str(), text.c_str());
+  }
+}
+
 // A page of the general shop: each value with the source it came from, and
 // the price as the page wrote it.
-int PrintGeneric(const std::string& page) {
-  const GenericProduct product = ReadGenericProduct(page);
+int PrintGeneric(const GenericProduct& product, bool candidates) {
   PrintValue("site", GenericSiteName());
   PrintSourced("name", product.info.name, product.data.name);
   PrintSourced("id", product.info.id, product.data.id);
@@ -161,6 +176,7 @@ int PrintGeneric(const std::string& page) {
     std::printf("stock.source: %s\n", product.data.availability.source.c_str());
     PrintValue("stock.written", product.data.availability.value);
   }
+  if (candidates) PrintCandidates(product.reading);
   return AcceptGenericProduct(product) ? 0 : 1;
 }
 
@@ -200,8 +216,9 @@ int RunExtract(const std::vector<std::string>& args) {
     site = inPage;
   if (!site) {
     // A saved page of a shop without rules is taken as UTF-8 when it is.
-    if (!options.pageFile.empty() && IsValidUtf8(page)) page = Utf8ToLocal(page);
-    return PrintGeneric(page);
+    const bool utf8 = !options.pageFile.empty() && IsValidUtf8(page);
+    return PrintGeneric(utf8 ? ReadGenericProductUtf8(page) : ReadGenericProduct(page),
+                        options.candidates);
   }
   // A saved page is in the character set of its shop, as the shop sent it.
   if (!options.pageFile.empty() && strcasecmp(site->GetEncode().c_str(), "utf-8") == 0)
@@ -219,13 +236,16 @@ int RunExtract(const std::vector<std::string>& args) {
   PrintValue("promprice", values.promPrice);
   PrintValue("effectiveprice", values.effectivePrice);
   std::printf("stock: %d\n", values.stock);
+  // What the reader of shops without rules sees on the same page.
+  if (options.candidates) PrintCandidates(ReadGenericProduct(page).reading);
   return 0;
 }
 
 }  // namespace
 
 VANTREL_COMMAND(extract, "extract",
-                "[--sites FILE] [--site NAME] [--trace] [--render] (URL | --page FILE [URL])",
+                "[--sites FILE] [--site NAME] [--trace] [--candidates] [--render] (URL | --page "
+                "FILE [URL])",
                 "Runs what adding a task runs before the task is accepted: the shop's\n"
                 "preparation requests, the product page, the shop recognised by its Flag\n"
                 "in the page, every extraction step and the product details. The shop\n"
@@ -259,6 +279,20 @@ VANTREL_COMMAND(extract, "extract",
                 "prints \"render: URL\" and \"render time: SECONDS s\". A page that could\n"
                 "not be drawn prints \"vantrelctl extract: 渲染失败: WHY\" on standard\n"
                 "error, e.g. when chromium-headless-shell is not installed.\n"
+                "data, and the price a shopper sees on the page, weighed from its visible\n"
+                "text, price attributes, meta tags and script state; when schema.org and\n"
+                "the page disagree, a stated price shown struck through next to a lower\n"
+                "one gives way to that sale price. A page whose price can't be told\n"
+                "apart gives none. It prints site, name, id, image, price (\"%.2f\"),\n"
+                "currency and stock, each followed by a \"KEY.source:\" line naming where\n"
+                "the value came from (json-ld, microdata, opengraph; meta for other price\n"
+                "meta tags, state for a script's state, page for the page's text; link\n"
+                "for the canonical link standing in for an id), and price.written /\n"
+                "stock.written as the page wrote them; exit status 1 when the product\n"
+                "could not be added.\n"
+                "--candidates then prints every price the reader weighed, best first, one\n"
+                "\"candidate: PRICE<TAB>SCORE<TAB>SOURCE<TAB>TEXT\" line each (for a shop\n"
+                "with rules: what the general shop's reader sees on the same page).\n"
                 "Exit status 1 when the rules cannot be loaded, the page is empty or it\n"
                 "yields no product.",
                 RunExtract);

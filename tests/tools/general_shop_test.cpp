@@ -61,6 +61,28 @@ TEST_F(GeneralShopToolTest, ExtractNamesTheSourceOfEachValue) {
     EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
 }
 
+TEST_F(GeneralShopToolTest, ExtractCandidatesListsThePricesOfAPageWithoutProductData) {
+  ASSERT_TRUE(
+      WriteFileAtomic(home.File("page.html"),
+                      R"(<html><head><title>Teekanne | Shop</title></head><body><h1>Teekanne</h1>
+      <div class="product-price"><s>39,99 €</s> <span class="sale">29,99 €</span></div>
+      <button>In den Warenkorb</button><div class="related"><span class="price">9,99 €</span>
+      <span class="price">19,99 €</span></div></body></html>)"));
+  int status = -1;
+  const std::string out = Run("extract --candidates --page " + home.File("page.html"), status);
+  for (const char* line : {"name: Teekanne\nname.source: page\n",
+                           "price: 29.99\nprice.source: page\nprice.written: 29,99 €\n",
+                           "currency: EUR\ncurrency.source: page\n", "\tpage\t29,99 €\n"})
+    EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
+  // Best first: the sale, then the struck price, then the other products'.
+  const size_t sale = out.find("candidate: 29.99\t");
+  const size_t was = out.find("candidate: 39.99\t");
+  const size_t other = out.find("candidate: 9.99\t");
+  ASSERT_NE(sale, std::string::npos) << out;
+  EXPECT_LT(sale, was);
+  EXPECT_LT(was, other);
+}
+
 TEST_F(GeneralShopToolTest, AddThenOnePassSeesTheDrop) {
   shop.Page("/p.html", JsonLdPage("99.00"), PageEncoding::kGbk);
   const std::string link = shop.Link("/p.html");

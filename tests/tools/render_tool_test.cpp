@@ -27,11 +27,19 @@ const char* const kDrawnPage = R"(<html><head><meta charset="utf-8"></head><body
     offers: {price: '89.00', availability: 'https://schema.org/InStock'}});
   document.head.append(s); }, 1500);</script></body></html>)";
 
+// Without any product data: the reader takes what a shopper sees.
+const char* const kDrawnPlainPage = R"(<html><head><meta charset="utf-8"><title>电水壶</title>
+<link rel="canonical" href="/plain/1.html"></head><body><h1 id="name">加载中…</h1>
+<div class="price" id="price"></div><script>setTimeout(() => {
+  document.getElementById('name').textContent = '电水壶';
+  document.getElementById('price').textContent = '¥89.00'; }, 1500);</script></body></html>)";
+
 class RenderToolTest : public testing::Test {
  protected:
   RenderToolTest() {
     for (const char* path : {"/rule/1.html", "/general/1.html"})
       server.Page(path, kDrawnPage, "text/html; charset=utf-8");
+    server.Page("/plain/1.html", kDrawnPlainPage, "text/html; charset=utf-8");
     server.Page("/loop.html", "<script>for (;;) {}</script>");
     // A shop whose pages draw themselves; the general shop takes the others.
     auto site = std::make_shared<CSite>();
@@ -57,7 +65,7 @@ class RenderToolTest : public testing::Test {
 
 TEST_F(RenderToolTest, ExtractReadsAScriptDrawnPageWithAndWithoutARule) {
   SKIP_WITHOUT_BROWSER();
-  for (const char* path : {"/rule/1.html", "/general/1.html"}) {
+  for (const char* path : {"/rule/1.html", "/general/1.html", "/plain/1.html"}) {
     int status = -1;
     const std::string out = Run("extract --trace " + server.Url(path), status);
     EXPECT_EQ(status, 0) << out;
