@@ -149,6 +149,15 @@ TEST_F(RendererTest, AtMostTwoRenderAtOnce) {
   EXPECT_LE(most, kMaxConcurrentRenders);
 }
 
+TEST(RendererGuardTest, FetchesHeldToVettedAddressesNeverRender) {
+  TempDir home(true);
+  CAddressFilterScope guard([](const sockaddr*) { return false; });
+  CSpider spider;
+  EXPECT_EQ(spider.RenderPage("http://127.0.0.1:1/p.html"), "");
+  EXPECT_EQ(LocalToUtf8(spider.LastFailure().why), "服务器不渲染网页");
+  EXPECT_EQ(BrowserProcessesLeft(getpid()) + ProfileFoldersLeft(getpid()), 0);
+}
+
 TEST(RendererWithoutBrowserTest, SaysWhatIsMissing) {
   TempDir home(true);
   TempDir emptyPath;
