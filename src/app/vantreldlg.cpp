@@ -35,6 +35,7 @@
 #include "controls/skinbutton.h"
 #include "controls/tasklistctrl.h"
 #include "engine/productfiles.h"
+#include "engine/renderer.h"
 #include "engine/site.h"
 #include "engine/tracking.h"
 #include "services/pricerecord.h"
@@ -550,6 +551,8 @@ void CVantrelDlg::Shutdown() {
   if (m_shutDown) return;
   m_shutDown = true;
   StopTracking();
+  // Pages being drawn by the browser end now; their passes record nothing.
+  CancelRenders();
   // From here on a worker that reports is not waited for, so waiting for the
   // workers below can't deadlock with them.
   m_events->Close();

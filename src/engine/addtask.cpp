@@ -29,12 +29,20 @@ bool DomainOccursIn(const std::string& domain, const std::string& link) {
   return false;
 }
 
-// The placeholder leaves: the window removes its row, then the user hears why.
-AddResult Refuse(const TaskEnvironment& environment, const TaskPtr& task, AddResult result) {
+// The placeholder leaves: the window removes its row, then the user hears
+// why; a page that only a browser could read also says what went wrong
+// there (e.g. that the browser is not installed).
+AddResult Refuse(const TaskEnvironment& environment, const TaskPtr& task, AddResult result,
+                 const FetchFailure& failure = FetchFailure{}) {
   const bool duplicate = result == AddResult::kDuplicate;
   task->SetAddMode(duplicate ? "del_dup_init" : "del_faild_init");
   environment.events.SendUpdateData(task, std::string());
-  ShowMessage(duplicate ? IDS_ADD_DUPLICATE : IDS_ADD_FETCH_FAILED, kMessageInfo);
+  if (!duplicate && failure.kind == FetchFailure::kRender)
+    ShowMessageText(
+        IDS_ADD_FETCH_FAILED, kMessageInfo,
+        LoadString(IDS_ADD_FETCH_FAILED) + "\n" + LoadString(IDS_FAIL_RENDER) + ": " + failure.why);
+  else
+    ShowMessage(duplicate ? IDS_ADD_DUPLICATE : IDS_ADD_FETCH_FAILED, kMessageInfo);
   return result;
 }
 
@@ -64,12 +72,14 @@ bool ReadWithRules(const TaskEnvironment& environment, CSpider& spider, CTask& t
                        product.stock);
 }
 
-// A shop without rules: the page's own product data. A page without a
+// A shop without rules: the page's own product data, as the browser draws
+// the page when its bytes hold none. A page without a
 // picture link gets the blank picture, as a task still being fetched has.
 bool ReadGeneralShop(CSpider& spider, const std::string& url, AddedProduct& product) {
   std::string page;
+  GenericProduct generic;
   if (!FetchGenericPage(spider, url, page)) return false;
-  GenericProduct generic = ReadGenericProduct(page);
+  if (!ReadProductOrRender(spider, url, page, generic)) return false;
   if (!AcceptGenericProduct(generic)) return false;
   product.info = generic.info;
   if (product.info.image.empty()) product.info.image = BlankPicturePath();
@@ -130,7 +140,7 @@ AddResult AddWorker(const TaskEnvironment& environment, const TaskPtr& task) {
   AddedProduct product;
   const bool read = generic ? ReadGeneralShop(spider, url, product)
                             : ReadWithRules(environment, spider, *task, site, url, product);
-  if (!read) return Refuse(environment, task, AddResult::kFailed);
+  if (!read) return Refuse(environment, task, AddResult::kFailed, spider.LastFailure());
 
   task->SetSiteDomain(product.domain);
   task->SetProductName(product.info.name);

@@ -33,6 +33,9 @@ class ExtractTrace {
     (void)step;
     (void)why;
   }
+  // A page is being drawn by the browser; then how long that took.
+  virtual void OnRender(const std::string& link) { (void)link; }
+  virtual void OnRendered(double seconds) { (void)seconds; }
 };
 
 // What the steps of one product share. The referer (the product link) goes
@@ -82,9 +85,14 @@ ProductValues ExtractProduct(CSpider& spider, const std::string& page, const CSi
 void PrepareShop(CSpider& spider, const CSite& site, const std::string& productUrl,
                  ExtractTrace* trace = nullptr);
 // PrepareShop, then the product page in the shop's character set, without
-// extra headers or referer. Empty when the fetch failed.
+// extra headers or referer; for a shop whose record asks for it (Render),
+// the page as the browser draws it. Empty when the fetch failed.
 std::string FetchProductPage(CSpider& spider, const CSite& site, const std::string& productUrl,
                              ExtractTrace* trace = nullptr);
+
+// The page drawn by the browser (CSpider::RenderPage), told to the trace.
+std::string RenderProductPage(CSpider& spider, const std::string& productUrl,
+                              ExtractTrace* trace = nullptr);
 
 // The promotional price when it is above 0 and below the price or the price
 // is 0; otherwise the price.

@@ -2,6 +2,7 @@
 // the add pipeline, and the requests both make before fetching a page.
 #include <strings.h>
 
+#include <chrono>
 #include <optional>
 
 #include "engine/extract.h"
@@ -93,6 +94,17 @@ void PrepareShop(CSpider& spider, const CSite& site, const std::string& productU
 std::string FetchProductPage(CSpider& spider, const CSite& site, const std::string& productUrl,
                              ExtractTrace* trace) {
   PrepareShop(spider, site, productUrl, trace);
+  if (site.GetRender()) return RenderProductPage(spider, productUrl, trace);
   if (trace) trace->OnRequest(productUrl);
   return spider.GetPage(productUrl, site.GetEncode(), "", "");
+}
+
+std::string RenderProductPage(CSpider& spider, const std::string& productUrl, ExtractTrace* trace) {
+  if (trace) trace->OnRender(productUrl);
+  const auto start = std::chrono::steady_clock::now();
+  std::string page = spider.RenderPage(productUrl);
+  if (trace)
+    trace->OnRendered(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  return page;
 }

@@ -106,6 +106,15 @@ bool FetchGenericPage(CSpider& spider, const std::string& url, std::string& page
   return !page.empty();
 }
 
+bool ReadProductOrRender(CSpider& spider, const std::string& url, std::string& page,
+                         GenericProduct& product, ExtractTrace* trace) {
+  product = ReadGenericProduct(page);
+  if (AcceptGenericProduct(product)) return true;
+  page = RenderProductPage(spider, url, trace);
+  product = ReadGenericProduct(page);
+  return !page.empty();
+}
+
 bool AcceptGenericProduct(const GenericProduct& product) {
   if (product.info.name.empty() || product.info.id.empty()) return false;
   return PriceIsReadable(product.price) || product.stock == STOCK_OUT;

@@ -44,6 +44,13 @@ GenericProduct ReadGenericProductUtf8(const std::string& utf8Page);
 bool FetchGenericPage(CSpider& spider, const std::string& url, std::string& page,
                       ExtractTrace* trace = nullptr);
 
+// The product of a general shop's fetched page; when the page's bytes give
+// none that could become a task (AcceptGenericProduct), the page may draw it
+// with scripts: `page` becomes the page as the browser draws it, read again.
+// False when that drawing failed (CSpider::LastFailure says why).
+bool ReadProductOrRender(CSpider& spider, const std::string& url, std::string& page,
+                         GenericProduct& product, ExtractTrace* trace = nullptr);
+
 // Whether a product of a general shop can become a task: a name, an
 // identifier, and a price above 0 or the word that it is out of stock.
 bool AcceptGenericProduct(const GenericProduct& product);

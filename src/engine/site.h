@@ -60,11 +60,17 @@ class CSite {
     m_fields[static_cast<size_t>(field)] = std::move(value);
   }
 
+  // Element Render of sites.xml, written only when set ("1"): the shop
+  // draws its pages with scripts, so they are read as a browser draws them.
+  bool GetRender() const { return m_render; }
+  void SetRender(bool render) { m_render = render; }
+
   // Copies every field of `other`; copying a record onto itself does nothing.
   void CopyFrom(const CSite& other);
 
  private:
   std::array<std::string, kSiteFieldCount> m_fields;
+  bool m_render = false;
 };
 
 // Records are handed out shared, so a rules refresh that replaces a record

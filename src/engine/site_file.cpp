@@ -22,6 +22,15 @@ constexpr SiteField kTailFields[] = {Param1Url,       Param2Url,      Param3Url,
                                      PromPriceUrl,    StockUrl,       OutOfStockFlag, NoGoods,
                                      PriceImgTplPath, PriceImgColors, PriceImgType};
 
+// The optional last element of a Site; "1" turns it on.
+constexpr const char* kRenderElement = "Render";
+
+bool IsRenderOn(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t\r\n");
+  const size_t last = text.find_last_not_of(" \t\r\n");
+  return first != std::string::npos && text.substr(first, last - first + 1) == "1";
+}
+
 constexpr const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n";
 
 template <size_t N>
@@ -40,6 +49,7 @@ std::shared_ptr<CSite> ReadSite(XmlDocument& doc) {
     doc.LeaveElement();
   }
   ReadFields(doc, *site, kTailFields);
+  if (doc.FindChildElement(kRenderElement)) site->SetRender(IsRenderOn(doc.GetChildText()));
   doc.LeaveElement();
   return site;
 }
@@ -91,6 +101,9 @@ std::string CSiteList::ToXml() const {
     AppendFields(xml, *site, kRegexFields);
     xml += "</RegularExpression>";
     AppendFields(xml, *site, kTailFields);
+    // After the last element, and only when set: files of shops that don't
+    // render stay as they were, byte for byte.
+    if (site->GetRender()) AppendXmlElement(xml, kRenderElement, "1");
     xml += "</Site>";
   }
   xml += "</SiteList></Sites>";

@@ -180,7 +180,7 @@ std::string CSpider::GetPage(const std::string& url, const std::string& charset,
     return std::string();
   }
   if (reply.status != 200) {
-    m_lastFailure = FetchFailure{FetchFailure::kStatus, reply.status};
+    m_lastFailure = FetchFailure{FetchFailure::kStatus, reply.status, {}};
     return std::string();
   }
   std::string contentType;

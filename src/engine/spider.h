@@ -45,8 +45,11 @@ class CAddressFilterScope {
 
 // Why a GetPage gave no page.
 struct FetchFailure {
-  enum Kind { kNone, kTimedOut, kNoReply, kStatus } kind = kNone;
+  // kRender: the page had to be drawn by the browser and was not; kCancelled:
+  // that render ended because the program is quitting.
+  enum Kind { kNone, kTimedOut, kNoReply, kStatus, kRender, kCancelled } kind = kNone;
   long status = 0;  // the HTTP status of kStatus
+  std::string why;  // kRender: why, in the user's words (local code page)
 };
 
 class CSpider {
@@ -65,6 +68,13 @@ class CSpider {
   // What kept the last GetPage of this object from a page; kNone after a
   // page. Meant for an object that one thread uses (a tracking pass's own).
   FetchFailure LastFailure() const { return m_lastFailure; }
+
+  // The page as the browser draws it (engine/renderer.h), in the local code
+  // page; empty on any failure, which LastFailure() then tells. The
+  // browser goes through the proxy of the settings and takes the store's
+  // cookies for the link. Fetches under a CAddressFilterScope never render:
+  // the browser's own connections could not be held to the filter.
+  std::string RenderPage(const std::string& url) const;
 
   // POSTs an already form-encoded body to an http:// link (no other scheme)
   // with the given header lines (e.g. "Content-Type:

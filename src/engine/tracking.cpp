@@ -14,6 +14,7 @@
 #include "engine/extract.h"
 #include "engine/generic.h"
 #include "engine/nocase.h"
+#include "engine/renderer.h"
 #include "engine/site.h"
 #include "engine/spider.h"
 
@@ -21,6 +22,10 @@ namespace {
 
 // Pages shorter than this are error pages or failed fetches: no observation.
 constexpr size_t kShortestPage = 1500;
+
+// The one key of the render gate: renders are limited per process, not per
+// host.
+constexpr const char* kRenderGateKey = "render";
 
 // What a pass decided about one task (step "decide" of the pass).
 struct Decision {
@@ -112,6 +117,9 @@ std::string NoPageReason(const FetchFailure& failure) {
       return "HTTP " + std::to_string(failure.status);
     case FetchFailure::kNoReply:
       return LoadString(IDS_FAIL_NO_CONNECTION);
+    case FetchFailure::kRender:
+    case FetchFailure::kCancelled:
+      return LoadString(IDS_FAIL_RENDER) + ": " + failure.why;
     case FetchFailure::kNone:
       break;
   }
@@ -184,6 +192,7 @@ CTracker::CTracker(CSiteList& sites, CTaskList& tasks, EventSink& events, Tracki
       m_sleepTimeMs(settings.sleepTimeMs),
       m_failAlert(settings.failAlert),
       m_realDealsOnly(settings.realDealsOnly),
+      m_renderGate(kMaxConcurrentRenders),
       m_queue(std::make_unique<CTimerQueue>(std::move(clock), workers)),
       m_taskFileSave([this] { return m_tasks.SaveTasks(ProgramFile("tasks.xml")); },
                      [this] { m_events.ShowMessage(IDS_SAVE_TASKS_FAILED, kMessageInfo); }) {}
@@ -191,6 +200,7 @@ CTracker::CTracker(CSiteList& sites, CTaskList& tasks, EventSink& events, Tracki
 CTracker::~CTracker() {
   UnscheduleAll();
   m_gate.DropQueued();
+  m_renderGate.DropQueued();
   m_queue.reset();
 }
 
@@ -271,7 +281,9 @@ bool CTracker::StillTracked(const CTask& task) const {
   return m_tasks.IndexOf(&task) >= 0 && !EqualNoCase(task.GetAddMode(), "del");
 }
 
-void CTracker::TrackingPass(const TaskPtr& task) {
+void CTracker::TrackingPass(const TaskPtr& task) { Pass(task, false); }
+
+void CTracker::Pass(const TaskPtr& task, bool rendered) {
   if (!task) return;
   const std::string addMode = task->GetAddMode();
   if (EqualNoCase(addMode, "add") || EqualNoCase(addMode, "import")) {
@@ -294,6 +306,10 @@ void CTracker::TrackingPass(const TaskPtr& task) {
     FailedPass(task, LoadString(IDS_FAIL_NO_SITE));
     return;
   }
+  if (site && site->GetRender() && !rendered) {
+    RenderLater(task);
+    return;
+  }
 
   CSpider spider;
   const std::string url = task->GetUrl();
@@ -301,20 +317,32 @@ void CTracker::TrackingPass(const TaskPtr& task) {
   std::function<std::string()> productId;
   const bool firstLook = task->GetUnobserved();
   if (generic) {
-    if (!FetchGenericPage(spider, url, page)) {
-      FailedPass(task, NoPageReason(spider.LastFailure()));
+    if (rendered)
+      page = RenderProductPage(spider, url);
+    else
+      FetchGenericPage(spider, url, page);
+    if (page.empty()) {
+      FailedFetch(task, spider.LastFailure());
       return;
     }
     const GenericProduct product = ReadGenericProduct(page);
+    // A page whose bytes hold no product may draw it with scripts.
+    if (!rendered && !AcceptGenericProduct(product)) {
+      RenderLater(task);
+      return;
+    }
     TakePrice(*task, product.price, firstLook);
     TakeStock(*task, product.stock, firstLook);
     if (!product.currency.empty()) task->SetCurrency(product.currency);
     productId = [id = product.info.id] { return id; };
   } else {
     page = FetchProductPage(spider, *site, url);
+    if (page.empty()) {
+      FailedFetch(task, spider.LastFailure());
+      return;
+    }
     if (page.size() < kShortestPage) {
-      FailedPass(task, page.empty() ? NoPageReason(spider.LastFailure())
-                                    : LoadString(IDS_FAIL_SHORT_PAGE));
+      FailedPass(task, LoadString(IDS_FAIL_SHORT_PAGE));
       return;
     }
     if (SiteRef flagged = m_sites.FindSiteInPage(page)) {
@@ -392,6 +420,16 @@ void CTracker::FailedPass(const TaskPtr& task, const std::string& reason) {
   RecordFailure(task, reason);
   Report(task, Telling::kNo, "");
   SaveTaskFile();
+}
+
+void CTracker::FailedFetch(const TaskPtr& task, const FetchFailure& failure) {
+  // A render cut short by the program quitting says nothing of the shop.
+  if (failure.kind == FetchFailure::kCancelled) return;
+  FailedPass(task, NoPageReason(failure));
+}
+
+void CTracker::RenderLater(const TaskPtr& task) {
+  m_renderGate.Run(task.get(), kRenderGateKey, [this, task] { Pass(task, true); });
 }
 
 void CTracker::SaveTaskFile() { m_taskFileSave.MarkChanged(); }

@@ -17,6 +17,7 @@
 
 class CSiteList;
 class EventSink;
+struct FetchFailure;
 
 inline constexpr int kDefaultFailAlert = 3;
 
@@ -122,10 +123,18 @@ class CTracker {
 
   CTimerQueue& Queue() { return *m_queue; }
   const CPassGate& Gate() const { return m_gate; }
+  // Passes waiting for or holding a render turn, under the key "render".
+  const CPassGate& RenderGate() const { return m_renderGate; }
   // Writes now what the passes left to be saved.
   void FlushTaskFile() { m_taskFileSave.Flush(); }
 
  private:
+  // The pass; `rendered` when it runs in a render turn, where the shop's
+  // page is drawn by the browser.
+  void Pass(const TaskPtr& task, bool rendered);
+  // A pass that needs the browser gives up its worker and runs again in a
+  // render turn: now when one is free, else on the thread that ends a render.
+  void RenderLater(const TaskPtr& task);
   bool StillTracked(const CTask& task) const;
   // How a pass reports a change: not at all (the row only), into the change
   // list only, or told (change list, channels, pop-up, sound).
@@ -135,6 +144,8 @@ class CTracker {
   void RecordFailure(const TaskPtr& task, const std::string& reason);
   // A pass that ends at its failure: recorded, the row refreshed, saved.
   void FailedPass(const TaskPtr& task, const std::string& reason);
+  // A pass that got no page at all.
+  void FailedFetch(const TaskPtr& task, const FetchFailure& failure);
   void SaveTaskFile();
 
   CSiteList& m_sites;
@@ -150,7 +161,9 @@ class CTracker {
 
   mutable std::mutex m_timersLock;
   std::map<std::string, TimerId> m_taskTimers;
-  CPassGate m_gate;  // outlives the queue, whose callbacks use it
+  // Both outlive the queue, whose callbacks use them.
+  CPassGate m_gate;
+  CPassGate m_renderGate;  // at most kMaxConcurrentRenders passes render at once
   std::unique_ptr<CTimerQueue> m_queue;
   // Passes only mark the list changed; tasks.xml is written at most once a
   // second and when the tracker goes (after its passes ended).

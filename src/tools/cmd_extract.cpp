@@ -10,6 +10,7 @@
 #include "base/codepage.h"
 #include "base/files.h"
 #include "base/programdir.h"
+#include "base/stringtable.h"
 #include "engine/addtask.h"
 #include "engine/extract.h"
 #include "engine/generic.h"
@@ -26,6 +27,7 @@ struct ExtractOptions {
   std::string pageFile;
   std::string url;
   bool trace = false;
+  bool render = false;
   bool candidates = false;
 };
 
@@ -41,6 +43,11 @@ class PrintingTrace : public ExtractTrace {
   void OnCacheHit(const std::string& key) override {
     std::printf("cache hit: %s\n", LocalToUtf8(key).c_str());
   }
+  void OnRender(const std::string& link) override {
+    std::printf("render: %s\n", LocalToUtf8(link).c_str());
+    std::fflush(stdout);
+  }
+  void OnRendered(double seconds) override { std::printf("render time: %.2f s\n", seconds); }
 };
 
 int Usage(const char* problem) {
@@ -59,6 +66,8 @@ bool ParseOptions(const std::vector<std::string>& args, ExtractOptions& options)
       if (!TakeValue(args, i, options.pageFile)) return false;
     } else if (arg == "--trace") {
       options.trace = true;
+    } else if (arg == "--render") {
+      options.render = true;
     } else if (arg == "--candidates") {
       options.candidates = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
@@ -72,6 +81,24 @@ bool ParseOptions(const std::vector<std::string>& args, ExtractOptions& options)
     }
   }
   return true;
+}
+
+// Says why there is no page: the fetch failed, or the browser could not draw it.
+void ReportNoPage(const CSpider& spider) {
+  const FetchFailure failure = spider.LastFailure();
+  if (failure.kind == FetchFailure::kRender || failure.kind == FetchFailure::kCancelled)
+    std::fprintf(stderr, "vantrelctl extract: %s\n",
+                 LocalToUtf8(LoadString(IDS_FAIL_RENDER) + ": " + failure.why).c_str());
+  else
+    std::fprintf(stderr, "vantrelctl extract: the page is empty (fetch failed)\n");
+}
+
+// With --render, the shop's pages are drawn by the browser as if its record
+// said so.
+SiteRef RenderedShop(const SiteRef& site) {
+  auto rendered = std::make_shared<CSite>(*site);
+  rendered->SetRender(true);
+  return rendered;
 }
 
 // The product page as the add pipeline sees it; `site` may be found on the
@@ -90,17 +117,25 @@ std::string LoadPage(const ExtractOptions& options, const std::string& url, cons
   if (!site) {
     // No shop for the link: a first look finds the shop by its Flag, then
     // the page is fetched the way that shop's pages are. A page no shop
-    // recognises is read as the general shop's.
-    FetchGenericPage(spider, url, page, trace);
+    // recognises is read as the general shop's, drawn by the browser when
+    // its bytes give no product.
+    if (options.render)
+      page = RenderProductPage(spider, url, trace);
+    else
+      FetchGenericPage(spider, url, page, trace);
     site = sites.FindSiteInPage(page);
     if (!site) {
-      if (page.empty())
-        std::fprintf(stderr, "vantrelctl extract: the page is empty (fetch failed)\n");
+      GenericProduct product;
+      if (!page.empty() && !options.render &&
+          !ReadProductOrRender(spider, url, page, product, trace))
+        page.clear();
+      if (page.empty()) ReportNoPage(spider);
       return page;
     }
+    if (options.render) site = RenderedShop(site);
   }
   page = FetchProductPage(spider, *site, url, trace);
-  if (page.empty()) std::fprintf(stderr, "vantrelctl extract: the page is empty (fetch failed)\n");
+  if (page.empty()) ReportNoPage(spider);
   return page;
 }
 
@@ -150,6 +185,8 @@ int RunExtract(const std::vector<std::string>& args) {
   if (!ParseOptions(args, options)) return 2;
   if (options.url.empty() && options.pageFile.empty())
     return Usage("a link or --page FILE is needed");
+  if (options.render && !options.pageFile.empty())
+    return Usage("--render draws a link, not a saved page");
 
   CSiteList sites;
   const std::string sitesFile =
@@ -165,6 +202,8 @@ int RunExtract(const std::vector<std::string>& args) {
     std::fprintf(stderr, "vantrelctl extract: no shop named %s\n", options.siteName.c_str());
     return 1;
   }
+
+  if (site && options.render) site = RenderedShop(site);
 
   PrintingTrace printer;
   ExtractTrace* trace = options.trace ? &printer : nullptr;
@@ -205,7 +244,8 @@ int RunExtract(const std::vector<std::string>& args) {
 }  // namespace
 
 VANTREL_COMMAND(extract, "extract",
-                "[--sites FILE] [--site NAME] [--trace] [--candidates] (URL | --page FILE [URL])",
+                "[--sites FILE] [--site NAME] [--trace] [--candidates] [--render] (URL | --page "
+                "FILE [URL])",
                 "Runs what adding a task runs before the task is accepted: the shop's\n"
                 "preparation requests, the product page, the shop recognised by its Flag\n"
                 "in the page, every extraction step and the product details. The shop\n"
@@ -227,6 +267,18 @@ VANTREL_COMMAND(extract, "extract",
                 "up, e.g. \"rule price: match limit exceeded\" (then it found nothing).\n"
                 "A page that no shop rule recognises (or --site 通用) is read as the\n"
                 "general shop's: its schema.org JSON-LD, microdata and Open Graph product\n"
+                "data. It prints site, name, id, image, price (\"%.2f\"), currency and\n"
+                "stock, each followed by a \"KEY.source:\" line naming where the value came\n"
+                "from (json-ld, microdata, opengraph, or link for the canonical link\n"
+                "standing in for an id), and price.written / stock.written as the page\n"
+                "wrote them; exit status 1 when the product could not be added. When\n"
+                "the page's bytes give no product, the page is drawn once by the browser\n"
+                "(chromium-headless-shell) and read again.\n"
+                "--render has the browser draw the page (after the scripts ran) and reads\n"
+                "that, as for a shop whose record has <Render>1</Render>; --trace then\n"
+                "prints \"render: URL\" and \"render time: SECONDS s\". A page that could\n"
+                "not be drawn prints \"vantrelctl extract: 渲染失败: WHY\" on standard\n"
+                "error, e.g. when chromium-headless-shell is not installed.\n"
                 "data, and the price a shopper sees on the page, weighed from its visible\n"
                 "text, price attributes, meta tags and script state; when schema.org and\n"
                 "the page disagree, a stated price shown struck through next to a lower\n"

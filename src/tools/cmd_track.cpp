@@ -12,6 +12,7 @@
 #include "base/programdir.h"
 #include "engine/events_print.h"
 #include "engine/events_queue.h"
+#include "engine/renderer.h"
 #include "engine/site.h"
 #include "engine/tasklist.h"
 #include "engine/tracking.h"
@@ -108,6 +109,8 @@ int RunTrack(const std::vector<std::string>& args) {
         tasks.Refresh(tasksPath);
       }
     }
+    // Passes still drawing a page end now rather than by their deadline.
+    CancelRenders();
     tasks.SetMergeListener(nullptr);
   }  // the tracker waits here for the passes that are running
   dispatcher.Flush();
@@ -126,8 +129,9 @@ VANTREL_COMMAND(track, "track", "[--once]",
                 "second, and on the way\n"
                 "out) and the history files as the program does; tasks that other processes\n"
                 "add to or delete from tasks.xml meanwhile are taken in. Ends on SIGINT or\n"
-                "SIGTERM once the running passes have finished; with --once, after one pass\n"
-                "of each tracked task.\n"
+                "SIGTERM once the running passes have finished (a page the browser is still\n"
+                "drawing is given up, and that pass records nothing); with --once, after one\n"
+                "pass of each tracked task.\n"
                 "Prints one line per event, eight tab-separated columns in UTF-8:\n"
                 "  TIME EVENT LINK PRICESTATE STOCKSTATE PRICE STOCK TEXT\n"
                 "TIME is local time \"YYYY-MM-DD HH:MM:SS\". EVENT is UpdateData (the row is\n"
@@ -139,8 +143,9 @@ VANTREL_COMMAND(track, "track", "[--once]",
                 "STOCK 1 in stock, 0 out of stock, -1 undetermined. TEXT is the change\n"
                 "text, e.g. \"<name>价格变为89.00\". An empty column is \"-\".\n"
                 "A pass that got no usable observation (no page, an error reply, a page\n"
-                "under 1500 bytes, no rules for the shop, no price) prints instead one line\n"
-                "of five columns: TIME failed LINK REASON COUNT, COUNT being the failed\n"
+                "under 1500 bytes, no rules for the shop, no price, a page the browser\n"
+                "could not draw: \"渲染失败: WHY\") prints instead one line of five\n"
+                "columns: TIME failed LINK REASON COUNT, COUNT being the failed\n"
                 "passes in a row. When COUNT reaches FailAlert of section \"Base\" (default\n"
                 "3, 0 never), once per streak, a line TIME FailAlert LINK - - - - TEXT\n"
                 "follows, TEXT being \"<name>连续<COUNT>次抓取失败\" (also the pop-up and\n"

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/browser_process.h"
 #include "engine/spider.h"
 #include "tools/command.h"
 
@@ -52,7 +53,11 @@ int main(int argc, char** argv) {
       return 0;
     }
     LoadFetchTimeout();
-    return c.run(args);
+    // A stop signal ends the browser of a render first (see browser_process.h).
+    InstallBrowserStopHandlers();
+    const int status = c.run(args);
+    EndIfStopSignalled();
+    return status;
   }
   std::fprintf(stderr, "vantrelctl: unknown command '%s' (see vantrelctl --help)\n", argv[1]);
   return 2;

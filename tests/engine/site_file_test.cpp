@@ -170,3 +170,30 @@ TEST(SiteFile, UnreadableFileIsKeptAsideBeforeSaving) {
 }
 
 }  // namespace
+
+TEST(SiteFile, RenderIsTheLastElementOfAShopThatSetsIt) {
+  TempDir dir;
+  CSiteList list;
+  auto site = std::make_shared<CSite>();
+  site->SetDomain("drawn.com");
+  site->SetRender(true);
+  list.AddSite(site);
+  ASSERT_TRUE(list.SaveSites(dir.File("sites.xml")));
+  EXPECT_NE(dir.Read("sites.xml").find("<PriceImgType></PriceImgType><Render>1</Render></Site>"),
+            std::string::npos);
+  const struct {
+    const char* text;
+    bool render;
+  } cases[] = {{"1", true}, {" 1\r\n", true}, {"0", false}, {"true", false}, {"", false}};
+  for (const auto& c : cases) {
+    dir.Write("in.xml", SitesFile("", std::string("<Site><Domain>a.com</Domain><PriceImgType>t"
+                                                  "</PriceImgType><Render>") +
+                                          c.text + "</Render></Site>"));
+    CSiteList loaded;
+    ASSERT_TRUE(loaded.LoadSites(dir.File("in.xml")));
+    EXPECT_EQ(loaded.GetSiteAt(0)->GetRender(), c.render) << c.text;
+    CSite copy;
+    copy.CopyFrom(*loaded.GetSiteAt(0));
+    EXPECT_EQ(copy.GetRender(), c.render) << c.text;
+  }
+}
