@@ -105,6 +105,26 @@ std::string SafeFileName(std::string name) {
   return name;
 }
 
+std::string BoundedFileStem(const std::string& name) {
+  if (name.size() <= kMaxFileStemBytes) return name;
+  uint64_t hash = 14695981039346656037ull;
+  for (unsigned char byte : name) hash = (hash ^ byte) * 1099511628211ull;
+  char digits[17];
+  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash));
+  const size_t headLimit = kMaxFileStemBytes - 17;
+  size_t head = 0;
+  // Never keep half a character: a GB18030 lead byte takes one more byte
+  // with it, or three when a digit follows it.
+  while (head < headLimit) {
+    size_t width = 1;
+    if (static_cast<unsigned char>(name[head]) >= 0x81 && head + 1 < name.size())
+      width = name[head + 1] >= '0' && name[head + 1] <= '9' ? 4 : 2;
+    if (head + width > headLimit) break;
+    head += width;
+  }
+  return name.substr(0, head) + "~" + digits;
+}
+
 bool DeleteFile(const std::string& path) { return unlink(path.c_str()) == 0; }
 
 bool MakeDirectories(const std::string& path) {

@@ -29,12 +29,14 @@ bool DomainOccursIn(const std::string& domain, const std::string& link) {
   return false;
 }
 
-// The placeholder leaves: the window removes its row, then the user hears why.
-AddResult Refuse(const TaskEnvironment& environment, const TaskPtr& task, AddResult result) {
+// The placeholder leaves: the window removes its row, then the user hears why
+// (unless `told` says the reason was shown already).
+AddResult Refuse(const TaskEnvironment& environment, const TaskPtr& task, AddResult result,
+                 bool told = false) {
   const bool duplicate = result == AddResult::kDuplicate;
   task->SetAddMode(duplicate ? "del_dup_init" : "del_faild_init");
   environment.events.SendUpdateData(task, std::string());
-  ShowMessage(duplicate ? IDS_ADD_DUPLICATE : IDS_ADD_FETCH_FAILED, kMessageInfo);
+  if (!told) ShowMessage(duplicate ? IDS_ADD_DUPLICATE : IDS_ADD_FETCH_FAILED, kMessageInfo);
   return result;
 }
 
@@ -145,7 +147,9 @@ AddResult AddWorker(const TaskEnvironment& environment, const TaskPtr& task) {
   task->SetAddMode("add");
   if (!environment.tasks.AddTask(task)) return Refuse(environment, task, AddResult::kDuplicate);
 
-  PrepareProductFiles(environment, task);
+  // Files that could not be written took the task out of the list again.
+  if (!PrepareProductFiles(environment, task) && environment.tasks.IndexOf(task.get()) < 0)
+    return Refuse(environment, task, AddResult::kFailed, true);
   if (environment.services.reportAdded) environment.services.reportAdded(*task);
   return AddResult::kAdded;
 }

@@ -41,8 +41,15 @@ int PrintMessage(unsigned id, int kind, const std::string& localText) {
   return kind == kMessageQuestion ? IDNO : IDOK;
 }
 
-// The whole text as a finite decimal number; false for anything else.
+// The whole text as a plain decimal number (digits with at most one "." and
+// an optional sign); false for anything else, such as "0x10", "1e3" or "inf",
+// which strtod would take but the tracking pass reads as something else.
 bool ReadWholeNumber(const std::string& text, double& value) {
+  const size_t start = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+  if (text.find_first_not_of("0123456789.", start) != std::string::npos ||
+      text.find_first_of("0123456789") == std::string::npos ||
+      text.find('.') != text.rfind('.'))
+    return false;
   char* end = nullptr;
   value = std::strtod(text.c_str(), &end);
   return !text.empty() && *end == '\0' && std::isfinite(value);
@@ -187,6 +194,8 @@ VANTREL_COMMAND(add, "add",
                 "and exits 0 when the task was added; otherwise prints the program's\n"
                 "message (e.g. \"添加任务失败，已经存在！\" for a link already tracked,\n"
                 "\"添加任务失败，抓取出错，请重新添加！\" when the page yielded too little,\n"
-                "\"保存任务文件失败！\" when tasks.xml could not be written) and exits 1.\n"
+                "\"添加任务失败，无法写入商品文件！\" when the product's files could not be\n"
+                "written, \"保存任务文件失败！\" when tasks.xml could not be written) and\n"
+                "exits 1.\n"
                 "Exit status 2 for a wrong command line.",
                 RunAdd);
