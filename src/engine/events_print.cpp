@@ -87,8 +87,17 @@ bool CPrintingEventSink::SendUploadProgress(const CTaskImportStatus& status) {
 }
 
 int CPrintingEventSink::ShowMessage(unsigned id, int kind) {
+  {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_shown.insert(id);
+  }
   Print(Line({FormatNowText(), "Message", "", "", "", "", "", LoadString(id)}));
   return kind == kMessageQuestion ? IDNO : IDOK;
+}
+
+bool CPrintingEventSink::Showed(unsigned id) {
+  std::lock_guard<std::mutex> lock(m_lock);
+  return m_shown.count(id) != 0;
 }
 
 void CPrintingEventSink::PrintTask(const char* event, const std::shared_ptr<CTask>& task) {

@@ -10,6 +10,7 @@
 
 #include "base/files.h"
 #include "base/programdir.h"
+#include "base/stringtable.h"
 #include "engine/events_print.h"
 #include "engine/events_queue.h"
 #include "engine/site.h"
@@ -110,7 +111,8 @@ int RunTrack(const std::vector<std::string>& args) {
   }  // the tracker waits here for the passes that are running
   dispatcher.Flush();
   notifier.Flush();
-  return 0;
+  // A run whose changes did not all reach tasks.xml must not look like success.
+  return printer.Showed(IDS_SAVE_TASKS_FAILED) ? 1 : 0;
 }
 
 }  // namespace
@@ -145,5 +147,6 @@ VANTREL_COMMAND(
     "the notification channels).\n"
     "Each UpdateChangeData also goes to the notification channels of section\n"
     "\"Notify\" (see notify-test); the command ends once they were sent.\n"
-    "Exit status 1 when sites.xml or tasks.xml can't be read.",
+    "Exit status 1 when sites.xml or tasks.xml can't be read, or when a save of\n"
+    "tasks.xml failed during the run (\"保存任务文件失败！\").",
     RunTrack);
