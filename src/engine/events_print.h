@@ -15,7 +15,7 @@
 // "UpdateDataTaskImportDlg", "UpdateDataTaskUploadDlg" or "Message"; the
 // text is the task's change text (task events), the pop-up's change text, the
 // sound file, "total/completed/present/failed" (progress) or the message. An empty column is "-";
-// tabs and line breaks inside a value are printed as blanks.
+// values are escaped by LocalOutputField.
 class CPrintingEventSink : public EventSink {
  public:
   explicit CPrintingEventSink(std::FILE* out) : m_out(out) {}

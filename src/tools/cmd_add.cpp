@@ -9,6 +9,7 @@
 #include "base/codepage.h"
 #include "base/files.h"
 #include "base/message.h"
+#include "base/outputfield.h"
 #include "base/programdir.h"
 #include "base/stringtable.h"
 #include "engine/addtask.h"
@@ -47,8 +48,7 @@ int PrintMessage(unsigned id, int kind, const std::string& localText) {
 bool ReadWholeNumber(const std::string& text, double& value) {
   const size_t start = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
   if (text.find_first_not_of("0123456789.", start) != std::string::npos ||
-      text.find_first_of("0123456789") == std::string::npos ||
-      text.find('.') != text.rfind('.'))
+      text.find_first_of("0123456789") == std::string::npos || text.find('.') != text.rfind('.'))
     return false;
   char* end = nullptr;
   value = std::strtod(text.c_str(), &end);
@@ -164,8 +164,8 @@ int RunAdd(const std::vector<std::string>& args) {
   if (ShownMessages().count(IDS_SAVE_TASKS_FAILED) != 0) return 1;
 
   const CTaskValues v = task->GetValues();
-  std::printf("added\t%s\t%s\t%s\t%d\n", LocalToUtf8(v.url).c_str(),
-              LocalToUtf8(v.productName).c_str(), LocalToUtf8(v.currentPrice).c_str(),
+  std::printf("added\t%s\t%s\t%s\t%d\n", LocalOutputField(v.url).c_str(),
+              LocalOutputField(v.productName).c_str(), LocalOutputField(v.currentPrice).c_str(),
               v.currentStock);
   return 0;
 }
@@ -190,7 +190,8 @@ VANTREL_COMMAND(add, "add",
                 "hours, minutes and target are numbers of 0 or more, and a frequency below\n"
                 "one minute is refused with \"频率要大于等于1分钟！\". Run\n"
                 "`vantrelctl track` afterwards to track it.\n"
-                "Prints \"added\", link, product name, price and stock (tab-separated, UTF-8)\n"
+                "Prints \"added\", link, product name, price and stock (tab-separated, UTF-8,\n"
+                "values escaped as vantrelctl --help says)\n"
                 "and exits 0 when the task was added; otherwise prints the program's\n"
                 "message (e.g. \"添加任务失败，已经存在！\" for a link already tracked,\n"
                 "\"添加任务失败，抓取出错，请重新添加！\" when the page yielded too little,\n"

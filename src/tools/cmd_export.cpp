@@ -6,6 +6,7 @@
 
 #include "base/codepage.h"
 #include "base/files.h"
+#include "base/outputfield.h"
 #include "base/programdir.h"
 #include "engine/tasklist.h"
 #include "services/taskexport.h"
@@ -82,10 +83,10 @@ int RunImport(const std::vector<std::string>& args) {
   }
   // In the file's order, as the list took or refused them.
   for (size_t i = 0; i < imported.size(); ++i) {
-    const std::string link = LocalToUtf8(imported[i].values.url);
+    const std::string link = LocalOutputField(imported[i].values.url);
     if (outcome.taken[i])
       std::printf("added\t%s\t%s\n", link.c_str(),
-                  LocalToUtf8(imported[i].values.productName).c_str());
+                  LocalOutputField(imported[i].values.productName).c_str());
     else
       std::printf("skipped\t%s\n", link.c_str());
   }

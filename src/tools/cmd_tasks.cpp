@@ -3,21 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "base/codepage.h"
+#include "base/outputfield.h"
 #include "base/programdir.h"
 #include "engine/tasklist.h"
 #include "tools/command.h"
 
 namespace {
-
-// One column of a line: UTF-8, with tabs and line breaks made blanks so that
-// a name can't break the layout.
-std::string Column(const std::string& local) {
-  std::string text = LocalToUtf8(local);
-  for (char& c : text)
-    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
-  return text;
-}
 
 int RunTasks(const std::vector<std::string>& args) {
   if (!args.empty()) {
@@ -33,11 +24,12 @@ int RunTasks(const std::vector<std::string>& args) {
   }
   for (const TaskPtr& task : list.Tasks()) {
     CTaskValues v = task->GetValues();
-    std::printf("%s\t%s\t%s\t%d\t%s", Column(v.url).c_str(), Column(v.productName).c_str(),
-                Column(v.currentPrice).c_str(), v.currentStock,
-                v.status == 0 ? "paused" : "tracked");
+    std::printf("%s\t%s\t%s\t%d\t%s", LocalOutputField(v.url).c_str(),
+                LocalOutputField(v.productName).c_str(), LocalOutputField(v.currentPrice).c_str(),
+                v.currentStock, v.status == 0 ? "paused" : "tracked");
     // A failing task says how often in a row and why; others keep five columns.
-    if (v.failCount > 0) std::printf("\t%d\t%s", v.failCount, Column(v.failReason).c_str());
+    if (v.failCount > 0)
+      std::printf("\t%d\t%s", v.failCount, LocalOutputField(v.failReason).c_str());
     std::printf("\n");
   }
   return list.GetCount() > 0 ? 0 : 1;
@@ -52,7 +44,7 @@ VANTREL_COMMAND(tasks, "tasks", "",
                 "\"paused\". A task whose last passes failed has two more columns: the\n"
                 "count of failed passes in a row and the reason of the last (e.g.\n"
                 "\"连接超时\", \"HTTP 503\", \"页面过短\", \"未找到价格\").\n"
-                "Tabs and line breaks inside a value are printed as blanks.\n"
+                "Values are escaped (see vantrelctl --help).\n"
                 "Nothing is fetched. Exit status 1 when the file can't be read or holds\n"
                 "no task.",
                 RunTasks);
