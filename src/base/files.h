@@ -20,6 +20,12 @@ bool ReadWholeFile(const std::string& path, std::string& bytes);
 // `path`, so that a crash or a full disk never leaves a half-written file.
 // The new file keeps the mode of the file it replaces; a new file gets `mode`.
 bool WriteFileAtomic(const std::string& path, const std::string& bytes, mode_t mode = 0644);
+// WriteFileAtomic for a file the user named (an export): a new file gets
+// 0666 less the umask, a regular file keeps its mode. Unless `force`, a
+// symbolic link, a FIFO, a device, a folder or a read-only file is not
+// replaced: false, with `problem` saying which ("is a symbolic link" ...).
+bool WriteUserFile(const std::string& path, const std::string& bytes, bool force,
+                   std::string& problem);
 // WriteFileAtomic for a file of secrets: readable by its owner only (0600),
 // also when the file it replaces was readable by others.
 bool WritePrivateFileAtomic(const std::string& path, const std::string& bytes);

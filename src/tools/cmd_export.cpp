@@ -27,13 +27,16 @@ bool LoadTaskFile(CTaskList& tasks, const char* command) {
 int RunExport(const std::vector<std::string>& args) {
   std::string format = "json";
   std::string file;
+  bool force = false;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--format") {
       if (!TakeValue(args, i, format)) return 2;
+    } else if (args[i] == "--force") {
+      force = true;
     } else if (file.empty() && (args[i] == "-" || args[i].rfind("-", 0) != 0)) {
       file = args[i];
     } else {
-      std::fprintf(stderr, "usage: vantrelctl export [--format json|csv] [FILE]\n");
+      std::fprintf(stderr, "usage: vantrelctl export [--format json|csv] [--force] [FILE]\n");
       return 2;
     }
   }
@@ -49,8 +52,9 @@ int RunExport(const std::vector<std::string>& args) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     return 0;
   }
-  if (!WriteFileAtomic(file, text)) {
-    std::fprintf(stderr, "vantrelctl export: can't write %s\n", file.c_str());
+  std::string problem;
+  if (!WriteUserFile(file, text, force, problem)) {
+    std::fprintf(stderr, "vantrelctl export: %s %s\n", file.c_str(), problem.c_str());
     return 1;
   }
   return 0;
@@ -95,14 +99,18 @@ int RunImport(const std::vector<std::string>& args) {
 
 }  // namespace
 
-VANTREL_COMMAND(export_, "export", "[--format json|csv] [FILE]",
+VANTREL_COMMAND(export_, "export", "[--format json|csv] [--force] [FILE]",
                 "Writes every task of tasks.xml to FILE (default: standard output): link,\n"
                 "shop, name, product id, picture, price, currency, stock, target, least\n"
                 "drop, frequency, tracking switches, last update and the goto link, under\n"
                 "their tasks.xml names. JSON (the default) also carries each task's price\n"
                 "history and reads back to the same tasks and histories; CSV is UTF-8 with\n"
                 "a byte-order mark and RFC 4180 quoting, one task per line, for\n"
-                "spreadsheets (no histories).\n"
+                "spreadsheets (no histories); a cell that starts with =, +, -, @, TAB or CR\n"
+                "(after any \"'\") gets one \"'\" more, which import takes away again.\n"
+                "FILE \"-\" is standard output. FILE is replaced as a whole (a new file\n"
+                "gets the umask's mode); a symbolic link, FIFO, device or read-only file\n"
+                "is replaced only with --force.\n"
                 "Exit status 1 when tasks.xml can't be read or FILE can't be written.",
                 RunExport);
 

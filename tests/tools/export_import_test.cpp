@@ -1,6 +1,8 @@
 // vantrelctl export and import: a task list with histories moved to a new
 // folder, CSV for spreadsheets, damaged files and links already tracked.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -123,6 +125,33 @@ TEST_F(ExportImportTest, CsvCellsNeverRunAsFormulas) {
   Run(other, "import '" + other.File("tasks.csv") + "'", status);
   ASSERT_EQ(status, 0);
   EXPECT_EQ(other.Read("tasks.xml"), home.Read("tasks.xml"));
+}
+
+TEST_F(ExportImportTest, ExportReplacesOnlyRegularFiles) {
+  const std::string target = other.File("target.json");
+  other.Write("target.json", "keep");
+  ASSERT_EQ(symlink(target.c_str(), other.File("link.json").c_str()), 0);
+  ASSERT_EQ(mkfifo(other.File("fifo.json").c_str(), 0600), 0);
+  other.Write("locked.json", "keep");
+  chmod(other.File("locked.json").c_str(), 0444);
+  int status = -1;
+  for (const char* name : {"link.json", "fifo.json", "locked.json"}) {
+    SCOPED_TRACE(name);
+    Run(home, std::string("export '") + other.File(name) + "'", status);
+    EXPECT_EQ(status, 1);
+    Run(home, std::string("export --force '") + other.File(name) + "'", status);
+    EXPECT_EQ(status, 0);
+    struct stat st;
+    ASSERT_EQ(lstat(other.File(name).c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+  }
+  EXPECT_EQ(other.Read("target.json"), "keep");
+  RunShell("umask 027; VANTREL_HOME='" + home.Path() + "' " + VantrelctlPath() + " export '" +
+               other.File("new.json") + "'",
+           status);
+  struct stat st;
+  ASSERT_EQ(stat(other.File("new.json").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
 TEST_F(ExportImportTest, DamagedFilesAddNothingAndSayWhere) {
