@@ -149,12 +149,14 @@ bool ReadHistory(const json& history, CPriceInfo& info, std::string& error) {
   auto points = ok ? history.find("Points") : history.end();
   if (ok && points != history.end()) {
     ok = points->is_array();
+    std::vector<CPriceInfoItem> items;
     for (size_t i = 0; ok && i < points->size(); ++i) {
       const json& point = (*points)[i];
       CPriceInfoItem item;
       ok = point.is_object() && text(point, "Date", item.date) && text(point, "Price", item.price);
-      if (ok) info.AddItem(item);
+      if (ok) items.push_back(std::move(item));
     }
+    if (ok) info.AddItems(items);
   }
   if (!ok) {
     error = "its History is not a price history";
