@@ -45,7 +45,7 @@ class CAddressFilterScope {
 
 // Why a GetPage gave no page.
 struct FetchFailure {
-  enum Kind { kNone, kTimedOut, kNoReply, kStatus } kind = kNone;
+  enum Kind { kNone, kTimedOut, kNoReply, kStatus, kProxy } kind = kNone;
   long status = 0;  // the HTTP status of kStatus
 };
 

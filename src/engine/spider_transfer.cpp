@@ -144,7 +144,10 @@ TransferReply PerformTransfer(const TransferRequest& request) {
                      static_cast<curl_off_t>(request.postBody.size()));
     curl_easy_setopt(c, CURLOPT_POSTFIELDS, request.postBody.data());
   }
-  ApplyProxy(c);
+  if (!ApplyProxy(c)) {
+    reply.proxyRefused = true;
+    return reply;
+  }
   if (const CAddressFilterScope::Filter* filter = CAddressFilterScope::Current()) {
     curl_easy_setopt(c, CURLOPT_OPENSOCKETFUNCTION, &OpenFilteredSocket);
     curl_easy_setopt(c, CURLOPT_OPENSOCKETDATA, filter);

@@ -97,6 +97,8 @@ std::string NoPageReason(const FetchFailure& failure) {
       return "HTTP " + std::to_string(failure.status);
     case FetchFailure::kNoReply:
       return LoadString(IDS_FAIL_NO_CONNECTION);
+    case FetchFailure::kProxy:
+      return LoadString(IDS_PROXY_INVALID);
     case FetchFailure::kNone:
       break;
   }

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/codepage.h"
+#include "base/stringtable.h"
 #include "engine/cookies.h"
 #include "engine/curlhandle.h"
 #include "engine/proxy.h"
@@ -83,12 +84,13 @@ size_t KeepReply(char* data, size_t, size_t size, void* user) {
   return size;
 }
 
-void CommonOptions(CURL* c, char* errorText) {
+// False when the proxy setting can't be used: nothing may be sent then.
+bool CommonOptions(CURL* c, char* errorText) {
   curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, kConnectSeconds);
   curl_easy_setopt(c, CURLOPT_TIMEOUT, kExchangeSeconds);
   curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorText);
-  ApplyProxy(c);
+  return ApplyProxy(c);
 }
 
 std::string CurlError(CURLcode code, const char* errorText) {
@@ -115,7 +117,7 @@ std::string Post(const std::string& url, const std::string& body,
   curl_easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &KeepReply);
   curl_easy_setopt(c, CURLOPT_WRITEDATA, &answer);
-  CommonOptions(c, errorText);
+  if (!CommonOptions(c, errorText)) return LoadStringUtf8(IDS_PROXY_INVALID);
   const CURLcode code = curl_easy_perform(c);
   if (code != CURLE_OK) return CurlError(code, errorText);
   long status = 0;
@@ -187,7 +189,7 @@ std::string SendMail(const NotifySettings& settings, const ToldMessage& message)
   curl_easy_setopt(c, CURLOPT_USE_SSL,
                    settings.mailUser.empty() ? static_cast<long>(CURLUSESSL_TRY)
                                              : static_cast<long>(CURLUSESSL_ALL));
-  CommonOptions(c, errorText);
+  if (!CommonOptions(c, errorText)) return LoadStringUtf8(IDS_PROXY_INVALID);
   const CURLcode code = curl_easy_perform(c);
   return code == CURLE_OK ? std::string() : CurlError(code, errorText);
 }

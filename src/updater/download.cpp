@@ -11,6 +11,7 @@
 #include <curl/curl.h>
 #include <zlib.h>
 
+#include "base/stringtable.h"
 #include "engine/cookies.h"
 #include "engine/curlhandle.h"
 #include "engine/proxy.h"
@@ -166,7 +167,10 @@ HttpGetResult HttpGet(const HttpGetRequest& request) {
   curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &OnProgress);
   curl_easy_setopt(c, CURLOPT_XFERINFODATA, &exchange);
-  ApplyProxy(c);
+  if (!ApplyProxy(c)) {
+    result.error = LoadStringUtf8(IDS_PROXY_INVALID);
+    return result;
+  }
   CURLcode code = curl_easy_perform(c);
   bool skipped = code == CURLE_WRITE_ERROR && exchange.skippedBody;
   result.completed = code == CURLE_OK || skipped;
