@@ -130,8 +130,14 @@ AddResult AddWorker(const TaskEnvironment& environment, const TaskPtr& task) {
   CSpider spider;
   const std::string url = task->GetUrl();
   AddedProduct product;
-  const bool read = generic ? ReadGeneralShop(spider, url, product)
-                            : ReadWithRules(environment, spider, *task, site, url, product);
+  bool read = false;
+  {
+    // The page and the requests of its rules share FetchTimeout, as a pass's do.
+    CDeadlineScope deadline(PassBudget());
+    read = generic ? ReadGeneralShop(spider, url, product)
+                   : ReadWithRules(environment, spider, *task, site, url, product);
+    read = read && !deadline.Cut();
+  }
   if (!read) return Refuse(environment, task, AddResult::kFailed);
 
   task->SetSiteDomain(product.domain);

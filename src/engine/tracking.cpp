@@ -280,6 +280,8 @@ void CTracker::TrackingPass(const TaskPtr& task) {
     return;
   }
 
+  // The page and every request its rules make share FetchTimeout.
+  CDeadlineScope deadline(PassBudget());
   CSpider spider;
   const std::string url = task->GetUrl();
   std::string page;
@@ -307,6 +309,11 @@ void CTracker::TrackingPass(const TaskPtr& task) {
       site = flagged;
     }
     const ProductValues values = ExtractProduct(spider, page, *site, url);
+    // Values read with some of their requests cut off would be wrong ones.
+    if (deadline.Cut()) {
+      FailedPass(task, LoadString(IDS_FAIL_TIMED_OUT));
+      return;
+    }
     TakePrice(*task, values.effectivePrice, firstLook);
     TakeStock(*task, values.stock, firstLook);
     productId = [&page, &site] { return ExtractItemInfo(page, *site).id; };
