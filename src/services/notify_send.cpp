@@ -1,6 +1,7 @@
 // One try of one channel, over libcurl: SMTP for e-mail, an HTTP POST for
 // the webhook, ntfy and Telegram.
 #include <algorithm>
+#include <atomic>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -84,12 +85,25 @@ size_t KeepReply(char* data, size_t, size_t size, void* user) {
   return size;
 }
 
+thread_local const std::atomic<bool>* t_stop = nullptr;
+
+// Called about once a second also while nothing arrives; non-zero breaks
+// the exchange off.
+int StopWhenAsked(void* stop, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<const std::atomic<bool>*>(stop)->load() ? 1 : 0;
+}
+
 // False when the proxy setting can't be used: nothing may be sent then.
 bool CommonOptions(CURL* c, char* errorText) {
   curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, kConnectSeconds);
   curl_easy_setopt(c, CURLOPT_TIMEOUT, kExchangeSeconds);
   curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorText);
+  if (t_stop) {
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &StopWhenAsked);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, t_stop);
+  }
   return ApplyProxy(c);
 }
 
@@ -247,6 +261,12 @@ std::string WebhookBody(const ToldMessage& message) {
   body["time"] = message.time;
   return body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
+
+CSendStopScope::CSendStopScope(const std::atomic<bool>& stop) : m_outer(t_stop) {
+  t_stop = &stop;
+}
+
+CSendStopScope::~CSendStopScope() { t_stop = m_outer; }
 
 std::string SendToChannel(NotifyChannel channel, const NotifySettings& settings,
                           const ToldMessage& message, const DesktopNotifyFunction& desktop) {

@@ -40,6 +40,8 @@ bool StopRequested(const sigset_t& signals, std::chrono::milliseconds wait) {
   return sigtimedwait(&signals, nullptr, &timeout) > 0;
 }
 
+constexpr std::chrono::seconds kNotifyExitWait(10);
+
 // One one-shot timer per tracked task, staggered as at start-up.
 void ScheduleOnce(CTracker& tracker, const CTaskList& tasks, std::int64_t sleepTimeMs) {
   std::vector<TaskPtr> all = tasks.Tasks();
@@ -110,7 +112,13 @@ int RunTrack(const std::vector<std::string>& args) {
     tasks.SetMergeListener(nullptr);
   }  // the tracker waits here for the passes that are running
   dispatcher.Flush();
-  notifier.Flush();
+  // Messages on their way get a few seconds: a channel that hangs can't hold
+  // the exit, and what it did not send is logged to notify.log.
+  const auto flushEnd = std::chrono::steady_clock::now() + kNotifyExitWait;
+  while (!notifier.Flush(std::chrono::milliseconds(100)) &&
+         std::chrono::steady_clock::now() < flushEnd &&
+         !StopRequested(signals, std::chrono::milliseconds(0))) {
+  }
   // A run whose changes did not all reach tasks.xml must not look like success.
   return printer.Showed(IDS_SAVE_TASKS_FAILED) ? 1 : 0;
 }
@@ -147,7 +155,9 @@ VANTREL_COMMAND(
     "follows, TEXT being \"<name>连续<COUNT>次抓取失败\" (also the pop-up and\n"
     "the notification channels).\n"
     "Each UpdateChangeData also goes to the notification channels of section\n"
-    "\"Notify\" (see notify-test); the command ends once they were sent.\n"
+    "\"Notify\" (see notify-test), each channel on its own; at the end the\n"
+    "command waits up to 10 s for them, and what a channel did not send by then\n"
+    "is logged to notify.log.\n"
     "Exit status 1 when sites.xml or tasks.xml can't be read, or when a save of\n"
     "tasks.xml failed during the run (\"保存任务文件失败！\").",
     RunTrack);

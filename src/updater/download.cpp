@@ -159,6 +159,7 @@ HttpGetResult HttpGet(const HttpGetRequest& request) {
   curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, request.connectMilliseconds);
   curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, request.lowSpeedSeconds);
+  curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, request.exchangeSeconds * 1000L);
   curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorText);
   curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &OnHeader);
   curl_easy_setopt(c, CURLOPT_HEADERDATA, &exchange);
