@@ -4,13 +4,17 @@
 
 #include "base/codepage.h"
 
-std::string EscapeOutputField(const std::string& utf8) {
+namespace {
+
+std::string Escape(const std::string& utf8, bool keepLayout) {
   std::string out;
   out.reserve(utf8.size());
   for (size_t i = 0; i < utf8.size(); ++i) {
     const unsigned char byte = static_cast<unsigned char>(utf8[i]);
     char hex[8];
-    if (byte == '\\') {
+    if (keepLayout && (byte == '\t' || byte == '\r' || byte == '\n')) {
+      out += utf8[i];
+    } else if (byte == '\\' && !keepLayout) {
       out += "\\\\";
     } else if (byte == '\t') {
       out += "\\t";
@@ -32,6 +36,12 @@ std::string EscapeOutputField(const std::string& utf8) {
   }
   return out;
 }
+
+}  // namespace
+
+std::string EscapeOutputField(const std::string& utf8) { return Escape(utf8, false); }
+
+std::string TerminalSafeText(const std::string& utf8) { return Escape(utf8, true); }
 
 std::string LocalOutputField(const std::string& local) {
   return EscapeOutputField(LocalToUtf8(local));

@@ -12,5 +12,8 @@ inline constexpr const char* kOutputFieldHelp =
     "LF as \\n, other control characters as \\xHH (C1 controls as \\u00HH).\n";
 
 std::string EscapeOutputField(const std::string& utf8);
+// The same for a whole text shown on a terminal: TAB, CR and LF stay, so that
+// its lines and columns do.
+std::string TerminalSafeText(const std::string& utf8);
 // EscapeOutputField of a text in the local code page.
 std::string LocalOutputField(const std::string& local);

@@ -1,4 +1,6 @@
 // vantrelctl export and import: the task list in and out as JSON or CSV.
+#include <unistd.h>
+
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -49,7 +51,10 @@ int RunExport(const std::vector<std::string>& args) {
   const std::vector<ExportedTask> exported = CollectExportedTasks(tasks, format == "json");
   const std::string text = format == "json" ? ExportJson(exported) : ExportCsv(exported);
   if (file.empty() || file == "-") {
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    // A terminal would run the control sequences a product name may carry;
+    // a pipe or file gets the exact bytes.
+    const std::string shown = isatty(STDOUT_FILENO) ? TerminalSafeText(text) : text;
+    std::fwrite(shown.data(), 1, shown.size(), stdout);
     return 0;
   }
   std::string problem;
@@ -108,7 +113,8 @@ VANTREL_COMMAND(export_, "export", "[--format json|csv] [--force] [FILE]",
                 "a byte-order mark and RFC 4180 quoting, one task per line, for\n"
                 "spreadsheets (no histories); a cell that starts with =, +, -, @, TAB or CR\n"
                 "(after any \"'\") gets one \"'\" more, which import takes away again.\n"
-                "FILE \"-\" is standard output. FILE is replaced as a whole (a new file\n"
+                "FILE \"-\" is standard output (on a terminal, control characters other\n"
+                "than TAB, CR and LF are shown escaped as vantrelctl --help says). FILE is replaced as a whole (a new file\n"
                 "gets the umask's mode); a symbolic link, FIFO, device or read-only file\n"
                 "is replaced only with --force.\n"
                 "Exit status 1 when tasks.xml can't be read or FILE can't be written.",

@@ -20,6 +20,8 @@ TEST(OutputField, ControlsAreEscapedAndTextIsKept) {
       {"\xc2\xa5 yen", "\xc2\xa5 yen"},
   };
   for (const auto& c : cases) EXPECT_EQ(EscapeOutputField(c.value), c.printed) << c.printed;
+  // A whole text for a terminal keeps its lines and columns.
+  EXPECT_EQ(TerminalSafeText("a\tb\r\n\x1b[2J\\"), "a\tb\r\n\\x1B[2J\\");
 }
 
 }  // namespace
