@@ -58,8 +58,8 @@ int SweepOrphans(const std::string& folder, const std::string& suffix,
   int removed = 0;
   while (dirent* entry = readdir(dir.get())) {
     const std::string name = entry->d_name;
-    if (name.size() <= suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(),
-                                                     suffix) != 0)
+    if (name.size() <= suffix.size() ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
       continue;
     if (kept.count(name.substr(0, name.size() - suffix.size())) != 0) continue;
     struct stat st;

@@ -24,7 +24,8 @@ bool IsHostAndPort(const std::string& text) {
   const std::string host = text.substr(0, colon);
   const std::string port = colon == std::string::npos ? "0" : text.substr(colon + 1);
   return !host.empty() &&
-         host.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-_") ==
+         host.find_first_not_of(
+             "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-_") ==
              std::string::npos &&
          !port.empty() && port.size() <= 5 &&
          port.find_first_not_of("0123456789") == std::string::npos;

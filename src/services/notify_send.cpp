@@ -262,9 +262,7 @@ std::string WebhookBody(const ToldMessage& message) {
   return body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-CSendStopScope::CSendStopScope(const std::atomic<bool>& stop) : m_outer(t_stop) {
-  t_stop = &stop;
-}
+CSendStopScope::CSendStopScope(const std::atomic<bool>& stop) : m_outer(t_stop) { t_stop = &stop; }
 
 CSendStopScope::~CSendStopScope() { t_stop = m_outer; }
 

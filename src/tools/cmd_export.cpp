@@ -114,9 +114,9 @@ VANTREL_COMMAND(export_, "export", "[--format json|csv] [--force] [FILE]",
                 "spreadsheets (no histories); a cell that starts with =, +, -, @, TAB or CR\n"
                 "(after any \"'\") gets one \"'\" more, which import takes away again.\n"
                 "FILE \"-\" is standard output (on a terminal, control characters other\n"
-                "than TAB, CR and LF are shown escaped as vantrelctl --help says). FILE is replaced as a whole (a new file\n"
-                "gets the umask's mode); a symbolic link, FIFO, device or read-only file\n"
-                "is replaced only with --force.\n"
+                "than TAB, CR and LF are shown escaped as vantrelctl --help says). FILE is\n"
+                "replaced as a whole (a new file gets the umask's mode); a symbolic link,\n"
+                "FIFO, device or read-only file is replaced only with --force.\n"
                 "Exit status 1 when tasks.xml can't be read or FILE can't be written.",
                 RunExport);
 

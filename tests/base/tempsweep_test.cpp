@@ -1,7 +1,7 @@
 #include "base/tempsweep.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -51,9 +51,9 @@ TEST(TempSweep, OnlyOldFilesOfNoTaskGo) {
     std::time_t written;
     bool removed;
   } files[] = {
-      {"shop_1.xml", now - 7200, false},       // a task's file
-      {"shop_2.xml", now - 7200, true},        // left by a killed add
-      {"shop_3.xml", now - 10, false},         // an add under way
+      {"shop_1.xml", now - 7200, false},        // a task's file
+      {"shop_2.xml", now - 7200, true},         // left by a killed add
+      {"shop_3.xml", now - 10, false},          // an add under way
       {"shop_2.xml.bad-1", now - 7200, false},  // set aside, kept
       {"blank.jpg", now - 7200, false},
   };
