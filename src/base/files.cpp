@@ -143,7 +143,7 @@ std::string BoundedFileStem(const std::string& name) {
   for (unsigned char byte : name) hash = (hash ^ byte) * 1099511628211ull;
   char digits[17];
   std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash));
-  const size_t headLimit = kMaxFileStemBytes - 17;
+  const size_t headLimit = kShortenedStemBytes - 17;
   size_t head = 0;
   // Never keep half a character: a GB18030 lead byte takes one more byte
   // with it, or three when a digit follows it.

@@ -39,14 +39,17 @@ void KeepAside(const std::string& path);
 // folder it is put in (ProgramFile turns "\\" into "/"). Other bytes stay.
 std::string SafeFileName(std::string name);
 
-// The longest stem the program gives a file named after outside data: within
-// the 255 bytes a Linux file system allows it leaves room for what is added
-// to it (".xml", temporary and set-aside suffixes).
-inline constexpr size_t kMaxFileStemBytes = 160;
+// The longest stem kept as it is for a file named after outside data: with
+// ".xml" and WriteFileAtomic's temporary suffix (".tmp", a pid of up to 7
+// digits, "_", a counter of up to 10) it stays within the 255 bytes a Linux
+// file system allows, so every name that could always be written stays.
+inline constexpr size_t kMaxFileStemBytes = 229;
+// A longer stem is cut to this, leaving room for set-aside suffixes too.
+inline constexpr size_t kShortenedStemBytes = 200;
 // The name itself when it is at most kMaxFileStemBytes long; otherwise its
 // head (cut between GBK characters) followed by "~" and the 16 hex digits of
-// a 64-bit FNV-1a hash of the whole name: stable from run to run, so a long
-// name always names the same file.
+// a 64-bit FNV-1a hash of the whole name, kShortenedStemBytes at most: stable
+// from run to run, so a long name always names the same file.
 std::string BoundedFileStem(const std::string& name);
 
 bool DeleteFile(const std::string& path);
