@@ -81,7 +81,9 @@ TEST_F(NotifyConfigTest, ProxyBoxStoresOnlyProxyLinks) {
     emit proxy->editingFinished();
     EXPECT_EQ(Key("Base", "Proxy"), c.stored);
     EXPECT_EQ(dialog.ResultLine()->text(), QString::fromUtf8(c.said));
-    if (*c.said == '\0') EXPECT_EQ(proxy->text(), QString::fromUtf8(c.stored));
+    if (*c.said == '\0') {
+      EXPECT_EQ(proxy->text(), QString::fromUtf8(c.stored));
+    }
   }
 }
 
