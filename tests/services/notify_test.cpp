@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -182,9 +183,11 @@ TEST_F(NotifyTest, FailingChannelIsRetriedAndReportedWithoutHoldingTheCaller) {
 // A webhook that never answers can't hold the program's exit; what it did
 // not send is in notify.log.
 TEST_F(NotifyTest, AHangingChannelHoldsNoExitAndItsMessagesAreLogged) {
-  std::atomic<bool> release{false};
-  http.Post("/hang", [&](const httplib::Request&, httplib::Response&) {
-    while (!release) std::this_thread::sleep_for(1ms);
+  // Shared with the server: a request broken off may reach the handler only
+  // after this test's body has ended.
+  auto release = std::make_shared<std::atomic<bool>>(false);
+  http.Post("/hang", [release](const httplib::Request&, httplib::Response&) {
+    while (!*release) std::this_thread::sleep_for(1ms);
   });
   SetNotify(home, "WebhookUrl", http.Url("/hang"));
   {
@@ -193,7 +196,7 @@ TEST_F(NotifyTest, AHangingChannelHoldsNoExitAndItsMessagesAreLogged) {
     notifier.Tell(Drop());
     EXPECT_FALSE(notifier.Flush(50ms));
   }
-  release = true;
+  *release = true;
   std::string log;
   ASSERT_TRUE(ReadWholeFile(home.File("notify.log"), log));
   const std::string line = "\twebhook\tunsent at exit: 电热水壶价格变为89.00\n";
