@@ -140,11 +140,20 @@ CAppConfigDlg::CAppConfigDlg(CConfigContext& context, QWidget* parent)
 }
 
 void CAppConfigDlg::OnProxy() {
-  const std::string proxy = ToLocal(m_proxy->text().trimmed());
-  // A link that is no proxy is not stored; the box says so until fixed.
-  const bool valid = IsValidProxy(proxy);
+  const std::string typed = ToLocal(m_proxy->text().trimmed());
+  std::string link;
+  // A setting that is no proxy is not stored; the box and the result line
+  // say so until it is fixed.
+  const bool valid = ProxyLink(typed, link);
   m_proxy->setStyleSheet(valid ? QString() : QStringLiteral("QLineEdit { color: #da00a9; }"));
-  if (valid && proxy != ProxySetting()) WriteBase("Proxy", proxy);
+  if (!valid) {
+    emit result(IDS_PROXY_INVALID);
+    return;
+  }
+  // "host:port" is stored as the http:// link it is taken for, so that the
+  // box shows what requests go through.
+  if (link != typed) m_proxy->setText(FromLocal(link));
+  if (link != ProxySetting()) WriteBase("Proxy", link);
 }
 
 void CAppConfigDlg::OnFailAlert(const QString& text) {

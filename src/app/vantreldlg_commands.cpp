@@ -442,7 +442,10 @@ void CVantrelDlg::ImportTaskFile(const QString& path) {
 void CVantrelDlg::ExportTaskFile(const QString& path) {
   const bool csv = path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive);
   const std::vector<ExportedTask> entries = CollectExportedTasks(m_tasks, !csv);
-  if (!WriteFileAtomic(ToLocal(path), csv ? ExportCsv(entries) : ExportJson(entries)))
+  // The dialog asked before an existing file is replaced; links and special
+  // files are still never replaced from here.
+  std::string problem;
+  if (!WriteUserFile(ToLocal(path), csv ? ExportCsv(entries) : ExportJson(entries), false, problem))
     ShowMessageText(0, kMessageInfo, ToLocal(QStringLiteral("导出任务失败：%1").arg(path)));
 }
 

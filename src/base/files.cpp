@@ -57,14 +57,16 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
   return ok;
 }
 
-bool WriteFileAtomic(const std::string& path, const std::string& bytes, mode_t mode) {
-  struct stat st;
-  if (stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
+namespace {
+
+// The temporary file gets `mode`; exactly (whatever the umask) when `exact`.
+bool WriteThroughTemporary(const std::string& path, const std::string& bytes, mode_t mode,
+                           bool exact) {
   static std::atomic<unsigned> counter{0};
   std::string temp = path + ".tmp" + std::to_string(getpid()) + "_" + std::to_string(++counter);
   int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
   if (fd < 0) return false;
-  fchmod(fd, mode);
+  if (exact) fchmod(fd, mode);
   const char* p = bytes.data();
   size_t left = bytes.size();
   bool ok = true;
@@ -81,6 +83,36 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes, mode_t m
   if (close(fd) != 0) ok = false;
   if (ok && rename(temp.c_str(), path.c_str()) == 0) return true;
   unlink(temp.c_str());
+  return false;
+}
+
+}  // namespace
+
+bool WriteFileAtomic(const std::string& path, const std::string& bytes, mode_t mode) {
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
+  return WriteThroughTemporary(path, bytes, mode, true);
+}
+
+bool WriteUserFile(const std::string& path, const std::string& bytes, bool force,
+                   std::string& problem) {
+  problem.clear();
+  struct stat st;
+  const bool exists = lstat(path.c_str(), &st) == 0;
+  const bool regular = exists && S_ISREG(st.st_mode);
+  if (exists && !force) {
+    if (S_ISLNK(st.st_mode))
+      problem = "is a symbolic link";
+    else if (!regular)
+      problem = "is not a regular file";
+    else if ((st.st_mode & 0222) == 0)
+      problem = "is read-only";
+    if (!problem.empty()) return false;
+  }
+  // A regular file keeps its mode; a new one gets what the umask leaves of 0666.
+  if (regular) return WriteThroughTemporary(path, bytes, st.st_mode & 07777, true);
+  if (WriteThroughTemporary(path, bytes, 0666, false)) return true;
+  problem = "can't be written";
   return false;
 }
 
@@ -103,6 +135,26 @@ std::string SafeFileName(std::string name) {
     if (c == '\\' || c == '/' || byte < 0x20 || byte == 0x7F) c = '_';
   }
   return name;
+}
+
+std::string BoundedFileStem(const std::string& name) {
+  if (name.size() <= kMaxFileStemBytes) return name;
+  uint64_t hash = 14695981039346656037ull;
+  for (unsigned char byte : name) hash = (hash ^ byte) * 1099511628211ull;
+  char digits[17];
+  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash));
+  const size_t headLimit = kShortenedStemBytes - 17;
+  size_t head = 0;
+  // Never keep half a character: a GB18030 lead byte takes one more byte
+  // with it, or three when a digit follows it.
+  while (head < headLimit) {
+    size_t width = 1;
+    if (static_cast<unsigned char>(name[head]) >= 0x81 && head + 1 < name.size())
+      width = name[head + 1] >= '0' && name[head + 1] <= '9' ? 4 : 2;
+    if (head + width > headLimit) break;
+    head += width;
+  }
+  return name.substr(0, head) + "~" + digits;
 }
 
 bool DeleteFile(const std::string& path) { return unlink(path.c_str()) == 0; }

@@ -20,6 +20,12 @@ bool ReadWholeFile(const std::string& path, std::string& bytes);
 // `path`, so that a crash or a full disk never leaves a half-written file.
 // The new file keeps the mode of the file it replaces; a new file gets `mode`.
 bool WriteFileAtomic(const std::string& path, const std::string& bytes, mode_t mode = 0644);
+// WriteFileAtomic for a file the user named (an export): a new file gets
+// 0666 less the umask, a regular file keeps its mode. Unless `force`, a
+// symbolic link, a FIFO, a device, a folder or a read-only file is not
+// replaced: false, with `problem` saying which ("is a symbolic link" ...).
+bool WriteUserFile(const std::string& path, const std::string& bytes, bool force,
+                   std::string& problem);
 // WriteFileAtomic for a file of secrets: readable by its owner only (0600),
 // also when the file it replaces was readable by others.
 bool WritePrivateFileAtomic(const std::string& path, const std::string& bytes);
@@ -32,6 +38,19 @@ void KeepAside(const std::string& path);
 // file name built from outside data: the result names one file inside the
 // folder it is put in (ProgramFile turns "\\" into "/"). Other bytes stay.
 std::string SafeFileName(std::string name);
+
+// The longest stem kept as it is for a file named after outside data: with
+// ".xml" and WriteFileAtomic's temporary suffix (".tmp", a pid of up to 7
+// digits, "_", a counter of up to 10) it stays within the 255 bytes a Linux
+// file system allows, so every name that could always be written stays.
+inline constexpr size_t kMaxFileStemBytes = 229;
+// A longer stem is cut to this, leaving room for set-aside suffixes too.
+inline constexpr size_t kShortenedStemBytes = 200;
+// The name itself when it is at most kMaxFileStemBytes long; otherwise its
+// head (cut between GBK characters) followed by "~" and the 16 hex digits of
+// a 64-bit FNV-1a hash of the whole name, kShortenedStemBytes at most: stable
+// from run to run, so a long name always names the same file.
+std::string BoundedFileStem(const std::string& name);
 
 bool DeleteFile(const std::string& path);
 // Creates the folder and its parents; true when it exists afterwards.

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -26,6 +27,11 @@ pid_t TemporaryOwner(const std::string& name) {
   return static_cast<pid_t>(std::atol(pid.c_str()));
 }
 
+std::string FolderPrefix(const std::string& folder) {
+  if (!folder.empty() && folder.back() != '/') return folder + '/';
+  return folder;
+}
+
 bool ProcessRuns(pid_t pid) { return kill(pid, 0) == 0 || errno == EPERM; }
 
 }  // namespace
@@ -33,14 +39,34 @@ bool ProcessRuns(pid_t pid) { return kill(pid, 0) == 0 || errno == EPERM; }
 int SweepStaleTemporaries(const std::string& folder) {
   std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
   if (!dir) return 0;
-  std::string prefix = folder;
-  if (!prefix.empty() && prefix.back() != '/') prefix += '/';
+  const std::string prefix = FolderPrefix(folder);
   int removed = 0;
   while (dirent* entry = readdir(dir.get())) {
     if (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN) continue;
     const pid_t owner = TemporaryOwner(entry->d_name);
     if (owner <= 0 || owner == getpid() || ProcessRuns(owner)) continue;
     if (unlink((prefix + entry->d_name).c_str()) == 0) ++removed;
+  }
+  return removed;
+}
+
+int SweepOrphans(const std::string& folder, const std::string& suffix,
+                 const std::set<std::string>& kept, std::time_t writtenBefore) {
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
+  if (!dir) return 0;
+  const std::string prefix = FolderPrefix(folder);
+  int removed = 0;
+  while (dirent* entry = readdir(dir.get())) {
+    const std::string name = entry->d_name;
+    if (name.size() <= suffix.size() ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+      continue;
+    if (kept.count(name.substr(0, name.size() - suffix.size())) != 0) continue;
+    struct stat st;
+    const std::string path = prefix + name;
+    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_mtime >= writtenBefore)
+      continue;
+    if (unlink(path.c_str()) == 0) ++removed;
   }
   return removed;
 }

@@ -29,14 +29,16 @@ bool DomainOccursIn(const std::string& domain, const std::string& link) {
   return false;
 }
 
-// The placeholder leaves: the window removes its row, then the user hears
-// why; a page that only a browser could read also says what went wrong
-// there (e.g. that the browser is not installed).
+// The placeholder leaves: the window removes its row, then the user hears why
+// (unless `told` says the reason was shown already); a page that only a
+// browser could read also says what went wrong there (e.g. that the browser
+// is not installed).
 AddResult Refuse(const TaskEnvironment& environment, const TaskPtr& task, AddResult result,
-                 const FetchFailure& failure = FetchFailure{}) {
+                 const FetchFailure& failure = FetchFailure{}, bool told = false) {
   const bool duplicate = result == AddResult::kDuplicate;
   task->SetAddMode(duplicate ? "del_dup_init" : "del_faild_init");
   environment.events.SendUpdateData(task, std::string());
+  if (told) return result;
   if (!duplicate && failure.kind == FetchFailure::kRender)
     ShowMessageText(
         IDS_ADD_FETCH_FAILED, kMessageInfo,
@@ -138,8 +140,14 @@ AddResult AddWorker(const TaskEnvironment& environment, const TaskPtr& task) {
   CSpider spider;
   const std::string url = task->GetUrl();
   AddedProduct product;
-  const bool read = generic ? ReadGeneralShop(spider, url, product)
-                            : ReadWithRules(environment, spider, *task, site, url, product);
+  bool read = false;
+  {
+    // The page and the requests of its rules share FetchTimeout, as a pass's do.
+    CDeadlineScope deadline(PassBudget());
+    read = generic ? ReadGeneralShop(spider, url, product)
+                   : ReadWithRules(environment, spider, *task, site, url, product);
+    read = read && !deadline.Cut();
+  }
   if (!read) return Refuse(environment, task, AddResult::kFailed, spider.LastFailure());
 
   task->SetSiteDomain(product.domain);
@@ -155,7 +163,9 @@ AddResult AddWorker(const TaskEnvironment& environment, const TaskPtr& task) {
   task->SetAddMode("add");
   if (!environment.tasks.AddTask(task)) return Refuse(environment, task, AddResult::kDuplicate);
 
-  PrepareProductFiles(environment, task);
+  // Files that could not be written took the task out of the list again.
+  if (!PrepareProductFiles(environment, task) && environment.tasks.IndexOf(task.get()) < 0)
+    return Refuse(environment, task, AddResult::kFailed, FetchFailure{}, true);
   if (environment.services.reportAdded) environment.services.reportAdded(*task);
   return AddResult::kAdded;
 }

@@ -2,8 +2,8 @@
 
 #include <initializer_list>
 
-#include "base/codepage.h"
 #include "base/message.h"
+#include "base/outputfield.h"
 #include "base/stringtable.h"
 #include "base/timetext.h"
 #include "engine/task.h"
@@ -11,14 +11,9 @@
 
 namespace {
 
-// One column: UTF-8 from the local code page, "-" when empty, no tab or
-// line break that would break the layout.
+// One column: UTF-8 from the local code page, escaped, "-" when empty.
 std::string Column(const std::string& local) {
-  if (local.empty()) return "-";
-  std::string text = LocalToUtf8(local);
-  for (char& c : text)
-    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
-  return text;
+  return local.empty() ? "-" : LocalOutputField(local);
 }
 
 std::string Line(std::initializer_list<std::string> columns) {
@@ -93,8 +88,17 @@ bool CPrintingEventSink::SendUploadProgress(const CTaskImportStatus& status) {
 }
 
 int CPrintingEventSink::ShowMessage(unsigned id, int kind) {
+  {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_shown.insert(id);
+  }
   Print(Line({FormatNowText(), "Message", "", "", "", "", "", LoadString(id)}));
   return kind == kMessageQuestion ? IDNO : IDOK;
+}
+
+bool CPrintingEventSink::Showed(unsigned id) {
+  std::lock_guard<std::mutex> lock(m_lock);
+  return m_shown.count(id) != 0;
 }
 
 void CPrintingEventSink::PrintTask(const char* event, const std::shared_ptr<CTask>& task) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "engine/events.h"
@@ -16,7 +17,7 @@
 // "Verdict" line follows the "UpdateChangeData" of a drop the price history
 // says something of), the pop-up's change text, the sound file,
 // "total/completed/present/failed" (progress) or the message. An empty column
-// is "-"; tabs and line breaks inside a value are printed as blanks.
+// is "-"; values are escaped by LocalOutputField.
 class CPrintingEventSink : public EventSink {
  public:
   explicit CPrintingEventSink(std::FILE* out) : m_out(out) {}
@@ -33,6 +34,9 @@ class CPrintingEventSink : public EventSink {
   // Printed as "Message" with the message text; answers as nobody is there
   // to ask: IDOK, or IDNO to a question.
   int ShowMessage(unsigned id, int kind) override;
+  // Whether message `id` was shown, so that a command can end with the status
+  // its messages call for.
+  bool Showed(unsigned id);
 
   // The line for a task event, without the line break (for tests).
   static std::string TaskLine(const std::string& time, const std::string& event, const CTask& task);
@@ -43,4 +47,5 @@ class CPrintingEventSink : public EventSink {
 
   std::FILE* m_out;
   std::mutex m_lock;
+  std::set<unsigned> m_shown;
 };

@@ -1,6 +1,7 @@
 // The one translation unit that holds the stb implementations.
 #include "engine/image_codec.h"
 
+#include <algorithm>
 #include <cassert>
 #include <climits>
 #include <cmath>
@@ -46,24 +47,41 @@ bool SizeAllowed(int width, int height) {
   return static_cast<size_t>(width) * static_cast<size_t>(height) * 4 <= CImage::kMaxFrameBytes;
 }
 
+// What decoding a GIF may cost, in canvas bytes over all its frames: every
+// frame fills the whole canvas however small its own rectangle, so a file of
+// a hundred bytes could otherwise ask for seconds of work. LZW codes at most
+// about 2,700 pixels (11,000 canvas bytes) per byte of a frame that covers
+// the canvas, so 16,384 per byte of file spares every honest picture.
+size_t GifWorkBudget(size_t fileBytes) {
+  constexpr size_t kFloor = 16u << 20;
+  constexpr size_t kPerFileByte = 16384;
+  const size_t scaled = fileBytes > CImage::kMaxTotalBytes / kPerFileByte
+                            ? CImage::kMaxTotalBytes
+                            : fileBytes * kPerFileByte;
+  return std::min(CImage::kMaxTotalBytes, std::max(kFloor, scaled));
+}
+
 // stb's own frame loop hands the decoder a pointer two frames *before* its
 // buffer for "restore to previous" disposal, which reads outside the heap
-// block; this loop passes the frame two back instead and caps the memory an
-// animation may take.
-bool DecodeGifFrames(const uint8_t* data, int size, DecodedImage& out) {
+// block; this loop passes the frame two back instead and stops before the
+// frame that would pass the budget (a canvas above it decodes nothing).
+bool DecodeGifFrames(const uint8_t* data, int size, int width, int height, DecodedImage& out) {
   stbi__context context;
   stbi__start_mem(&context, data, size);
   if (!stbi__gif_test(&context)) return false;
   stbi__gif gif;
   std::memset(&gif, 0, sizeof(gif));
+  const size_t budget = GifWorkBudget(static_cast<size_t>(size));
+  const size_t canvas = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;
   size_t total = 0;
   for (;;) {
+    if (total + canvas > budget) break;
     stbi_uc* twoBack = out.frames.size() >= 2 ? out.frames[out.frames.size() - 2].data() : nullptr;
     int comp = 0;
     stbi_uc* frame = stbi__gif_load_next(&context, &gif, &comp, 4, twoBack);
     if (!frame || frame == reinterpret_cast<stbi_uc*>(&context)) break;
     size_t bytes = static_cast<size_t>(gif.w) * static_cast<size_t>(gif.h) * 4;
-    if (total + bytes > CImage::kMaxTotalBytes) break;
+    if (total + bytes > budget) break;
     total += bytes;
     out.frames.emplace_back(frame, frame + bytes);
     out.delays.push_back(gif.delay);
@@ -130,7 +148,7 @@ bool DecodeImageBytes(const uint8_t* data, size_t size, ImageFormat format, Deco
   if (format == ImageFormat::kJpeg && !JpegTablesSafe(data, size)) return false;
   if (!stbi_info_from_memory(data, length, &width, &height, &comp)) return false;
   if (!SizeAllowed(width, height)) return false;
-  bool decoded = format == ImageFormat::kGif ? DecodeGifFrames(data, length, out)
+  bool decoded = format == ImageFormat::kGif ? DecodeGifFrames(data, length, width, height, out)
                                              : DecodeStill(data, length, out);
   if (!decoded || !SizeAllowed(out.width, out.height)) {
     out = DecodedImage();

@@ -138,7 +138,16 @@ bool PrepareProductFiles(const TaskEnvironment& environment, const TaskPtr& task
   if (!task) return false;
   const ProductServices& services = environment.services;
   if (services.fetchComparison) services.fetchComparison(*task, ProductComparisonPath(*task));
-  if (services.fetchHistory) services.fetchHistory(*task, ProductHistoryPath(*task));
+  if (services.fetchHistory) {
+    const std::string history = ProductHistoryPath(*task);
+    services.fetchHistory(*task, history);
+    // A task whose history can't be kept would record its changes nowhere.
+    if (!FileExists(history)) {
+      environment.tasks.RemoveTaskAt(task);
+      ShowMessage(IDS_PRODUCT_FILES_FAILED, kMessageInfo);
+      return false;
+    }
+  }
   TakeBuyLink(environment, *task);
   if (!SaveTaskFile(environment.tasks)) return false;
 

@@ -62,8 +62,10 @@ std::string ProductPictureLink(const CTask& task);
 // The files of a task that was just added or imported, in order: comparison,
 // history, buy link, tasks.xml, picture, the "UpdateData" sent with the
 // picture path, and the task's timer (due at once, so its first firing only
-// clears AddMode). When tasks.xml can't be saved message 57692 is shown and
-// nothing after the save happens; false then.
+// clears AddMode). When the history file can't be written the task leaves
+// the list again, message 58650 is shown and nothing else happens; when
+// tasks.xml can't be saved message 57692 is shown and nothing after the save
+// happens; false in both cases.
 bool PrepareProductFiles(const TaskEnvironment& environment, const TaskPtr& task);
 
 // Asks the commission-link service for the shop link of a product (JD,

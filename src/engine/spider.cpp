@@ -176,7 +176,9 @@ std::string CSpider::GetPage(const std::string& url, const std::string& charset,
   if (url.empty()) return std::string();
   TransferReply reply = Fetch(url, headers, referer, true);
   if (!reply.completed) {
-    m_lastFailure.kind = reply.timedOut ? FetchFailure::kTimedOut : FetchFailure::kNoReply;
+    m_lastFailure.kind = reply.proxyRefused ? FetchFailure::kProxy
+                         : reply.timedOut   ? FetchFailure::kTimedOut
+                                            : FetchFailure::kNoReply;
     return std::string();
   }
   if (reply.status != 200) {

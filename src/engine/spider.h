@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -43,11 +44,44 @@ class CAddressFilterScope {
   const Filter* m_outer;
 };
 
+// Every request made on this thread while the scope lives ends by the
+// deadline: a tracking pass's page and the step requests of its rules share
+// one budget, so requests that each trickle just under their own limit can't
+// add up. A request due after the deadline is not sent and fails as a
+// time-out. Scopes nest; the earliest deadline holds.
+class CDeadlineScope {
+ public:
+  explicit CDeadlineScope(std::chrono::milliseconds budget);
+  ~CDeadlineScope();
+  CDeadlineScope(const CDeadlineScope&) = delete;
+  CDeadlineScope& operator=(const CDeadlineScope&) = delete;
+
+  // Whether a request of this scope was refused or cut short by the deadline.
+  bool Cut() const { return m_cut; }
+
+  // The innermost scope on this thread, or null.
+  static CDeadlineScope* Current();
+  // What is left of the time (0 once it is over).
+  std::chrono::milliseconds Left() const;
+  // Said by the fetcher when the deadline ended a request; an inner scope
+  // tells its outer one as it goes.
+  void MarkCut() { m_cut = true; }
+
+ private:
+  std::chrono::steady_clock::time_point m_deadline;
+  CDeadlineScope* m_outer;
+  bool m_cut = false;
+};
+
+// What one tracking pass or add may take for all its requests: FetchTimeout.
+std::chrono::milliseconds PassBudget();
+
 // Why a GetPage gave no page.
 struct FetchFailure {
-  // kRender: the page had to be drawn by the browser and was not; kCancelled:
-  // that render ended because the program is quitting.
-  enum Kind { kNone, kTimedOut, kNoReply, kStatus, kRender, kCancelled } kind = kNone;
+  // kProxy: the proxy setting can't be used; kRender: the page had to be
+  // drawn by the browser and was not; kCancelled: that render ended because
+  // the program is quitting.
+  enum Kind { kNone, kTimedOut, kNoReply, kStatus, kProxy, kRender, kCancelled } kind = kNone;
   long status = 0;  // the HTTP status of kStatus
   std::string why;  // kRender: why, in the user's words (local code page)
 };

@@ -2,7 +2,9 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <memory>
 
@@ -69,6 +71,7 @@ size_t OnBody(char* data, size_t, size_t size, void* user) {
 }
 
 thread_local const CAddressFilterScope::Filter* t_addressFilter = nullptr;
+thread_local CDeadlineScope* t_deadline = nullptr;
 
 curl_socket_t OpenFilteredSocket(void* filter, curlsocktype, curl_sockaddr* address) {
   if (!(*static_cast<const CAddressFilterScope::Filter*>(filter))(&address->addr))
@@ -93,6 +96,29 @@ CAddressFilterScope::CAddressFilterScope(Filter filter)
 CAddressFilterScope::~CAddressFilterScope() { t_addressFilter = m_outer; }
 
 const CAddressFilterScope::Filter* CAddressFilterScope::Current() { return t_addressFilter; }
+
+CDeadlineScope::CDeadlineScope(std::chrono::milliseconds budget)
+    : m_deadline(std::chrono::steady_clock::now() + budget), m_outer(t_deadline) {
+  if (m_outer && m_outer->m_deadline < m_deadline) m_deadline = m_outer->m_deadline;
+  t_deadline = this;
+}
+
+CDeadlineScope::~CDeadlineScope() {
+  t_deadline = m_outer;
+  if (m_cut && m_outer) m_outer->MarkCut();
+}
+
+std::chrono::milliseconds CDeadlineScope::Left() const {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      m_deadline - std::chrono::steady_clock::now());
+  return std::max(left, std::chrono::milliseconds(0));
+}
+
+CDeadlineScope* CDeadlineScope::Current() { return t_deadline; }
+
+std::chrono::milliseconds PassBudget() {
+  return std::chrono::milliseconds(g_exchangeSeconds.load() * 1000L);
+}
 
 SpiderTimeouts GetSpiderTimeouts() {
   return SpiderTimeouts{g_connectMilliseconds.load(), g_lowSpeedSeconds.load(),
@@ -119,6 +145,18 @@ TransferReply PerformTransfer(const TransferRequest& request) {
   CurlHeaderList headers(HeaderList(request.headers, request.post));
   Exchange exchange{&request, &reply};
   CURL* c = curl.get();
+  long exchangeMilliseconds = g_exchangeSeconds.load() * 1000L;
+  long connectMilliseconds = g_connectMilliseconds.load();
+  CDeadlineScope* deadline = CDeadlineScope::Current();
+  const long left = deadline ? static_cast<long>(deadline->Left().count()) : exchangeMilliseconds;
+  if (deadline && left <= 0) {
+    deadline->MarkCut();
+    reply.timedOut = true;
+    return reply;
+  }
+  const bool deadlineBinds = left < exchangeMilliseconds;
+  exchangeMilliseconds = std::min(exchangeMilliseconds, left);
+  connectMilliseconds = std::min(connectMilliseconds, left);
   const std::string url = EncodeLinkForSending(request.url);
   curl_easy_setopt(c, CURLOPT_URL, url.c_str());
   curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -129,11 +167,11 @@ TransferReply PerformTransfer(const TransferRequest& request) {
   curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(c, CURLOPT_MAXREDIRS, kMaxRedirects);
   curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, g_connectMilliseconds.load());
+  curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, connectMilliseconds);
   curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, g_lowSpeedSeconds.load());
   // A shop trickling a byte now and then would pass the low-speed abort.
-  curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, g_exchangeSeconds.load() * 1000);
+  curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, exchangeMilliseconds);
   curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxBodyBytes));
   curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &OnHeader);
   curl_easy_setopt(c, CURLOPT_HEADERDATA, &exchange);
@@ -144,7 +182,10 @@ TransferReply PerformTransfer(const TransferRequest& request) {
                      static_cast<curl_off_t>(request.postBody.size()));
     curl_easy_setopt(c, CURLOPT_POSTFIELDS, request.postBody.data());
   }
-  ApplyProxy(c);
+  if (!ApplyProxy(c)) {
+    reply.proxyRefused = true;
+    return reply;
+  }
   if (const CAddressFilterScope::Filter* filter = CAddressFilterScope::Current()) {
     curl_easy_setopt(c, CURLOPT_OPENSOCKETFUNCTION, &OpenFilteredSocket);
     curl_easy_setopt(c, CURLOPT_OPENSOCKETDATA, filter);
@@ -155,6 +196,7 @@ TransferReply PerformTransfer(const TransferRequest& request) {
   if (exchange.sawSetCookie) cookies->Save();
   if (result == CURLE_FILESIZE_EXCEEDED) reply.tooLarge = true;
   reply.timedOut = result == CURLE_OPERATION_TIMEDOUT;
+  if (reply.timedOut && deadlineBinds) deadline->MarkCut();
   // A body cut short by the server is what it sent; keep it.
   reply.completed = !reply.tooLarge && (result == CURLE_OK || result == CURLE_PARTIAL_FILE ||
                                         (result == CURLE_WRITE_ERROR && exchange.stoppedOnPurpose));

@@ -19,7 +19,8 @@ struct TransferRequest {
 struct TransferReply {
   bool completed = false;  // false when the exchange failed (or the body was too large)
   bool tooLarge = false;
-  bool timedOut = false;  // a time-out ended the exchange
+  bool timedOut = false;      // a time-out ended the exchange
+  bool proxyRefused = false;  // the proxy setting can't be used: nothing was sent
   long status = 0;
   std::string rawHeaders;  // the final reply's status line and headers, CR LF each
   std::string body;        // what arrived, also of a failed exchange

@@ -211,7 +211,8 @@ void CTask::AppendXml(std::string& out, CTaskValues* written) const {
 }
 
 std::string ProductFileKey(const std::string& siteDomain, const std::string& productId) {
-  return SafeFileName(ReplaceChars(siteDomain, "|", '_')) + "_" + SafeFileName(productId);
+  return BoundedFileStem(SafeFileName(ReplaceChars(siteDomain, "|", '_')) + "_" +
+                         SafeFileName(productId));
 }
 
 std::string ProductFileKey(const CTask& task) {

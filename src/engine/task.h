@@ -203,7 +203,8 @@ class CTask {
 
 // The name stem of a task's files: SiteDomain with "|" made "_", then "_",
 // then ProductID, each through SafeFileName so that no shop data can name a
-// file outside the task's folders. Tasks with the same domain and product
-// share their files.
+// file outside the task's folders; a stem too long for a file name is
+// shortened by BoundedFileStem. Tasks with the same domain and product share
+// their files.
 std::string ProductFileKey(const CTask& task);
 std::string ProductFileKey(const std::string& siteDomain, const std::string& productId);

@@ -120,6 +120,8 @@ std::string NoPageReason(const FetchFailure& failure) {
     case FetchFailure::kRender:
     case FetchFailure::kCancelled:
       return LoadString(IDS_FAIL_RENDER) + ": " + failure.why;
+    case FetchFailure::kProxy:
+      return LoadString(IDS_PROXY_INVALID);
     case FetchFailure::kNone:
       break;
   }
@@ -311,6 +313,8 @@ void CTracker::Pass(const TaskPtr& task, bool rendered) {
     return;
   }
 
+  // The page and every request its rules make share FetchTimeout.
+  CDeadlineScope deadline(PassBudget());
   CSpider spider;
   const std::string url = task->GetUrl();
   std::string page;
@@ -350,6 +354,11 @@ void CTracker::Pass(const TaskPtr& task, bool rendered) {
       site = flagged;
     }
     const ProductValues values = ExtractProduct(spider, page, *site, url);
+    // Values read with some of their requests cut off would be wrong ones.
+    if (deadline.Cut()) {
+      FailedPass(task, LoadString(IDS_FAIL_TIMED_OUT));
+      return;
+    }
     TakePrice(*task, values.effectivePrice, firstLook);
     TakeStock(*task, values.stock, firstLook);
     productId = [&page, &site] { return ExtractItemInfo(page, *site).id; };

@@ -5,7 +5,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 
 #include "base/clock.h"
 #include "base/files.h"
@@ -114,10 +117,10 @@ void CPriceInfo::TakeIntoSummary(const CPriceInfoItem& item) {
 
 void CPriceInfo::FetchFromServer(const std::string& productLink, const std::string& currentPrice) {
   const std::string reply = AskProgramServer(kHostHistory, UrlEncode(productLink));
-  for (const CPriceInfoItem& item : HistoryReplyPoints(reply)) {
-    TakeIntoSummary(item);
-    AddItem(item);
-  }
+  // The summary does not depend on which points the list takes.
+  const std::vector<CPriceInfoItem> points = HistoryReplyPoints(reply);
+  for (const CPriceInfoItem& item : points) TakeIntoSummary(item);
+  AddItems(points);
 
   double current = PriceValue(currentPrice);
   {
@@ -158,6 +161,60 @@ bool CPriceInfo::AddItem(const CPriceInfoItem& item) {
   }
   m_items.push_back(std::move(point));
   return true;
+}
+
+size_t CPriceInfo::AddItems(const std::vector<CPriceInfoItem>& items) {
+  // AddItem puts a point at the front of the points of its date, or at their
+  // back when it goes to the tail of the list. Each point gets a place number
+  // within its date that says so, and one sort by date and place gives the
+  // list; what AddItem compares is kept aside: the head, the tail's date and
+  // the prices each date holds.
+  struct Placed {
+    std::time_t when;
+    long place;
+    Point point;
+  };
+  struct DatePlaces {
+    long front = 0;
+    long back = 0;
+  };
+  std::lock_guard<std::mutex> lock(m_lock);
+  std::vector<Placed> placed;
+  placed.reserve(m_items.size() + items.size());
+  std::unordered_map<std::time_t, DatePlaces> places;
+  std::set<std::pair<std::time_t, std::string>> prices;
+  for (Point& point : m_items) {
+    prices.emplace(point.when, FoldCase(point.item.price));
+    placed.push_back({point.when, ++places[point.when].back, std::move(point)});
+  }
+  const bool hadItems = !placed.empty();
+  Point head = hadItems ? placed.front().point : Point{};
+  std::time_t tail = hadItems ? placed.back().when : 0;
+  size_t added = 0;
+  for (const CPriceInfoItem& item : items) {
+    Point point{item, DateValue(item.date)};
+    const bool empty = !hadItems && added == 0;
+    if (!empty && head.when == point.when && EqualNoCase(head.item.price, item.price)) continue;
+    const bool newest = empty || point.when >= head.when;
+    const bool oldest = !newest && point.when <= tail;
+    auto price = std::make_pair(point.when, FoldCase(item.price));
+    // Between the head and the tail a point is refused when a point of its
+    // date has its price.
+    if (!newest && !oldest && prices.count(price) != 0) continue;
+    prices.insert(std::move(price));
+    DatePlaces& date = places[point.when];
+    const long place = oldest ? ++date.back : --date.front;
+    if (newest) head = point;
+    if (empty || point.when < tail) tail = point.when;
+    placed.push_back({point.when, place, std::move(point)});
+    ++added;
+  }
+  std::sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
+    return a.when != b.when ? a.when > b.when : a.place < b.place;
+  });
+  m_items.clear();
+  for (Placed& p : placed) m_items.push_back(std::move(p.point));
+  return added;
 }
 
 bool CPriceInfo::AddCurrentPrice(const std::string& price) {
@@ -216,14 +273,16 @@ bool CPriceInfo::LoadCache(const std::string& path) {
       if (document.FindChildElement(s.tag)) *s.field = document.GetChildText();
   }
   if (!document.FindChildElement("HPriceList") || !document.EnterElement()) return true;
+  std::vector<CPriceInfoItem> items;
   while (document.FindChildElement("HPrice")) {
     document.EnterElement();
     CPriceInfoItem item;
     if (document.FindChildElement("Date")) item.date = document.GetChildText();
     if (document.FindChildElement("Price")) item.price = document.GetChildText();
     document.LeaveElement();
-    AddItem(item);
+    items.push_back(std::move(item));
   }
+  AddItems(items);
   return true;
 }
 

@@ -33,6 +33,11 @@ class CPriceInfo {
   // Inserts a point in date order; false when it is refused as a duplicate
   // (same date to the second and same price).
   bool AddItem(const CPriceInfoItem& item);
+  // AddItem of each point in turn, with the same list as the outcome (the
+  // same points refused, the same order among points of one date), in
+  // O(n log n): what a server reply, a history file or an import brings.
+  // Returns how many were inserted.
+  size_t AddItems(const std::vector<CPriceInfoItem>& items);
 
   // Adds a point dated now at `price`; when it is inserted it becomes the
   // lowest (when there is none yet, or it is below) or the highest (when it is

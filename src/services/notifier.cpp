@@ -1,7 +1,9 @@
-// The notifier's thread: tries, growing waits, statuses and the log.
+// The notifier's threads, one per channel: tries, growing waits, statuses and the log.
 #include <cstdio>
 
+#include "base/codepage.h"
 #include "base/files.h"
+#include "base/outputfield.h"
 #include "base/programdir.h"
 #include "base/timetext.h"
 #include "services/notify.h"
@@ -16,23 +18,43 @@ void LogFailure(NotifyChannel channel, const std::string& error) {
   const std::string path = ProgramFile("notify.log");
   const char* mode = FileSize(path) > kLogLimitBytes ? "w" : "a";
   if (FILE* log = std::fopen(path.c_str(), mode)) {
-    std::fprintf(log, "%s\t%s\t%s\n", FormatNowText().c_str(), ChannelName(channel), error.c_str());
+    // A server's error text must not forge lines of the log.
+    std::fprintf(log, "%s\t%s\t%s\n", FormatNowText().c_str(), ChannelName(channel),
+                 EscapeOutputField(error).c_str());
     std::fclose(log);
   }
 }
 
+// A message a channel did not send before the program ended.
+void LogUnsent(NotifyChannel channel, const ToldMessage& message) {
+  LogFailure(channel, "unsent at exit: " + LocalToUtf8(message.text));
+}
+
 }  // namespace
 
-CNotifier::CNotifier(std::chrono::milliseconds firstWait)
-    : m_firstWait(firstWait), m_thread([this] { Run(); }) {}
+CNotifier::CNotifier(std::chrono::milliseconds firstWait) : m_firstWait(firstWait) {
+  for (NotifyChannel channel : kAllChannels) {
+    m_lanes.push_back(std::make_unique<Lane>());
+    m_lanes.back()->channel = channel;
+  }
+  for (auto& lane : m_lanes) lane->thread = std::thread([this, &own = *lane] { Run(own); });
+}
 
 CNotifier::~CNotifier() {
+  std::vector<std::pair<NotifyChannel, Job>> unsent;
   {
     std::lock_guard lock(m_lock);
     m_stopping = true;
+    m_stop = true;
+    for (auto& lane : m_lanes)
+      for (Job& job : lane->jobs) unsent.emplace_back(lane->channel, std::move(job));
   }
   m_changed.notify_all();
-  m_thread.join();
+  for (auto& lane : m_lanes) lane->thread.join();
+  // What a channel never got to is kept where the user can find it.
+  const NotifySettings settings = ReadNotifySettings();
+  for (const auto& [channel, job] : unsent)
+    if (job.forced || ChannelEnabled(settings, channel)) LogUnsent(channel, job.message);
 }
 
 void CNotifier::SetDesktop(DesktopNotifyFunction desktop) {
@@ -43,7 +65,7 @@ void CNotifier::SetDesktop(DesktopNotifyFunction desktop) {
 void CNotifier::Tell(const ToldMessage& message) {
   {
     std::lock_guard lock(m_lock);
-    m_jobs.push_back(Job{message});
+    for (auto& lane : m_lanes) lane->jobs.push_back(Job{message});
   }
   m_changed.notify_all();
 }
@@ -51,14 +73,26 @@ void CNotifier::Tell(const ToldMessage& message) {
 void CNotifier::TellChannel(NotifyChannel channel, const ToldMessage& message) {
   {
     std::lock_guard lock(m_lock);
-    m_jobs.push_back(Job{message, true, channel});
+    for (auto& lane : m_lanes)
+      if (lane->channel == channel) lane->jobs.push_back(Job{message, true});
   }
   m_changed.notify_all();
 }
 
+bool CNotifier::AllHandled() const {
+  for (const auto& lane : m_lanes)
+    if (!lane->jobs.empty() || lane->busy) return false;
+  return true;
+}
+
 void CNotifier::Flush() {
   std::unique_lock lock(m_lock);
-  m_changed.wait(lock, [this] { return m_jobs.empty() && !m_busy; });
+  m_changed.wait(lock, [this] { return AllHandled(); });
+}
+
+bool CNotifier::Flush(std::chrono::milliseconds wait) {
+  std::unique_lock lock(m_lock);
+  return m_changed.wait_for(lock, wait, [this] { return AllHandled(); });
 }
 
 TellFunction CNotifier::Teller() {
@@ -70,40 +104,38 @@ std::map<NotifyChannel, ChannelStatus> CNotifier::Statuses() const {
   return m_statuses;
 }
 
-void CNotifier::Run() {
+void CNotifier::Run(Lane& lane) {
+  const CSendStopScope stopScope(m_stop);
   std::unique_lock lock(m_lock);
   while (true) {
-    m_changed.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
-    // Stopping: what is left is dropped, so that closing the program never
-    // waits for a channel; callers that must deliver Flush first.
+    m_changed.wait(lock, [&] { return m_stopping || !lane.jobs.empty(); });
+    // Stopping: what is left is logged by the destructor.
     if (m_stopping) return;
-    Job job = std::move(m_jobs.front());
-    m_jobs.pop_front();
-    m_busy = true;
+    Job job = std::move(lane.jobs.front());
+    lane.jobs.pop_front();
+    lane.busy = true;
     lock.unlock();
-    Deliver(job);
+    Deliver(lane.channel, job);
     lock.lock();
-    m_busy = false;
+    lane.busy = false;
     m_changed.notify_all();
   }
 }
 
-void CNotifier::Deliver(const Job& job) {
+void CNotifier::Deliver(NotifyChannel channel, const Job& job) {
   const NotifySettings settings = ReadNotifySettings();
-  for (NotifyChannel channel : kAllChannels) {
-    if (job.oneChannel ? channel != job.channel : !ChannelEnabled(settings, channel)) continue;
-    const std::string error = TryChannel(channel, settings, job.message);
-    std::lock_guard lock(m_lock);
-    ChannelStatus& status = m_statuses[channel];
-    if (error.empty()) {
-      ++status.sent;
-      status.lastError.clear();
-      status.lastErrorTime.clear();
-    } else {
-      ++status.failed;
-      status.lastError = error;
-      status.lastErrorTime = FormatNowText();
-    }
+  if (!job.forced && !ChannelEnabled(settings, channel)) return;
+  const std::string error = TryChannel(channel, settings, job.message);
+  std::lock_guard lock(m_lock);
+  ChannelStatus& status = m_statuses[channel];
+  if (error.empty()) {
+    ++status.sent;
+    status.lastError.clear();
+    status.lastErrorTime.clear();
+  } else {
+    ++status.failed;
+    status.lastError = error;
+    status.lastErrorTime = FormatNowText();
   }
 }
 
@@ -119,7 +151,14 @@ std::string CNotifier::TryChannel(NotifyChannel channel, const NotifySettings& s
   for (int attempt = 1; attempt <= kTries; ++attempt) {
     error = SendToChannel(channel, settings, message, desktop);
     if (error.empty()) return error;
-    if (attempt < kTries && !Pause(wait)) break;
+    if (m_stop) {
+      LogUnsent(channel, message);
+      return error;
+    }
+    if (attempt < kTries && !Pause(wait)) {
+      LogUnsent(channel, message);
+      return error;
+    }
     wait *= 2;
   }
   LogFailure(channel, error);

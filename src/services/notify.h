@@ -1,10 +1,12 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -60,6 +62,20 @@ bool ChannelEnabled(const NotifySettings& settings, NotifyChannel channel);
 using DesktopNotifyFunction =
     std::function<std::string(const std::string& utf8Title, const std::string& utf8Body)>;
 
+// While it lives, the exchanges SendToChannel makes on this thread break off
+// within about a second once `stop` turns true: a channel that never answers
+// can't hold the program's exit.
+class CSendStopScope {
+ public:
+  explicit CSendStopScope(const std::atomic<bool>& stop);
+  ~CSendStopScope();
+  CSendStopScope(const CSendStopScope&) = delete;
+  CSendStopScope& operator=(const CSendStopScope&) = delete;
+
+ private:
+  const std::atomic<bool>* m_outer;
+};
+
 // One try of one channel: "" on success, else the error text.
 std::string SendToChannel(NotifyChannel channel, const NotifySettings& settings,
                           const ToldMessage& message, const DesktopNotifyFunction& desktop);
@@ -78,16 +94,18 @@ struct ChannelStatus {
   std::string lastErrorTime;
 };
 
-// Sends told messages on a thread of its own, so that neither a tracking
-// pass nor the window ever waits for a channel. Each enabled channel gets
-// three tries per message, waiting `firstWait`, then twice that, between
-// them; a message given up is logged to notify.log of the program directory
-// and shown in the channel's status. Settings are read from config.ini for
-// each message, so changes count at once.
+// Sends told messages, each channel on a thread and queue of its own, so
+// that neither a tracking pass, nor the window, nor another channel ever
+// waits for a channel. Each enabled channel gets three tries per message,
+// waiting `firstWait`, then twice that, between them; a message given up is
+// logged to notify.log of the program directory and shown in the channel's
+// status. Settings are read from config.ini for each message, so changes
+// count at once.
 class CNotifier {
  public:
   explicit CNotifier(std::chrono::milliseconds firstWait = std::chrono::seconds(5));
-  // Stops after the try that is running; queued messages are dropped.
+  // Breaks off the tries that are running (within about a second) and logs
+  // to notify.log every message a channel did not send.
   ~CNotifier();
   CNotifier(const CNotifier&) = delete;
   CNotifier& operator=(const CNotifier&) = delete;
@@ -99,6 +117,8 @@ class CNotifier {
   void TellChannel(NotifyChannel channel, const ToldMessage& message);
   // Returns once every message queued so far has been handled.
   void Flush();
+  // The same, waiting at most `wait`; true when everything was handled.
+  bool Flush(std::chrono::milliseconds wait);
   // As a TellFunction for the tracker.
   TellFunction Teller();
 
@@ -107,23 +127,29 @@ class CNotifier {
  private:
   struct Job {
     ToldMessage message;
-    bool oneChannel = false;
-    NotifyChannel channel = NotifyChannel::kMail;
+    bool forced = false;  // a test message: sent even when the channel is off
   };
-  void Run();
-  void Deliver(const Job& job);
+  // One channel's queue and thread.
+  struct Lane {
+    NotifyChannel channel;
+    std::deque<Job> jobs;
+    bool busy = false;
+    std::thread thread;
+  };
+  void Run(Lane& lane);
+  void Deliver(NotifyChannel channel, const Job& job);
   std::string TryChannel(NotifyChannel channel, const NotifySettings& settings,
                          const ToldMessage& message);
   // Waits between tries; false when the notifier is stopping.
   bool Pause(std::chrono::milliseconds wait);
+  bool AllHandled() const;  // under m_lock
 
   const std::chrono::milliseconds m_firstWait;
   mutable std::mutex m_lock;
   std::condition_variable m_changed;
-  std::deque<Job> m_jobs;
-  bool m_busy = false;
   bool m_stopping = false;
+  std::atomic<bool> m_stop{false};  // m_stopping for the exchanges under way
   DesktopNotifyFunction m_desktop;
   std::map<NotifyChannel, ChannelStatus> m_statuses;
-  std::thread m_thread;
+  std::vector<std::unique_ptr<Lane>> m_lanes;
 };

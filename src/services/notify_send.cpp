@@ -1,6 +1,7 @@
 // One try of one channel, over libcurl: SMTP for e-mail, an HTTP POST for
 // the webhook, ntfy and Telegram.
 #include <algorithm>
+#include <atomic>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/codepage.h"
+#include "base/stringtable.h"
 #include "engine/cookies.h"
 #include "engine/curlhandle.h"
 #include "engine/proxy.h"
@@ -85,12 +87,26 @@ size_t KeepReply(char* data, size_t, size_t size, void* user) {
   return size;
 }
 
-void CommonOptions(CURL* c, char* errorText) {
+thread_local const std::atomic<bool>* t_stop = nullptr;
+
+// Called about once a second also while nothing arrives; non-zero breaks
+// the exchange off.
+int StopWhenAsked(void* stop, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<const std::atomic<bool>*>(stop)->load() ? 1 : 0;
+}
+
+// False when the proxy setting can't be used: nothing may be sent then.
+bool CommonOptions(CURL* c, char* errorText) {
   curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, kConnectSeconds);
   curl_easy_setopt(c, CURLOPT_TIMEOUT, kExchangeSeconds);
   curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorText);
-  ApplyProxy(c);
+  if (t_stop) {
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &StopWhenAsked);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, t_stop);
+  }
+  return ApplyProxy(c);
 }
 
 std::string CurlError(CURLcode code, const char* errorText) {
@@ -117,7 +133,7 @@ std::string Post(const std::string& url, const std::string& body,
   curl_easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &KeepReply);
   curl_easy_setopt(c, CURLOPT_WRITEDATA, &answer);
-  CommonOptions(c, errorText);
+  if (!CommonOptions(c, errorText)) return LoadStringUtf8(IDS_PROXY_INVALID);
   const CURLcode code = curl_easy_perform(c);
   if (code != CURLE_OK) return CurlError(code, errorText);
   long status = 0;
@@ -189,7 +205,7 @@ std::string SendMail(const NotifySettings& settings, const ToldMessage& message)
   curl_easy_setopt(c, CURLOPT_USE_SSL,
                    settings.mailUser.empty() ? static_cast<long>(CURLUSESSL_TRY)
                                              : static_cast<long>(CURLUSESSL_ALL));
-  CommonOptions(c, errorText);
+  if (!CommonOptions(c, errorText)) return LoadStringUtf8(IDS_PROXY_INVALID);
   const CURLcode code = curl_easy_perform(c);
   return code == CURLE_OK ? std::string() : CurlError(code, errorText);
 }
@@ -248,6 +264,10 @@ std::string WebhookBody(const ToldMessage& message) {
   body["time"] = message.time;
   return body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
+
+CSendStopScope::CSendStopScope(const std::atomic<bool>& stop) : m_outer(t_stop) { t_stop = &stop; }
+
+CSendStopScope::~CSendStopScope() { t_stop = m_outer; }
 
 std::string SendToChannel(NotifyChannel channel, const NotifySettings& settings,
                           const ToldMessage& message, const DesktopNotifyFunction& desktop) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <ctime>
+#include <set>
 
 #include "base/files.h"
 #include "base/ini.h"
@@ -55,8 +57,21 @@ AppSettings ReadAppSettings() {
 bool LoadProgramTasks(CTaskList& tasks, const CSiteList& sites) {
   const std::string path = ProgramFile("tasks.xml");
   if (!FileExists(path)) return true;
-  return tasks.LoadTasks(path, ProgramFile("productitems/"), ProgramFile("productprices/"),
-                         ProductCacheAttacher(&sites));
+  if (!tasks.LoadTasks(path, ProgramFile("productitems/"), ProgramFile("productprices/"),
+                       ProductCacheAttacher(&sites)))
+    return false;
+  SweepOrphanedProductFiles(tasks);
+  return true;
+}
+
+void SweepOrphanedProductFiles(const CTaskList& tasks) {
+  std::set<std::string> keys;
+  for (const TaskPtr& task : tasks.Tasks()) keys.insert(ProductFileKey(*task));
+  // An add writes its caches before tasks.xml, within the few minutes its
+  // requests may take; anything older that no task names was left behind.
+  const std::time_t before = std::time(nullptr) - kOrphanAgeSeconds;
+  for (const char* folder : {"productitems/", "productprices/"})
+    SweepOrphans(ProgramFile(folder), ".xml", keys, before);
 }
 
 void SweepProgramTemporaries() {

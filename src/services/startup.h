@@ -52,6 +52,10 @@ bool RefreshSiteRules(CSiteList& sites);
 // comparison and price history as tracking does. False when tasks.xml exists
 // but can't be read (it is then kept aside); a missing file is an empty list.
 bool LoadProgramTasks(CTaskList& tasks, const CSiteList& sites);
+// After a successful load: the comparison and history files that no task of
+// the list names and that are older than kOrphanAgeSeconds are removed.
+inline constexpr long kOrphanAgeSeconds = 3600;
+void SweepOrphanedProductFiles(const CTaskList& tasks);
 
 // Everything the application object holds that is not a window.
 struct AppData {

@@ -1,6 +1,7 @@
 #include "services/taskexport.h"
 
 #include <cstdlib>
+#include <string_view>
 #include <variant>
 
 #include <nlohmann/json.hpp>
@@ -68,7 +69,17 @@ std::string FieldText(const CTaskValues& values, const ExportField& field) {
   return values.*std::get<bool CTaskValues::*>(field.member) ? "true" : "false";
 }
 
-std::string CsvCell(const std::string& text) {
+// Whether a spreadsheet would run the cell as a formula once the quotes that
+// guard it are taken away.
+bool StartsLikeFormula(const std::string& text) {
+  const size_t start = text.find_first_not_of('\'');
+  return start != std::string::npos &&
+         std::string_view("=+-@\t\r").find(text[start]) != std::string_view::npos;
+}
+
+std::string CsvCell(std::string text) {
+  // One more "'" guards the cell; reading takes exactly one away again.
+  if (StartsLikeFormula(text)) text.insert(0, 1, '\'');
   if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
   std::string quoted = "\"";
   for (char c : text) {
@@ -94,6 +105,16 @@ bool SetField(CTaskValues& values, const ExportField& field, const std::string& 
   if (utf8 != "true" && utf8 != "false") return false;
   values.*std::get<bool CTaskValues::*>(field.member) = utf8 == "true";
   return true;
+}
+
+// What makes an entry unusable whatever its other fields say; empty when
+// nothing does. A control character in a link would reach requests, files
+// and the lines the command line prints.
+std::string EntryProblem(const CTaskValues& values) {
+  if (values.url.empty()) return "no Url";
+  for (unsigned char c : values.url)
+    if (c < 0x20 || c == 0x7F) return "its Url holds a control character";
+  return std::string();
 }
 
 bool ReadJsonField(const json& entry, CTaskValues& values, const ExportField& field,
@@ -128,12 +149,14 @@ bool ReadHistory(const json& history, CPriceInfo& info, std::string& error) {
   auto points = ok ? history.find("Points") : history.end();
   if (ok && points != history.end()) {
     ok = points->is_array();
+    std::vector<CPriceInfoItem> items;
     for (size_t i = 0; ok && i < points->size(); ++i) {
       const json& point = (*points)[i];
       CPriceInfoItem item;
       ok = point.is_object() && text(point, "Date", item.date) && text(point, "Price", item.price);
-      if (ok) info.AddItem(item);
+      if (ok) items.push_back(std::move(item));
     }
+    if (ok) info.AddItems(items);
   }
   if (!ok) {
     error = "its History is not a price history";
@@ -143,6 +166,8 @@ bool ReadHistory(const json& history, CPriceInfo& info, std::string& error) {
   return true;
 }
 
+std::string TooManyTasks() { return "more than " + std::to_string(kMaxImportedTasks) + " tasks"; }
+
 size_t LineOfByte(const std::string& bytes, size_t byte) {
   size_t line = 1;
   for (size_t i = 0; i < byte && i < bytes.size(); ++i)
@@ -150,17 +175,47 @@ size_t LineOfByte(const std::string& bytes, size_t byte) {
   return line;
 }
 
+// Thrown by the parser's callback to stop a document that would cost too much.
+struct JsonBeyondLimits {
+  std::string what;
+};
+
+// The document is built in memory: every level and every value costs, so
+// both are counted while it is read and the reading stops at a limit.
+json::parser_callback_t JsonLimits(size_t& values) {
+  return [&values](int depth, json::parse_event_t event, json&) {
+    const bool opens =
+        event == json::parse_event_t::object_start || event == json::parse_event_t::array_start;
+    if (opens && depth > kMaxImportDepth)
+      throw JsonBeyondLimits{"nested deeper than " + std::to_string(kMaxImportDepth) + " levels"};
+    if ((opens || event == json::parse_event_t::value) && ++values > kMaxImportValues)
+      throw JsonBeyondLimits{"more than " + std::to_string(kMaxImportValues) + " values"};
+    return true;
+  };
+}
+
 bool ReadJson(const std::string& bytes, std::vector<ExportedTask>& tasks, std::string& error) {
   json document;
+  size_t values = 0;
   try {
-    document = json::parse(bytes);
+    document = json::parse(bytes, JsonLimits(values));
   } catch (const json::parse_error& problem) {
     error = "line " + std::to_string(LineOfByte(bytes, problem.byte)) + ": not valid JSON";
+    return false;
+  } catch (const JsonBeyondLimits& beyond) {
+    error = beyond.what;
+    return false;
+  } catch (const std::exception&) {
+    error = "too large to read";
     return false;
   }
   auto list = document.is_object() ? document.find("Tasks") : document.end();
   if (list == document.end() || !list->is_array()) {
     error = "no \"Tasks\" list";
+    return false;
+  }
+  if (list->size() > kMaxImportedTasks) {
+    error = TooManyTasks();
     return false;
   }
   for (size_t i = 0; i < list->size(); ++i) {
@@ -177,8 +232,8 @@ bool ReadJson(const std::string& bytes, std::vector<ExportedTask>& tasks, std::s
         return false;
       }
     }
-    if (task.values.url.empty()) {
-      error = where + "no Url";
+    if (const std::string problem = EntryProblem(task.values); !problem.empty()) {
+      error = where + problem;
       return false;
     }
     auto history = entry.find("History");
@@ -202,6 +257,16 @@ bool SplitCsv(const std::string& text, std::vector<std::vector<std::string>>& ro
   std::string cell;
   bool quoted = false, afterQuote = false, any = false;
   size_t line = 1, rowLine = 1;
+  // Rows and cells are held in memory: a file beyond what any task list has
+  // is refused while it is read (the header is one row more).
+  auto endRow = [&] {
+    row.push_back(std::move(cell));
+    rows.push_back(std::move(row));
+    lines.push_back(rowLine);
+    if (rows.size() <= kMaxImportedTasks + 1) return true;
+    error = TooManyTasks();
+    return false;
+  };
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (quoted) {
@@ -224,13 +289,13 @@ bool SplitCsv(const std::string& text, std::vector<std::vector<std::string>>& ro
       cell.clear();
       afterQuote = false;
       any = true;
+      if (row.size() >= std::size(kFields)) {
+        error = "line " + std::to_string(rowLine) + ": more cells than there are columns";
+        return false;
+      }
     } else if (c == '\r' || c == '\n') {
       if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      if (any || !cell.empty()) {
-        row.push_back(std::move(cell));
-        rows.push_back(std::move(row));
-        lines.push_back(rowLine);
-      }
+      if ((any || !cell.empty()) && !endRow()) return false;
       row.clear();
       cell.clear();
       afterQuote = any = false;
@@ -247,12 +312,7 @@ bool SplitCsv(const std::string& text, std::vector<std::vector<std::string>>& ro
     error = "line " + std::to_string(rowLine) + ": a quote is never closed";
     return false;
   }
-  if (any || !cell.empty()) {
-    row.push_back(std::move(cell));
-    rows.push_back(std::move(row));
-    lines.push_back(rowLine);
-  }
-  return true;
+  return !(any || !cell.empty()) || endRow();
 }
 
 bool ReadCsv(const std::string& bytes, std::vector<ExportedTask>& tasks, std::string& error) {
@@ -283,13 +343,15 @@ bool ReadCsv(const std::string& bytes, std::vector<ExportedTask>& tasks, std::st
     }
     ExportedTask task;
     for (size_t c = 0; c < columns.size(); ++c) {
-      if (!SetField(task.values, *columns[c], rows[r][c])) {
+      std::string& cell = rows[r][c];
+      if (StartsLikeFormula(cell) && cell[0] == '\'') cell.erase(0, 1);
+      if (!SetField(task.values, *columns[c], cell)) {
         error = where + "column " + columns[c]->name + " has a wrong value";
         return false;
       }
     }
-    if (task.values.url.empty()) {
-      error = where + "no Url";
+    if (const std::string problem = EntryProblem(task.values); !problem.empty()) {
+      error = where + problem;
       return false;
     }
     tasks.push_back(std::move(task));
@@ -334,6 +396,10 @@ std::string ExportCsv(const std::vector<ExportedTask>& tasks) {
 bool ReadExportedTasks(const std::string& bytes, std::vector<ExportedTask>& tasks,
                        std::string& error) {
   tasks.clear();
+  if (bytes.size() > kMaxImportBytes) {
+    error = "larger than " + std::to_string(kMaxImportBytes >> 20) + " MB";
+    return false;
+  }
   std::string text = bytes.rfind(kBom, 0) == 0 ? bytes.substr(3) : bytes;
   if (!IsValidUtf8(text)) {
     error = "not UTF-8 text";

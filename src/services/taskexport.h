@@ -25,7 +25,13 @@ std::string ExportCsv(const std::vector<ExportedTask>& tasks);
 
 // Reads an exported file (JSON when its first character other than white
 // space or a byte-order mark is "{", else CSV). False with `error` naming
-// the line or entry that is wrong; then `tasks` is empty.
+// the line or entry that is wrong; then `tasks` is empty. A link with a
+// control character is wrong. Files beyond the limits below are refused
+// whole: what they would cost in memory and time grows with them.
+inline constexpr size_t kMaxImportBytes = size_t{64} << 20;
+inline constexpr size_t kMaxImportedTasks = 5000;
+inline constexpr int kMaxImportDepth = 64;
+inline constexpr size_t kMaxImportValues = size_t{8} << 20;  // JSON values
 bool ReadExportedTasks(const std::string& bytes, std::vector<ExportedTask>& tasks,
                        std::string& error);
 

@@ -9,6 +9,7 @@
 #include "base/codepage.h"
 #include "base/files.h"
 #include "base/message.h"
+#include "base/outputfield.h"
 #include "base/programdir.h"
 #include "base/stringtable.h"
 #include "engine/addtask.h"
@@ -41,8 +42,14 @@ int PrintMessage(unsigned id, int kind, const std::string& localText) {
   return kind == kMessageQuestion ? IDNO : IDOK;
 }
 
-// The whole text as a finite decimal number; false for anything else.
+// The whole text as a plain decimal number (digits with at most one "." and
+// an optional sign); false for anything else, such as "0x10", "1e3" or "inf",
+// which strtod would take but the tracking pass reads as something else.
 bool ReadWholeNumber(const std::string& text, double& value) {
+  const size_t start = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+  if (text.find_first_not_of("0123456789.", start) != std::string::npos ||
+      text.find_first_of("0123456789") == std::string::npos || text.find('.') != text.rfind('.'))
+    return false;
   char* end = nullptr;
   value = std::strtod(text.c_str(), &end);
   return !text.empty() && *end == '\0' && std::isfinite(value);
@@ -157,8 +164,8 @@ int RunAdd(const std::vector<std::string>& args) {
   if (ShownMessages().count(IDS_SAVE_TASKS_FAILED) != 0) return 1;
 
   const CTaskValues v = task->GetValues();
-  std::printf("added\t%s\t%s\t%s\t%d\n", LocalToUtf8(v.url).c_str(),
-              LocalToUtf8(v.productName).c_str(), LocalToUtf8(v.currentPrice).c_str(),
+  std::printf("added\t%s\t%s\t%s\t%d\n", LocalOutputField(v.url).c_str(),
+              LocalOutputField(v.productName).c_str(), LocalOutputField(v.currentPrice).c_str(),
               v.currentStock);
   return 0;
 }
@@ -183,10 +190,13 @@ VANTREL_COMMAND(add, "add",
                 "hours, minutes and target are numbers of 0 or more, and a frequency below\n"
                 "one minute is refused with \"频率要大于等于1分钟！\". Run\n"
                 "`vantrelctl track` afterwards to track it.\n"
-                "Prints \"added\", link, product name, price and stock (tab-separated, UTF-8)\n"
+                "Prints \"added\", link, product name, price and stock (tab-separated, UTF-8,\n"
+                "values escaped as vantrelctl --help says)\n"
                 "and exits 0 when the task was added; otherwise prints the program's\n"
                 "message (e.g. \"添加任务失败，已经存在！\" for a link already tracked,\n"
                 "\"添加任务失败，抓取出错，请重新添加！\" when the page yielded too little,\n"
-                "\"保存任务文件失败！\" when tasks.xml could not be written) and exits 1.\n"
+                "\"添加任务失败，无法写入商品文件！\" when the product's files could not be\n"
+                "written, \"保存任务文件失败！\" when tasks.xml could not be written) and\n"
+                "exits 1.\n"
                 "Exit status 2 for a wrong command line.",
                 RunAdd);

@@ -5,6 +5,7 @@
 
 #include "base/codepage.h"
 #include "base/message.h"
+#include "base/outputfield.h"
 #include "base/programdir.h"
 #include "engine/events_record.h"
 #include "engine/productfiles.h"
@@ -41,7 +42,7 @@ int RunDelete(const std::vector<std::string>& args) {
   CRecordingEventSink events;
   TaskEnvironment environment{sites, tasks, events, nullptr, ProgramProductServices(nullptr)};
   if (!DeleteTask(environment, task)) return 1;
-  std::printf("deleted\t%s\n", LocalToUtf8(task->GetUrl()).c_str());
+  std::printf("deleted\t%s\n", LocalOutputField(task->GetUrl()).c_str());
   return 0;
 }
 

@@ -1,4 +1,6 @@
 // vantrelctl export and import: the task list in and out as JSON or CSV.
+#include <unistd.h>
+
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -6,6 +8,7 @@
 
 #include "base/codepage.h"
 #include "base/files.h"
+#include "base/outputfield.h"
 #include "base/programdir.h"
 #include "engine/tasklist.h"
 #include "services/taskexport.h"
@@ -26,13 +29,16 @@ bool LoadTaskFile(CTaskList& tasks, const char* command) {
 int RunExport(const std::vector<std::string>& args) {
   std::string format = "json";
   std::string file;
+  bool force = false;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--format") {
       if (!TakeValue(args, i, format)) return 2;
+    } else if (args[i] == "--force") {
+      force = true;
     } else if (file.empty() && (args[i] == "-" || args[i].rfind("-", 0) != 0)) {
       file = args[i];
     } else {
-      std::fprintf(stderr, "usage: vantrelctl export [--format json|csv] [FILE]\n");
+      std::fprintf(stderr, "usage: vantrelctl export [--format json|csv] [--force] [FILE]\n");
       return 2;
     }
   }
@@ -45,11 +51,15 @@ int RunExport(const std::vector<std::string>& args) {
   const std::vector<ExportedTask> exported = CollectExportedTasks(tasks, format == "json");
   const std::string text = format == "json" ? ExportJson(exported) : ExportCsv(exported);
   if (file.empty() || file == "-") {
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    // A terminal would run the control sequences a product name may carry;
+    // a pipe or file gets the exact bytes.
+    const std::string shown = isatty(STDOUT_FILENO) ? TerminalSafeText(text) : text;
+    std::fwrite(shown.data(), 1, shown.size(), stdout);
     return 0;
   }
-  if (!WriteFileAtomic(file, text)) {
-    std::fprintf(stderr, "vantrelctl export: can't write %s\n", file.c_str());
+  std::string problem;
+  if (!WriteUserFile(file, text, force, problem)) {
+    std::fprintf(stderr, "vantrelctl export: %s %s\n", file.c_str(), problem.c_str());
     return 1;
   }
   return 0;
@@ -82,10 +92,10 @@ int RunImport(const std::vector<std::string>& args) {
   }
   // In the file's order, as the list took or refused them.
   for (size_t i = 0; i < imported.size(); ++i) {
-    const std::string link = LocalToUtf8(imported[i].values.url);
+    const std::string link = LocalOutputField(imported[i].values.url);
     if (outcome.taken[i])
       std::printf("added\t%s\t%s\n", link.c_str(),
-                  LocalToUtf8(imported[i].values.productName).c_str());
+                  LocalOutputField(imported[i].values.productName).c_str());
     else
       std::printf("skipped\t%s\n", link.c_str());
   }
@@ -94,14 +104,19 @@ int RunImport(const std::vector<std::string>& args) {
 
 }  // namespace
 
-VANTREL_COMMAND(export_, "export", "[--format json|csv] [FILE]",
+VANTREL_COMMAND(export_, "export", "[--format json|csv] [--force] [FILE]",
                 "Writes every task of tasks.xml to FILE (default: standard output): link,\n"
                 "shop, name, product id, picture, price, currency, stock, target, least\n"
                 "drop, frequency, tracking switches, last update and the goto link, under\n"
                 "their tasks.xml names. JSON (the default) also carries each task's price\n"
                 "history and reads back to the same tasks and histories; CSV is UTF-8 with\n"
                 "a byte-order mark and RFC 4180 quoting, one task per line, for\n"
-                "spreadsheets (no histories).\n"
+                "spreadsheets (no histories); a cell that starts with =, +, -, @, TAB or CR\n"
+                "(after any \"'\") gets one \"'\" more, which import takes away again.\n"
+                "FILE \"-\" is standard output (on a terminal, control characters other\n"
+                "than TAB, CR and LF are shown escaped as vantrelctl --help says). FILE is\n"
+                "replaced as a whole (a new file gets the umask's mode); a symbolic link,\n"
+                "FIFO, device or read-only file is replaced only with --force.\n"
                 "Exit status 1 when tasks.xml can't be read or FILE can't be written.",
                 RunExport);
 

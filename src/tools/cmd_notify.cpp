@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "base/outputfield.h"
 #include "services/notify.h"
 #include "tools/command.h"
 
@@ -35,7 +36,7 @@ int RunNotifyTest(const std::vector<std::string>& args) {
       std::printf("%s\tsent\n", ChannelName(channel));
     } else {
       ++failures;
-      std::printf("%s\tfailed\t%s\n", ChannelName(channel), error.c_str());
+      std::printf("%s\tfailed\t%s\n", ChannelName(channel), EscapeOutputField(error).c_str());
     }
   }
   return failures > 0 || tried == 0 ? 1 : 0;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/codepage.h"
+#include "base/outputfield.h"
 #include "engine/site.h"
 #include "tools/command.h"
 
@@ -32,8 +33,8 @@ int RunSites(const std::vector<std::string>& args) {
   }
   std::printf("Version: %s\n", LocalToUtf8(list.GetVersion()).c_str());
   for (const SiteRef& site : list.Snapshot())
-    std::printf("%s\t%s\n", LocalToUtf8(site->GetName()).c_str(),
-                LocalToUtf8(site->GetDomain()).c_str());
+    std::printf("%s\t%s\n", LocalOutputField(site->GetName()).c_str(),
+                LocalOutputField(site->GetDomain()).c_str());
   if (!out.empty() && !list.SaveSites(out)) {
     std::fprintf(stderr, "vantrelctl sites: cannot write %s\n", out.c_str());
     return 1;

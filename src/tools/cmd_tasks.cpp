@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "base/clock.h"
-#include "base/codepage.h"
+#include "base/outputfield.h"
 #include "base/programdir.h"
 #include "engine/tasklist.h"
 #include "services/history.h"
@@ -14,22 +14,13 @@
 
 namespace {
 
-// One column of a line: UTF-8, with tabs and line breaks made blanks so that
-// a name can't break the layout.
-std::string Column(const std::string& local) {
-  std::string text = LocalToUtf8(local);
-  for (char& c : text)
-    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
-  return text;
-}
-
 // What the task's history file says of its current price; "-" for nothing.
 std::string Verdict(const CTask& task, const VerdictSettings& settings) {
   CPriceInfo history;
   history.LoadCache(HistoryFilePath(task, ProgramFile("productprices/")));
   const std::string text =
       VerdictText(JudgePrice(history.Items(), task.GetCurrentPrice(), CurrentTime(), settings));
-  return text.empty() ? "-" : Column(text);
+  return text.empty() ? "-" : LocalOutputField(text);
 }
 
 int RunTasks(const std::vector<std::string>& args) {
@@ -47,11 +38,12 @@ int RunTasks(const std::vector<std::string>& args) {
   const VerdictSettings settings = ReadVerdictSettings();
   for (const TaskPtr& task : list.Tasks()) {
     CTaskValues v = task->GetValues();
-    std::printf("%s\t%s\t%s\t%d\t%s", Column(v.url).c_str(), Column(v.productName).c_str(),
-                Column(v.currentPrice).c_str(), v.currentStock,
-                v.status == 0 ? "paused" : "tracked");
+    std::printf("%s\t%s\t%s\t%d\t%s", LocalOutputField(v.url).c_str(),
+                LocalOutputField(v.productName).c_str(), LocalOutputField(v.currentPrice).c_str(),
+                v.currentStock, v.status == 0 ? "paused" : "tracked");
     // A failing task says how often in a row and why.
-    if (v.failCount > 0) std::printf("\t%d\t%s", v.failCount, Column(v.failReason).c_str());
+    if (v.failCount > 0)
+      std::printf("\t%d\t%s", v.failCount, LocalOutputField(v.failReason).c_str());
     std::printf("\t%s\n", Verdict(*task, settings).c_str());
   }
   return list.GetCount() > 0 ? 0 : 1;
@@ -70,7 +62,7 @@ VANTREL_COMMAND(
     "The verdict, always the last column, is what the task's history file\n"
     "(productprices/) says of its current price: \"历史最低\", \"近N天最低\" or\n"
     "\"先涨后降：N天内从A涨到B\" (see history), or \"-\" for nothing.\n"
-    "Tabs and line breaks inside a value are printed as blanks.\n"
+    "Values are escaped (see vantrelctl --help).\n"
     "Nothing is fetched. Exit status 1 when the file can't be read or holds\n"
     "no task.",
     RunTasks);

@@ -10,6 +10,7 @@
 
 #include "base/files.h"
 #include "base/programdir.h"
+#include "base/stringtable.h"
 #include "engine/events_print.h"
 #include "engine/events_queue.h"
 #include "engine/renderer.h"
@@ -40,6 +41,8 @@ bool StopRequested(const sigset_t& signals, std::chrono::milliseconds wait) {
                          static_cast<long>(wait.count() % 1000) * 1000000L};
   return sigtimedwait(&signals, nullptr, &timeout) > 0;
 }
+
+constexpr std::chrono::seconds kNotifyExitWait(10);
 
 // One one-shot timer per tracked task, staggered as at start-up.
 void ScheduleOnce(CTracker& tracker, const CTaskList& tasks, std::int64_t sleepTimeMs) {
@@ -114,8 +117,15 @@ int RunTrack(const std::vector<std::string>& args) {
     tasks.SetMergeListener(nullptr);
   }  // the tracker waits here for the passes that are running
   dispatcher.Flush();
-  notifier.Flush();
-  return 0;
+  // Messages on their way get a few seconds: a channel that hangs can't hold
+  // the exit, and what it did not send is logged to notify.log.
+  const auto flushEnd = std::chrono::steady_clock::now() + kNotifyExitWait;
+  while (!notifier.Flush(std::chrono::milliseconds(100)) &&
+         std::chrono::steady_clock::now() < flushEnd &&
+         !StopRequested(signals, std::chrono::milliseconds(0))) {
+  }
+  // A run whose changes did not all reach tasks.xml must not look like success.
+  return printer.Showed(IDS_SAVE_TASKS_FAILED) ? 1 : 0;
 }
 
 }  // namespace
@@ -141,7 +151,8 @@ VANTREL_COMMAND(track, "track", "[--once]",
                 "saved).\n"
                 "PRICESTATE is up, down, nochange or error; STOCKSTATE change or nochange;\n"
                 "STOCK 1 in stock, 0 out of stock, -1 undetermined. TEXT is the change\n"
-                "text, e.g. \"<name>价格变为89.00\". An empty column is \"-\".\n"
+                "text, e.g. \"<name>价格变为89.00\". An empty column is \"-\"; values are\n"
+                "escaped (see vantrelctl --help).\n"
                 "A pass that got no usable observation (no page, an error reply, a page\n"
                 "under 1500 bytes, no rules for the shop, no price, a page the browser\n"
                 "could not draw: \"渲染失败: WHY\") prints instead one line of five\n"
@@ -151,7 +162,9 @@ VANTREL_COMMAND(track, "track", "[--once]",
                 "follows, TEXT being \"<name>连续<COUNT>次抓取失败\" (also the pop-up and\n"
                 "the notification channels).\n"
                 "Each UpdateChangeData also goes to the notification channels of section\n"
-                "\"Notify\" (see notify-test); the command ends once they were sent.\n"
+                "\"Notify\" (see notify-test), each channel on its own; at the end the\n"
+                "command waits up to 10 s for them, and what a channel did not send by then\n"
+                "is logged to notify.log.\n"
                 "A drop is judged against the task's price history: when the history says\n"
                 "something of it, a line TIME Verdict LINK - - - - TEXT follows its\n"
                 "UpdateChangeData, TEXT being \"历史最低\", \"近N天最低\" or\n"
@@ -160,5 +173,6 @@ VANTREL_COMMAND(track, "track", "[--once]",
                 "(\"只提醒真降价\"), a drop that is not at least the lowest price of the last\n"
                 "30 days, or that only undoes a rise, prints its UpdateChangeData but no\n"
                 "Popup or Sound and goes to no channel.\n"
-                "Exit status 1 when sites.xml or tasks.xml can't be read.",
+                "Exit status 1 when sites.xml or tasks.xml can't be read, or when a save of\n"
+                "tasks.xml failed during the run (\"保存任务文件失败！\").",
                 RunTrack);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/outputfield.h"
 #include "engine/browser_process.h"
 #include "engine/spider.h"
 #include "tools/command.h"
@@ -24,7 +25,8 @@ void PrintHelp() {
       "~/.local/share/vantrel, filled from share/vantrel at first use; else the\n"
       "folder of vantrelctl.\n"
       "Texts are printed in UTF-8. Exit status 0 on success, 1 when the command\n"
-      "found or produced nothing, 2 for a usage error.\n\ncommands:\n");
+      "found or produced nothing, 2 for a usage error.\n%s\ncommands:\n",
+      kOutputFieldHelp);
   for (const Command& c : commands) {
     std::printf("\n  %s %s\n", c.name, c.usage);
     const char* line = c.help;

@@ -11,6 +11,7 @@
 #include <curl/curl.h>
 #include <zlib.h>
 
+#include "base/stringtable.h"
 #include "engine/cookies.h"
 #include "engine/curlhandle.h"
 #include "engine/proxy.h"
@@ -158,6 +159,7 @@ HttpGetResult HttpGet(const HttpGetRequest& request) {
   curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, request.connectMilliseconds);
   curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, request.lowSpeedSeconds);
+  curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, request.exchangeSeconds * 1000L);
   curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorText);
   curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &OnHeader);
   curl_easy_setopt(c, CURLOPT_HEADERDATA, &exchange);
@@ -166,7 +168,10 @@ HttpGetResult HttpGet(const HttpGetRequest& request) {
   curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &OnProgress);
   curl_easy_setopt(c, CURLOPT_XFERINFODATA, &exchange);
-  ApplyProxy(c);
+  if (!ApplyProxy(c)) {
+    result.error = LoadStringUtf8(IDS_PROXY_INVALID);
+    return result;
+  }
   CURLcode code = curl_easy_perform(c);
   bool skipped = code == CURLE_WRITE_ERROR && exchange.skippedBody;
   result.completed = code == CURLE_OK || skipped;

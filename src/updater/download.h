@@ -18,6 +18,9 @@ struct HttpGetRequest {
   bool followRedirects = true;
   long connectMilliseconds = 60000;
   long lowSpeedSeconds = 60;
+  // The whole exchange, body included: a server trickling a byte now and
+  // then passes the low-speed abort.
+  long exchangeSeconds = 60;
   // When the reply says Content-Encoding gzip (or x-gzip), `onBody` receives
   // the decoded body, and a body that does not decode to its end fails the
   // exchange.

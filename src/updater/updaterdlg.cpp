@@ -17,6 +17,7 @@
 #include "base/stringtable.h"
 #include "controls/qtext.h"
 #include "controls/skinbutton.h"
+#include "engine/spider.h"
 #include "updater/skinning.h"
 
 namespace {
@@ -145,6 +146,8 @@ void CUpdaterDlg::StartProgram() {
 }
 
 int RunUpdater(const std::vector<std::string>& arguments) {
+  // Every request of the update ends by FetchTimeout, as the program's do.
+  LoadFetchTimeout();
   UpdaterArguments parsed;
   if (unsigned problem = CheckStart(arguments, IsNetworkAvailable(), parsed)) {
     ShowMessage(problem, kMessageInfo);

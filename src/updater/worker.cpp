@@ -143,6 +143,7 @@ bool CUpdateWorker::FetchToFile(const std::string& url, const std::string& file,
   SpiderTimeouts timeouts = GetSpiderTimeouts();
   request.connectMilliseconds = timeouts.connectMilliseconds;
   request.lowSpeedSeconds = timeouts.lowSpeedSeconds;
+  request.exchangeSeconds = timeouts.exchangeSeconds;
   request.cancel = &m_cancel;
   request.decodeGzip = true;
   std::string body;
@@ -228,6 +229,7 @@ bool CUpdateWorker::ReplaceFromServer(const std::string& path, const std::string
   request.followRedirects = false;
   request.connectMilliseconds = kFileConnectMilliseconds;
   request.lowSpeedSeconds = GetSpiderTimeouts().lowSpeedSeconds;
+  request.exchangeSeconds = GetSpiderTimeouts().exchangeSeconds;
   request.cancel = &m_cancel;
   request.decodeGzip = true;
   int64_t received = 0;

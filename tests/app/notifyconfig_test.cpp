@@ -66,17 +66,24 @@ TEST_F(NotifyConfigTest, ProxyBoxStoresOnlyProxyLinks) {
   const struct {
     const char* typed;
     const char* stored;
+    const char* said;
   } cases[] = {
-      {"socks5://127.0.0.1:1080", "socks5://127.0.0.1:1080"},
-      {"ftp://127.0.0.1:21", "socks5://127.0.0.1:1080"},  // refused, the last one stays
-      {" http://127.0.0.1:3128 ", "http://127.0.0.1:3128"},
-      {"", ""},
+      {"socks5://127.0.0.1:1080", "socks5://127.0.0.1:1080", ""},
+      {"ftp://127.0.0.1:21", "socks5://127.0.0.1:1080", "代理设置无效"},  // the last one stays
+      {" http://127.0.0.1:3128 ", "http://127.0.0.1:3128", ""},
+      {"proxy.example:3128", "http://proxy.example:3128", ""},  // shown as it is taken
+      {"", "", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.typed);
+    dialog.ResultLine()->clear();
     proxy->setText(QString::fromUtf8(c.typed));
     emit proxy->editingFinished();
     EXPECT_EQ(Key("Base", "Proxy"), c.stored);
+    EXPECT_EQ(dialog.ResultLine()->text(), QString::fromUtf8(c.said));
+    if (*c.said == '\0') {
+      EXPECT_EQ(proxy->text().trimmed(), QString::fromUtf8(c.stored));
+    }
   }
 }
 

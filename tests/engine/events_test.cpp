@@ -182,7 +182,7 @@ TEST(PrintingSinkTest, TaskLineColumns) {
   task->SetStockState("change");
   task->SetCurrentStock(-1);
   EXPECT_EQ(CPrintingEventSink::TaskLine("2024-01-02 03:04:05", "UpdateChangeData", *task),
-            "2024-01-02 03:04:05\tUpdateChangeData\thttp://shop.example/1 html\tdown\tchange\t"
+            "2024-01-02 03:04:05\tUpdateChangeData\thttp://shop.example/1\\thtml\tdown\tchange\t"
             "89.00\t-1\t电水壶价格变为89.00库存变为不确定");
   CTask fresh;
   EXPECT_EQ(CPrintingEventSink::TaskLine("t", "UpdateData", fresh),
@@ -209,7 +209,7 @@ TEST(PrintingSinkTest, PrintsOneLinePerEvent) {
   std::fclose(out);
   ASSERT_EQ(lines.size(), 8u);
   EXPECT_NE(lines[0].find("\tUpdateData\thttp://a\t-\t-\t89.00\t1\t-\n"), std::string::npos);
-  EXPECT_NE(lines[1].find("\tPopup\thttp://a\t-\t-\t-\t-\t降价 了\n"), std::string::npos);
+  EXPECT_NE(lines[1].find("\tPopup\thttp://a\t-\t-\t-\t-\t降价\\n了\n"), std::string::npos);
   EXPECT_NE(lines[2].find("\tSound\t-\t-\t-\t-\t-\t/p/ding.wav\n"), std::string::npos);
   EXPECT_NE(lines[3].find("\tUpdateDataTaskUploadDlg\t-\t-\t-\t-\t-\t5/2/1/0\n"),
             std::string::npos);

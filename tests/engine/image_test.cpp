@@ -243,6 +243,19 @@ TEST(ImageHostile, OversizedHeadersAreRefusedBeforeDecoding) {
   EXPECT_FALSE(image.LoadFromMemory(nullptr, 10));
 }
 
+// Tiny frames on a 5000 x 5000 canvas: a few hundred bytes that asked for
+// hundreds of megabytes of canvas copies.
+TEST(ImageHostile, GifWorkIsBoundedByItsSize) {
+  const DrawnImage dot(1, 1, kWhite);
+  std::string gif = EncodeGif({{&dot}, {&dot}, {&dot}});
+  ASSERT_LT(gif.size(), 1000u);
+  CImage image;
+  ASSERT_TRUE(image.LoadFromMemory(gif));
+  gif[6] = gif[8] = static_cast<char>(5000 & 0xff);
+  gif[7] = gif[9] = static_cast<char>(5000 >> 8);
+  EXPECT_FALSE(image.LoadFromMemory(gif));
+}
+
 // A Huffman table that claims more than 256 symbols made the decoder write
 // past its tables.
 TEST(ImageHostile, OverfullJpegHuffmanTableIsRefused) {

@@ -4,8 +4,11 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "base/ini.h"
+#include "base/message.h"
+#include "base/stringtable.h"
 #include "engine/proxy.h"
 #include "engine/spider.h"
 #include "support/http_server.h"
@@ -66,13 +69,42 @@ TEST(ProxyTest, OnlyProxyLinksAreTaken) {
       {"socks5://user:pw@127.0.0.1:1080", true},
       {"SOCKS5H://127.0.0.1:1080", true},
       {"ftp://127.0.0.1:21", false},
-      {"127.0.0.1:3128", false},
+      {"127.0.0.1:3128", true},  // taken as http://
       {"http://", false},
+      {"sock5://127.0.0.1:1080", false},
+      {"socks5h:/127.0.0.1:1080", false},
+      {"127.0.0.1:port", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.proxy);
     EXPECT_EQ(IsValidProxy(c.proxy), c.valid);
   }
+}
+
+// A setting that can't be used stops the request; going direct would show
+// the shop the address the proxy was to hide. Told once, naming the setting.
+TEST(ProxyTest, AnUnusableSettingStopsEveryRequest) {
+  TempDir home(true);
+  ScopedUnsetEnv noProxy("no_proxy"), noProxyUpper("NO_PROXY");
+  RawHttpServer shop;
+  const std::string target = shop.Url("/item/1.html");
+  shop.Reply("/item/1.html", RawHttpServer::Response("", "<h1>direct</h1>"));
+  std::vector<std::string> told;
+  SetMessageHandler([&told](unsigned, int, const std::string& text) {
+    told.push_back(text);
+    return IDOK;
+  });
+  for (const char* setting : {"sock5://127.0.0.1:9", "socks5h:/127.0.0.1:9", "127.0.0.1:9"}) {
+    SCOPED_TRACE(setting);
+    IniWriteString(home.File("config.ini"), "Base", "Proxy", setting);
+    CSpider spider;
+    EXPECT_EQ(spider.GetPage(target, "utf-8"), "");
+    spider.GetPage(target, "utf-8");
+  }
+  SetMessageHandler(nullptr);
+  EXPECT_EQ(shop.Requests("/item/1.html"), 0);
+  ASSERT_EQ(told.size(), 2u);  // the dead port fails as any connection does
+  EXPECT_EQ(told[0], LoadString(IDS_PROXY_INVALID) + ": [Base] Proxy=sock5://127.0.0.1:9");
 }
 
 }  // namespace

@@ -118,4 +118,35 @@ TEST_F(TrackingFailureTest, FailAlertZeroNeverTellsAndMsgPopKeepsThePopup) {
   EXPECT_EQ(events.Count("Popup"), 0u);
 }
 
+// Nine step requests that each trickle just under their own limit took nine
+// FetchTimeouts; the pass as a whole now ends at one, failed as a time-out.
+TEST_F(TrackingFailureTest, APassEndsAtOneFetchTimeoutWhateverItsSteps) {
+  ShortSpiderTimeouts whole{SpiderTimeouts{2000, 60, 2}};
+  RawHttpServer raw;
+  CSite site = ShopSite("Steps", shop.Host(), "");
+  site.SetPriceRegex("p=([0-9.]+)");
+  void (CSite::*const steps[])(const std::string&) = {
+      &CSite::SetParam1Url, &CSite::SetParam2Url, &CSite::SetParam3Url,
+      &CSite::SetParam4Url, &CSite::SetParam5Url, &CSite::SetParam6Url,
+      &CSite::SetParam7Url, &CSite::SetPriceUrl,  &CSite::SetStockUrl};
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    const std::string path = "/step" + std::to_string(i);
+    raw.Trickle(path, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\np=");
+    (site.*steps[i])(raw.Url(path));
+  }
+  sites.AddSite(std::make_shared<CSite>(site));
+  shop.Page("/item/1.html", ProductPage("89.00"));
+  CTaskValues v = Values();
+  v.siteName = "Steps";
+  TaskPtr task = AddTask(v);
+
+  MakeTracker()->TrackingPass(task);
+
+  EXPECT_EQ(LocalToUtf8(task->GetFailReason()), "连接超时");
+  EXPECT_EQ(task->GetCurrentPrice(), "99.00");
+  int sent = 0;
+  for (size_t i = 0; i < std::size(steps); ++i) sent += raw.Requests("/step" + std::to_string(i));
+  EXPECT_LE(sent, 2);
+}
+
 }  // namespace

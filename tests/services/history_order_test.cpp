@@ -104,4 +104,30 @@ TEST_F(HistoryClock, CurrentPriceBecomesLowestOrHighestWhenItIs) {
   EXPECT_EQ(history.GetItemCount(), 3u);
 }
 
+// Replies, files and imports add their points together; the list must be the
+// one that adding them one by one gives, refusals and order of twins alike.
+TEST(HistoryOrder, PointsAddedTogetherEndAsOneByOne) {
+  const char* const dates[] = {d1, d2, d3, "2013-01-02 10:00:00", "not a date"};
+  const char* const prices[] = {"1.00", "2.00", "x", "X"};
+  uint32_t seed = 7;
+  auto next = [&seed](uint32_t range) {
+    return (seed = seed * 1103515245u + 12345u) / 65536 % range;
+  };
+  for (int round = 0; round < 200; ++round) {
+    std::vector<CPriceInfoItem> points;
+    for (uint32_t n = next(30); points.size() < n;)
+      points.push_back({dates[next(5)], prices[next(4)]});
+    const size_t before = next(static_cast<uint32_t>(points.size()) + 1);
+    CPriceInfo oneByOne, together;
+    size_t inserted = 0;
+    for (size_t i = 0; i < points.size(); ++i) {
+      inserted += oneByOne.AddItem(points[i]) && i >= before;
+      if (i < before) together.AddItem(points[i]);
+    }
+    EXPECT_EQ(together.AddItems({points.begin() + static_cast<long>(before), points.end()}),
+              inserted);
+    ASSERT_EQ(Listing(together), Listing(oneByOne)) << "round " << round;
+  }
+}
+
 }  // namespace

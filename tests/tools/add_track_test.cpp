@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -148,6 +149,8 @@ TEST_F(AddTrackToolTest, NumbersThatMakeNoSenseAddNothing) {
       {"--minutes ''", ""},
       {"--hours 0 --minutes 0", "频率要大于等于1分钟！\n"},
       {"--hours 0 --minutes 0.5", "频率要大于等于1分钟！\n"},
+      {"--drop-percent 0x10", ""},
+      {"--drop-percent 1e1", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.options);
@@ -157,6 +160,32 @@ TEST_F(AddTrackToolTest, NumbersThatMakeNoSenseAddNothing) {
     EXPECT_FALSE(FileExists(home.File("tasks.xml")));
   }
   EXPECT_EQ(shop.Requests("/item/1.html"), 0);
+}
+
+// A product identifier too long for a file name still gets its files; a task
+// whose files can't be written at all is not reported as added.
+TEST_F(AddTrackToolTest, AddedOnlyWithItsFiles) {
+  std::string page = ProductPage("99.00", "in stock", shop.Link("/pic.png"));
+  page.replace(page.find("1001"), 4, std::string(300, '7'));
+  shop.Page("/item/1.html", page);
+  Output added = RunTool("add " + Quote(Link()));
+  ASSERT_EQ(added.status, 0) << added.text;
+  int histories = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(home.File("productprices"))) {
+    EXPECT_LE(entry.path().filename().string().size(), 255u);
+    ++histories;
+  }
+  EXPECT_EQ(histories, 1);
+
+  std::filesystem::remove_all(home.File("productprices"));
+  ASSERT_TRUE(WriteFileAtomic(home.File("productprices"), "not a folder"));
+  shop.Page("/item/2.html", ProductPage("99.00", "in stock", shop.Link("/pic.png")));
+  Output refused = RunTool("add " + Quote(shop.Link("/item/2.html")));
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.text, "添加任务失败，无法写入商品文件！\n");
+  CTaskList saved;
+  ASSERT_TRUE(saved.LoadTasks(home.File("tasks.xml"), "", "", nullptr));
+  EXPECT_EQ(saved.GetCount(), 1);
 }
 
 TEST_F(AddTrackToolTest, DeleteRemovesTheTaskAndItsFiles) {

@@ -78,7 +78,7 @@ TEST_F(Workbench, TasksListsOneLinePerTask) {
   CtlRun run = Ctl({"tasks"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out,
-            "http://shop.example/1\t电水壶 1.5L & 杯\t99.00\t0\ttracked\t-\n"
+            "http://shop.example/1\t电水壶\\t1.5L & 杯\t99.00\t0\ttracked\t-\n"
             "http://shop.example/2\tB\t\t1\tpaused\t-\n");
 }
 

@@ -165,6 +165,15 @@ TEST_F(VantrelctlTrack, RunsUntilSigterm) {
   EXPECT_EQ(WEXITSTATUS(raw), 0);
 }
 
+TEST_F(VantrelctlTrack, AFailedSaveEndsNonZero) {
+  int status = -1;
+  // No file can grow: every save fails, standard output (a pipe) still works.
+  const std::string out = RunShell(
+      "trap '' XFSZ; ulimit -f 0; exec " + VantrelctlPath() + " track --once 2>&1", status);
+  EXPECT_NE(out.find("保存任务文件失败！"), std::string::npos) << out;
+  EXPECT_EQ(status, 1);
+}
+
 TEST_F(VantrelctlTrack, UsageAndMissingFiles) {
   int status = -1;
   RunShell(VantrelctlPath() + " track --every 5 2>/dev/null", status);

@@ -7,6 +7,7 @@
 #include "base/stringtable.h"
 #include "running_program.h"
 #include "support/http_server.h"
+#include "support/spider_timeouts.h"
 #include "worker_fixture.h"
 
 namespace {
@@ -18,6 +19,18 @@ TEST_F(WorkerTest, UpdateInformationLeftByAnEarlierRunIsNotUsed) {
   EXPECT_EQ(sink.LastStatus(), "获取更新信息失败！");
   EXPECT_EQ(server.Requests("/upd/a.txt"), 0);
   EXPECT_FALSE(FileExists(home.File("a.txt")));
+}
+
+// A server trickling update.ini a byte at a time passes the low-speed abort;
+// FetchTimeout still ends the request.
+TEST_F(WorkerTest, ATricklingServerEndsAtFetchTimeout) {
+  ShortSpiderTimeouts whole{SpiderTimeouts{2000, 60, 1}};
+  RawHttpServer raw;
+  raw.Trickle("/update.ini", "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n[");
+  UpdaterArguments arguments = Arguments();
+  arguments.infoUrl = raw.Url("/update.ini");
+  Run(arguments);
+  EXPECT_EQ(sink.LastStatus(), "获取更新信息失败！");
 }
 
 TEST_F(WorkerTest, RuleFileWithoutShopsIsAFailedDownload) {
