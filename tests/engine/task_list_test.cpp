@@ -175,16 +175,38 @@ TEST(TaskList, ReadingRecordsFieldByField) {
   EXPECT_EQ(second.status, 0);  // its Status came before Url, so it was not read
 }
 
-TEST(TaskList, UndeterminedStockComesBackInStock) {
+TEST(TaskList, UndeterminedStockComesBackUndetermined) {
+  // CurrentStock keeps its flag form; the undetermined state is written
+  // beside it, only when set, so other tasks keep their bytes.
+  const struct {
+    int stock;
+    bool marked;
+  } cases[] = {{-1, true}, {0, false}, {1, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stock);
+    TempDir dir;
+    CTaskList list;
+    TaskPtr task = MakeTask("u");
+    task->SetCurrentStock(c.stock);
+    list.AddTask(task);
+    ASSERT_TRUE(list.SaveTasks(dir.File("tasks.xml")));
+    const std::string saved = dir.Read("tasks.xml");
+    EXPECT_NE(saved.find(c.stock == 0 ? "<CurrentStock>false" : "<CurrentStock>true"),
+              std::string::npos);
+    EXPECT_EQ(saved.find("<StockUndetermined>true</StockUndetermined>") != std::string::npos,
+              c.marked);
+    CTaskList again;
+    ASSERT_TRUE(again.LoadTasks(dir.File("tasks.xml"), "", "", nullptr));
+    EXPECT_EQ(again.TaskAt(0)->GetCurrentStock(), c.stock);
+  }
+  // A file of an older program has no mark: "true" reads as in stock.
   TempDir dir;
-  CTaskList list;
-  TaskPtr task = MakeTask("u");
-  task->SetCurrentStock(-1);
-  list.AddTask(task);
-  ASSERT_TRUE(list.SaveTasks(dir.File("tasks.xml")));
-  CTaskList again;
-  ASSERT_TRUE(again.LoadTasks(dir.File("tasks.xml"), "", "", nullptr));
-  EXPECT_EQ(again.TaskAt(0)->GetCurrentStock(), 1);
+  CTaskList older;
+  ASSERT_TRUE(
+      LoadText(older, dir,
+               std::string(kHead) +
+                   "<Task><Url>u</Url><CurrentStock>true</CurrentStock></Task></TaskList>"));
+  EXPECT_EQ(older.TaskAt(0)->GetCurrentStock(), 1);
 }
 
 TEST(TaskList, LoadingAppendsAndRefusesTasksAlreadyThere) {

@@ -328,3 +328,34 @@ TEST_F(TrackingPassTest, UnobservedTaskTakesItsFirstValuesSilently) {
   EXPECT_EQ(LocalToUtf8(ChangeText(*task)), "Kettle价格变为79.00库存变为缺货");
   EXPECT_EQ(events.Count("Popup"), 1u);
 }
+
+namespace {
+
+TEST_F(TrackingPassTest, AGeneralShopPageSilentOnStockIsToldUndeterminedOnce) {
+  // Product data for search engines, with a price but no availability.
+  shop.Page("/p.html",
+            "<html><head><script type=\"application/ld+json\">{\"@type\":\"Product\","
+            "\"name\":\"Kettle\",\"sku\":\"1001\",\"offers\":{\"price\":\"99.00\"}}"
+            "</script></head><body>" +
+                std::string(1600, '.') + "</body></html>");
+  CTaskValues v = Values("/p.html");
+  v.siteName = Utf8ToLocal("通用");
+  v.siteDomain = shop.Host();
+  AddTask(v);
+  // Each round stands for a start of the program: the list read from tasks.xml.
+  for (int start = 1; start <= 2; ++start) {
+    SCOPED_TRACE(start);
+    if (start > 1) {
+      tasks.RemoveAll();
+      ASSERT_TRUE(tasks.LoadTasks(home.File("tasks.xml"), "", "", nullptr));
+    }
+    auto tracker = MakeTracker();
+    tracker->TrackingPass(tasks.TaskAt(0));
+    tracker->FlushTaskFile();
+    EXPECT_EQ(tasks.TaskAt(0)->GetCurrentStock(), STOCK_UNKNOWN);
+  }
+  ASSERT_EQ(events.Count("Popup"), 1u);
+  EXPECT_EQ(LocalToUtf8(events.Named("Popup")[0].text), "Kettle库存变为不确定");
+}
+
+}  // namespace
