@@ -114,6 +114,7 @@ void CHisPriceDlg::ShowHistory(const std::shared_ptr<CPriceInfo>& history) {
   if (m_hasShown && history == m_shown) return;
   m_hasShown = true;
   m_shown = history;
+  m_shownText = history ? history->ToCacheText() : std::string();
   m_line->ClearSerie();
   m_points->ClearSerie();
   m_list->setRowCount(0);
@@ -123,6 +124,14 @@ void CHisPriceDlg::ShowHistory(const std::shared_ptr<CPriceInfo>& history) {
     return;
   }
   Fill(*history);
+}
+
+void CHisPriceDlg::RefreshHistory(const std::shared_ptr<CPriceInfo>& history) {
+  if (m_hasShown && history == m_shown &&
+      (history ? history->ToCacheText() : std::string()) == m_shownText)
+    return;
+  m_hasShown = false;
+  ShowHistory(history);
 }
 
 void CHisPriceDlg::Fill(const CPriceInfo& history) {

@@ -45,6 +45,9 @@ class CHisPriceDlg : public QWidget {
   // Shows one history (null shows "暂无数据"); the history already shown is
   // not built again. The panel keeps the history alive while it shows it.
   void ShowHistory(const std::shared_ptr<CPriceInfo>& history);
+  // Shows the history again when it is another one or its points changed
+  // since they were shown: a pass adds its point to the same history.
+  void RefreshHistory(const std::shared_ptr<CPriceInfo>& history);
 
   CChartCtrl* Chart() const { return m_chart; }
   CChartLineSerie* LineSerie() const { return m_line; }
@@ -64,6 +67,7 @@ class CHisPriceDlg : public QWidget {
   void Fill(const CPriceInfo& history);
 
   std::shared_ptr<CPriceInfo> m_shown;
+  std::string m_shownText;  // the history as it was shown, as its file holds it
   bool m_hasShown = false;
   CChartCtrl* m_chart;
   CChartLineSerie* m_line;

@@ -10,6 +10,7 @@
 #include "app/batcheditdlg.h"
 #include "app/changelistdlg.h"
 #include "app/configdlg.h"
+#include "app/hispricedlg.h"
 #include "app/notifysound.h"
 #include "app/popmsgdlg.h"
 #include "app/searchlistdlg.h"
@@ -126,6 +127,9 @@ void CVantrelDlg::OnUpdateData(const std::shared_ptr<CTask>& task, const std::st
       model.FillRow(row, *task, !picture.empty());
       if (adding) model.SetCounted(row, true);
     }
+    // A pass of the task whose history shows may have added a point to it.
+    if (VisiblePanel() == Panel::kHistory && m_currentRow >= 0 && TaskOfRow(m_currentRow) == task)
+      m_hisPanel->RefreshHistory(task->GetPriceHistory());
   }
   UpdateCounters();
   if (removeFailed) ShowMessage(IDS_DELETE_TASK_FAILED, kMessageInfo);
