@@ -120,6 +120,7 @@ class CPopMsgDlg : public QWidget {
  private:
   void PlaceAtTrayCorner(const std::string& localText);
   void Finish();
+  void StopWaitingForLink();
 
   CPopMsgFade m_fade;
   std::string m_link;
@@ -130,7 +131,7 @@ class CPopMsgDlg : public QWidget {
   bool m_finished = false;
   bool m_linkPending = false;
   bool m_blend = true;
-  bool m_openWhenKnown = false;
+  bool m_openWhenKnown = false;  // the busy cursor shows while it is set
 };
 
 // Opens a pop-up for a change (GUI thread) and lets it run; it deletes

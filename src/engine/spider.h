@@ -43,6 +43,23 @@ class CAddressFilterScope {
   const Filter* m_outer;
 };
 
+// While one lives, every exchange made on its thread ends after at most
+// `milliseconds`, however long the program's deadline: for a request a user
+// waits on, where a plain answer soon is worth more than a good one late.
+class CExchangeDeadlineScope {
+ public:
+  explicit CExchangeDeadlineScope(long milliseconds);
+  ~CExchangeDeadlineScope();
+  CExchangeDeadlineScope(const CExchangeDeadlineScope&) = delete;
+  CExchangeDeadlineScope& operator=(const CExchangeDeadlineScope&) = delete;
+
+  // The deadline in force on this thread; 0 for none.
+  static long Current();
+
+ private:
+  long m_outer;
+};
+
 // Why a GetPage gave no page.
 struct FetchFailure {
   enum Kind { kNone, kTimedOut, kNoReply, kStatus } kind = kNone;

@@ -2,6 +2,7 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <memory>
@@ -69,6 +70,12 @@ size_t OnBody(char* data, size_t, size_t size, void* user) {
 }
 
 thread_local const CAddressFilterScope::Filter* t_addressFilter = nullptr;
+thread_local long t_deadlineMilliseconds = 0;
+
+long ExchangeMilliseconds() {
+  const long program = g_exchangeSeconds.load() * 1000;
+  return t_deadlineMilliseconds > 0 ? std::min(program, t_deadlineMilliseconds) : program;
+}
 
 curl_socket_t OpenFilteredSocket(void* filter, curlsocktype, curl_sockaddr* address) {
   if (!(*static_cast<const CAddressFilterScope::Filter*>(filter))(&address->addr))
@@ -93,6 +100,17 @@ CAddressFilterScope::CAddressFilterScope(Filter filter)
 CAddressFilterScope::~CAddressFilterScope() { t_addressFilter = m_outer; }
 
 const CAddressFilterScope::Filter* CAddressFilterScope::Current() { return t_addressFilter; }
+
+CExchangeDeadlineScope::CExchangeDeadlineScope(long milliseconds)
+    : m_outer(t_deadlineMilliseconds) {
+  // An inner scope may shorten the deadline, never lengthen it.
+  t_deadlineMilliseconds =
+      m_outer > 0 ? std::min(m_outer, std::max(1L, milliseconds)) : std::max(1L, milliseconds);
+}
+
+CExchangeDeadlineScope::~CExchangeDeadlineScope() { t_deadlineMilliseconds = m_outer; }
+
+long CExchangeDeadlineScope::Current() { return t_deadlineMilliseconds; }
 
 SpiderTimeouts GetSpiderTimeouts() {
   return SpiderTimeouts{g_connectMilliseconds.load(), g_lowSpeedSeconds.load(),
@@ -133,7 +151,7 @@ TransferReply PerformTransfer(const TransferRequest& request) {
   curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, g_lowSpeedSeconds.load());
   // A shop trickling a byte now and then would pass the low-speed abort.
-  curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, g_exchangeSeconds.load() * 1000);
+  curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, ExchangeMilliseconds());
   curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxBodyBytes));
   curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &OnHeader);
   curl_easy_setopt(c, CURLOPT_HEADERDATA, &exchange);
