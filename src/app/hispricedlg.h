@@ -16,8 +16,9 @@ class QLabel;
 class QTableWidget;
 
 // The price-trend panel: a product's history as a list (newest first) and a
-// line chart (oldest first), with the number of points and the lowest and
-// highest price and day; "暂无数据" when there are no points.
+// line chart (oldest first) on a time axis labelled at whole months, days or
+// hours, each price holding until the next, with the number of points and
+// the lowest and highest price and day; "暂无数据" when there are no points.
 // Where the chart puts a history's points: x is the point's date in seconds
 // (read as UTC, so a clock change never folds two points together), y its
 // price, oldest first; a point whose date is no time is left out. The range
@@ -31,9 +32,9 @@ struct HistoryChartData {
 };
 HistoryChartData HistoryChartPoints(const std::vector<CPriceInfoItem>& newestFirst);
 
-// A bottom-axis label for `seconds`: the day ("05-20") when ticks are a day
-// or more apart, else the time ("08:30"); the month ("2024-05") when they
-// are months apart.
+// A bottom-axis label for `seconds`: the month ("2024-05") when ticks are
+// two months or more apart, the month alone ("5月") when a month, the day
+// ("05-20") when a day or more, else the time ("08:30").
 QString HistoryDateLabel(double seconds, double step);
 
 class CHisPriceDlg : public QWidget {
