@@ -414,8 +414,8 @@ void CVantrelDlg::ImportTaskFile(const QString& path) {
   const ImportOutcome outcome = ImportExportedTasks(
       entries, m_tasks, [this](const TaskPtr& task) { return m_addWorkers->StartImport(task); });
   const auto skipped = static_cast<long long>(entries.size() - outcome.added.size());
-  ShowMessageText(0, kMessageInfo,
-                  ToLocal(QStringLiteral("导入任务完成：添加 %1 个，已存在 %2 个。")
+  ShowMessageText(IDS_TASK_FILE_IMPORTED, kMessageInfo,
+                  ToLocal(LoadQString(IDS_TASK_FILE_IMPORTED)
                               .arg(static_cast<long long>(outcome.added.size()))
                               .arg(skipped)));
 }

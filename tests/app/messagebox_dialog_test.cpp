@@ -71,6 +71,24 @@ TEST_F(MessageBoxTest, CaptionsAndTextComeFromTheStringTable) {
   EXPECT_EQ(caption, LoadQString(IDS_MESSAGE_CAPTION));
 }
 
+TEST_F(MessageBoxTest, SuccessesShowTheInformationPicture) {
+  const struct {
+    unsigned id;
+    const char* picture;
+  } cases[] = {{IDS_LOGIN_OK, "imgs/Info.png"},
+               {IDS_TASK_FILE_IMPORTED, "imgs/Info.png"},
+               {IDS_ENTER_LINK, "imgs/Alert.png"}};
+  for (const auto& c : cases) {
+    QString picture;
+    WhenShown("CMsgDlg", [&](QWidget* box) {
+      picture = Child<QLabel>(box, "messagePicture")->property("skinImage").toString();
+      Click(box, "okButton");
+    });
+    EXPECT_EQ(ShowMessage(c.id, kMessageInfo), IDOK);
+    EXPECT_EQ(picture, QString::fromLatin1(c.picture)) << c.id;
+  }
+}
+
 TEST_F(MessageBoxTest, OtherKindsShowNothing) {
   EXPECT_EQ(RunMessageBox(3, QStringLiteral("x")), 0);
   EXPECT_EQ(ShowMessage(IDS_ENTER_LINK, 3), 0);
