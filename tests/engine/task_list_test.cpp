@@ -178,34 +178,25 @@ TEST(TaskList, ReadingRecordsFieldByField) {
 TEST(TaskList, UndeterminedStockComesBackUndetermined) {
   // CurrentStock keeps its flag form; the undetermined state is written
   // beside it, only when set, so other tasks keep their bytes.
-  const struct {
-    int stock;
-    bool marked;
-  } cases[] = {{-1, true}, {0, false}, {1, false}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.stock);
+  for (int stock : {-1, 0, 1}) {
     TempDir dir;
     CTaskList list;
-    TaskPtr task = MakeTask("u");
-    task->SetCurrentStock(c.stock);
-    list.AddTask(task);
+    list.AddTask(MakeTask("u"));
+    list.TaskAt(0)->SetCurrentStock(stock);
     ASSERT_TRUE(list.SaveTasks(dir.File("tasks.xml")));
-    const std::string saved = dir.Read("tasks.xml");
-    EXPECT_NE(saved.find(c.stock == 0 ? "<CurrentStock>false" : "<CurrentStock>true"),
-              std::string::npos);
-    EXPECT_EQ(saved.find("<StockUndetermined>true</StockUndetermined>") != std::string::npos,
-              c.marked);
+    EXPECT_EQ(dir.Read("tasks.xml").find("<StockUndetermined>true</StockUndetermined>") !=
+                  std::string::npos,
+              stock == -1);
     CTaskList again;
     ASSERT_TRUE(again.LoadTasks(dir.File("tasks.xml"), "", "", nullptr));
-    EXPECT_EQ(again.TaskAt(0)->GetCurrentStock(), c.stock);
+    EXPECT_EQ(again.TaskAt(0)->GetCurrentStock(), stock);
   }
   // A file of an older program has no mark: "true" reads as in stock.
   TempDir dir;
   CTaskList older;
-  ASSERT_TRUE(
-      LoadText(older, dir,
-               std::string(kHead) +
-                   "<Task><Url>u</Url><CurrentStock>true</CurrentStock></Task></TaskList>"));
+  ASSERT_TRUE(LoadText(older, dir,
+                       std::string(kHead) + "<Task><Url>u</Url><CurrentStock>true"
+                                            "</CurrentStock></Task></TaskList>"));
   EXPECT_EQ(older.TaskAt(0)->GetCurrentStock(), 1);
 }
 
