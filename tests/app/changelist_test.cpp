@@ -217,7 +217,6 @@ TEST_F(ChangeListTest, BuyWaitingOnTheCommissionServiceShowsBusyThenOpensThePlai
   tasks.AddTask(MakeTask({"2.00", "1.00", 1, 1, "down", "nochange"}, "http://item.jd.com/7.html"));
   list.SetShopLinkStore({&tasks, "", {}});
   list.AddChange(*tasks.TaskAt(0));
-
   list.ClickCell(0, CChangeListDlg::kBuy);
   ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
   EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::BusyCursor);

@@ -349,7 +349,6 @@ TEST_F(MainWindowChangeTest, TheShownHistoryTakesInThePointOfAPass) {
   emit window->TaskList().rowClicked(0, kColumnPrice, TaskListHitResult{TaskListHit::kHistory, -1});
   auto* chart = window->findChild<CHisPriceDlg*>();
   ASSERT_EQ(chart->List()->rowCount(), 3);
-
   // What a pass does: a point into the same history, then "UpdateData".
   history->AddItem({"2024-04-01 10:00:00", "150.00"});
   window->Events().PostUpdateData(task, "");

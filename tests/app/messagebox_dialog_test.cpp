@@ -72,20 +72,17 @@ TEST_F(MessageBoxTest, CaptionsAndTextComeFromTheStringTable) {
 }
 
 TEST_F(MessageBoxTest, SuccessesShowTheInformationPicture) {
-  const struct {
-    unsigned id;
-    const char* picture;
-  } cases[] = {{IDS_LOGIN_OK, "imgs/Info.png"},
-               {IDS_TASK_FILE_IMPORTED, "imgs/Info.png"},
-               {IDS_ENTER_LINK, "imgs/Alert.png"}};
-  for (const auto& c : cases) {
+  const std::pair<unsigned, const char*> cases[] = {{IDS_LOGIN_OK, "imgs/Info.png"},
+                                                    {IDS_TASK_FILE_IMPORTED, "imgs/Info.png"},
+                                                    {IDS_ENTER_LINK, "imgs/Alert.png"}};
+  for (const auto& [id, expected] : cases) {
     QString picture;
-    WhenShown("CMsgDlg", [&](QWidget* box) {
+    WhenShown("CMsgDlg", [&picture](QWidget* box) {
       picture = Child<QLabel>(box, "messagePicture")->property("skinImage").toString();
       Click(box, "okButton");
     });
-    EXPECT_EQ(ShowMessage(c.id, kMessageInfo), IDOK);
-    EXPECT_EQ(picture, QString::fromLatin1(c.picture)) << c.id;
+    EXPECT_EQ(ShowMessage(id, kMessageInfo), IDOK);
+    EXPECT_EQ(picture, QString::fromLatin1(expected)) << id;
   }
 }
 

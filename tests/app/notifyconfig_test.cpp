@@ -74,15 +74,12 @@ TEST_F(NotifyConfigTest, TestSaysWhetherTheChannelIsOffOrTheMessageWentOut) {
   CNotifyConfigDlg* page = dialog.NotifyPage();
   EXPECT_EQ(page->StatusLabel(NotifyChannel::kDesktop)->text(),
             QStringLiteral("发送失败（2026-12-09 10:00:00）：没有桌面会话总线"));
-
   page->TestButton(NotifyChannel::kMail)->click();
   EXPECT_TRUE(sent.empty());
   EXPECT_EQ(dialog.ResultLine()->text(), QStringLiteral("邮件未开启，不能测试：请先填写它的设置"));
-
   page->Edit("NtfyUrl")->setText(QStringLiteral("http://127.0.0.1:1/t"));
   page->TestButton(NotifyChannel::kNtfy)->click();
   EXPECT_EQ(sent, std::vector<NotifyChannel>{NotifyChannel::kNtfy});
-  EXPECT_EQ(Key("Notify", "NtfyUrl"), "http://127.0.0.1:1/t");
   EXPECT_EQ(dialog.ResultLine()->text(),
             QStringLiteral("测试消息已交给发送，结果见它的状态：ntfy"));
 }

@@ -105,9 +105,7 @@ TEST_F(TrackingFailureTest, ASoldOutPageWithoutAPriceIsAGoodPass) {
   TaskPtr task = AddTask(Values());
   task->AddFailure("2023-01-01 00:00:00", "HTTP 503");
   auto tracker = MakeTracker();
-
   for (int pass = 1; pass <= 3; ++pass) tracker->TrackingPass(task);
-
   EXPECT_EQ(task->GetFailCount(), 0);
   EXPECT_EQ(events.Count("FetchFailed"), 0u);
   EXPECT_EQ(task->GetCurrentPrice(), "99.00");

@@ -162,11 +162,9 @@ TEST_F(PackageTest, ManPagesDescriptionCompletionAndLauncherSayWhatTheyShould) {
   EXPECT_NE(
       RunShell("zcat " + Quote(Root() + "usr/share/man/man1/Vantrel.1.gz"), status).find("hidewnd"),
       std::string::npos);
-
   const std::string control = RunShell("dpkg-deb -f " + Quote(ThePackage().deb), status);
   EXPECT_NE(control.find("Paste a product link; Vantrel fetches"), std::string::npos) << control;
   EXPECT_NE(control.find("qt6-translations-l10n"), std::string::npos) << control;
-
   TempDir scratch;
   const std::string complete =
       "HOME=" + Quote(scratch.Path()) + " XDG_DATA_HOME=" + Quote(scratch.Path()) +
@@ -175,7 +173,6 @@ TEST_F(PackageTest, ManPagesDescriptionCompletionAndLauncherSayWhatTheyShould) {
       Quote(Root() + "usr/share/bash-completion/completions/vantrelctl") + " " +
       Quote(Root() + "usr/bin/vantrelctl");
   EXPECT_EQ(RunShell(complete, status), "json csv\n");
-
   std::string entry;
   ASSERT_TRUE(
       ReadWholeFile(Root() + "usr/share/applications/example.vantrel.Vantrel.desktop", entry));
