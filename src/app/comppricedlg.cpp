@@ -113,7 +113,7 @@ void CCompPriceDlg::ClickCell(int row, int column) {
   // The rewriting may ask the commission service: a worker waits for it.
   // The row is found again by its link, as the list may be rebuilt meanwhile.
   CWindowJobs& jobs = m_jobs ? *m_jobs : CWindowJobs::Shared();
-  jobs.Run(
+  jobs.RunShowingBusy(
       this, [url, gotoUrl] { return RewriteShopLink(url, gotoUrl, ShopLinkKind::kCompPrice); },
       [this, url](const std::string& rewritten) { OpenOffer(url, rewritten); });
 }

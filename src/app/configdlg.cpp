@@ -360,6 +360,7 @@ CConfigDlg::CConfigDlg(CConfigContext context, QWidget* parent)
   connect(m_notifyPage, &CNotifyConfigDlg::saved, this, [this](bool ok) {
     ShowText(ok ? QStringLiteral("通知设置保存成功") : QStringLiteral("通知设置保存失败"));
   });
+  connect(m_notifyPage, &CNotifyConfigDlg::tested, this, &CConfigDlg::ShowText);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   connect(m_appPage, &CAppConfigDlg::result, this, &CConfigDlg::ShowResult);
   // The update page's reports arrive queued, as they did when posted.

@@ -18,6 +18,7 @@
 #include "base/stringtable.h"
 #include "controls/chartctrl.h"
 #include "controls/qtext.h"
+#include "controls/timeaxis.h"
 #include "services/history.h"
 #include "services/verdict.h"
 
@@ -57,10 +58,11 @@ HistoryChartData HistoryChartPoints(const std::vector<CPriceInfoItem>& newestFir
   }
   if (data.xs.empty()) return data;
   const auto [first, last] = std::minmax_element(data.xs.begin(), data.xs.end());
-  // A margin of 4 % (at least an hour) on each side keeps the end points off
-  // the axes; one point gets a day on each side.
+  // A margin of 4 % (at least a minute) on each side keeps the end points
+  // off the axes without squeezing a history of minutes into the middle;
+  // one point gets a day on each side.
   const double span = *last - *first;
-  const double margin = span > 0 ? std::max(span * 0.04, 3600.0) : kDay;
+  const double margin = span > 0 ? std::max(span * 0.04, 60.0) : kDay;
   data.xMin = *first - margin;
   data.xMax = *last + margin;
   return data;
@@ -70,6 +72,9 @@ QString HistoryDateLabel(double seconds, double step) {
   const QDateTime time =
       QDateTime::fromSecsSinceEpoch(static_cast<qint64>(std::llround(seconds)), QTimeZone::utc());
   if (step >= 60 * kDay) return time.toString(QStringLiteral("yyyy-MM"));
+  // Month by month the year is in the list; short labels let every month
+  // have one.
+  if (step >= 28 * kDay) return QStringLiteral("%1月").arg(time.date().month());
   if (step >= kDay) return time.toString(QStringLiteral("MM-dd"));
   return time.toString(QStringLiteral("HH:mm"));
 }
@@ -95,9 +100,11 @@ CHisPriceDlg::CHisPriceDlg(QWidget* parent) : QWidget(parent) {
   }
   m_chart->GetBottomAxis()->SetGridVisible(false);
   m_chart->GetBottomAxis()->SetLabelFormatter(HistoryDateLabel);
+  m_chart->GetBottomAxis()->SetTickMaker(CalendarTicks);
   m_line = m_chart->CreateLineSerie();
   m_line->SetColor(QColor(43, 178, 224));
   m_line->SetWidth(2);
+  m_line->SetStepped(true);
   m_points = m_chart->CreatePointsSerie();
   m_points->SetPointSize(5, 5);
   m_points->SetColor(QColor(20, 105, 162));
@@ -121,6 +128,7 @@ void CHisPriceDlg::ShowHistory(const std::shared_ptr<CPriceInfo>& history) {
   if (m_hasShown && history == m_shown) return;
   m_hasShown = true;
   m_shown = history;
+  m_shownText = history ? history->ToCacheText() : std::string();
   m_line->ClearSerie();
   m_points->ClearSerie();
   m_list->setRowCount(0);
@@ -130,6 +138,14 @@ void CHisPriceDlg::ShowHistory(const std::shared_ptr<CPriceInfo>& history) {
     return;
   }
   Fill(*history);
+}
+
+void CHisPriceDlg::RefreshHistory(const std::shared_ptr<CPriceInfo>& history) {
+  if (m_hasShown && history == m_shown &&
+      (history ? history->ToCacheText() : std::string()) == m_shownText)
+    return;
+  m_hasShown = false;
+  ShowHistory(history);
 }
 
 void CHisPriceDlg::Fill(const CPriceInfo& history) {

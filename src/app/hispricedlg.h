@@ -16,8 +16,9 @@ class QLabel;
 class QTableWidget;
 
 // The price-trend panel: a product's history as a list (newest first) and a
-// line chart (oldest first), with the number of points and the lowest and
-// highest price and day; "暂无数据" when there are no points.
+// line chart (oldest first) on a time axis labelled at whole months, days or
+// hours, each price holding until the next, with the number of points and
+// the lowest and highest price and day; "暂无数据" when there are no points.
 // Where the chart puts a history's points: x is the point's date in seconds
 // (read as UTC, so a clock change never folds two points together), y its
 // price, oldest first; a point whose date is no time is left out. The range
@@ -31,9 +32,9 @@ struct HistoryChartData {
 };
 HistoryChartData HistoryChartPoints(const std::vector<CPriceInfoItem>& newestFirst);
 
-// A bottom-axis label for `seconds`: the day ("05-20") when ticks are a day
-// or more apart, else the time ("08:30"); the month ("2024-05") when they
-// are months apart.
+// A bottom-axis label for `seconds`: the month ("2024-05") when ticks are
+// two months or more apart, the month alone ("5月") when a month, the day
+// ("05-20") when a day or more, else the time ("08:30").
 QString HistoryDateLabel(double seconds, double step);
 
 class CHisPriceDlg : public QWidget {
@@ -45,6 +46,9 @@ class CHisPriceDlg : public QWidget {
   // Shows one history (null shows "暂无数据"); the history already shown is
   // not built again. The panel keeps the history alive while it shows it.
   void ShowHistory(const std::shared_ptr<CPriceInfo>& history);
+  // Shows the history again when it is another one or its points changed
+  // since they were shown: a pass adds its point to the same history.
+  void RefreshHistory(const std::shared_ptr<CPriceInfo>& history);
 
   CChartCtrl* Chart() const { return m_chart; }
   CChartLineSerie* LineSerie() const { return m_line; }
@@ -69,6 +73,7 @@ class CHisPriceDlg : public QWidget {
   void ShowVerdict(const std::vector<CPriceInfoItem>& items);
 
   std::shared_ptr<CPriceInfo> m_shown;
+  std::string m_shownText;  // the history as it was shown, as its file holds it
   bool m_hasShown = false;
   CChartCtrl* m_chart;
   CChartLineSerie* m_line;

@@ -42,6 +42,7 @@ void BuildBox(QDialog* box, const QString& caption, const QString& picture, cons
 
   auto* image = new QLabel(box);
   image->setObjectName(QStringLiteral("messagePicture"));
+  image->setProperty("skinImage", picture);
   QPixmap pixmap = SkinPixmap(picture);
   if (!pixmap.isNull()) image->setPixmap(pixmap);
 
@@ -118,7 +119,7 @@ bool IsQuitting() {
   return g_quitting || !QCoreApplication::instance();
 }
 
-int ShowFromWorker(int kind, const QString& text) {
+int ShowFromWorker(int kind, const QString& text, unsigned id) {
   auto pending = std::make_shared<PendingAnswer>();
   std::unique_lock lock(g_lock);
   QCoreApplication* app = QCoreApplication::instance();
@@ -127,13 +128,13 @@ int ShowFromWorker(int kind, const QString& text) {
   // application gone takes it too, so the application is alive here.
   bool posted = QMetaObject::invokeMethod(
       app,
-      [pending, kind, text] {
+      [pending, kind, text, id] {
         bool wanted;
         {
           std::lock_guard check(g_lock);
           wanted = !pending->abandoned && !g_quitting;
         }
-        int answer = wanted ? RunMessageBox(kind, text) : UnansweredResult(kind);
+        int answer = wanted ? RunMessageBox(kind, text, id) : UnansweredResult(kind);
         {
           std::lock_guard answered(g_lock);
           pending->done = true;
@@ -149,11 +150,11 @@ int ShowFromWorker(int kind, const QString& text) {
   return UnansweredResult(kind);
 }
 
-int ShowFromAnyThread(int kind, const QString& text) {
+int ShowFromAnyThread(int kind, const QString& text, unsigned id) {
   QCoreApplication* app = QCoreApplication::instance();
   if (app && QThread::currentThread() == app->thread())
-    return IsQuitting() ? UnansweredResult(kind) : RunMessageBox(kind, text);
-  return ShowFromWorker(kind, text);
+    return IsQuitting() ? UnansweredResult(kind) : RunMessageBox(kind, text, id);
+  return ShowFromWorker(kind, text, id);
 }
 
 void StopMessageBoxes() {
@@ -166,9 +167,10 @@ void StopMessageBoxes() {
 
 }  // namespace
 
-CMsgDlg::CMsgDlg(const QString& text, QWidget* parent) : QDialog(parent) {
+CMsgDlg::CMsgDlg(const QString& text, QWidget* parent, bool success) : QDialog(parent) {
   setObjectName(QStringLiteral("CMsgDlg"));
-  BuildBox(this, LoadQString(IDS_MESSAGE_CAPTION), QStringLiteral("imgs/Alert.png"), text);
+  BuildBox(this, LoadQString(IDS_MESSAGE_CAPTION),
+           success ? QStringLiteral("imgs/Info.png") : QStringLiteral("imgs/Alert.png"), text);
   CButtonST* ok = MakeBoxButton(QStringLiteral("确定"), "okButton", this);
   ok->setDefault(true);
   PlaceBox(this, {ok});
@@ -198,10 +200,10 @@ CWhetherMsgDlg::CWhetherMsgDlg(const QString& text, QWidget* parent) : QDialog(p
 
 void CWhetherMsgDlg::reject() { done(IDCANCEL); }
 
-int RunMessageBox(int kind, const QString& text) {
+int RunMessageBox(int kind, const QString& text, unsigned id) {
   QWidget* parent = QApplication::activeWindow();
   if (kind == kMessageInfo) {
-    CMsgDlg box(text, parent);
+    CMsgDlg box(text, parent, IsSuccessMessage(id));
     return box.exec();
   }
   if (kind == kMessageQuestion) {
@@ -224,8 +226,8 @@ void InstallMessageBoxes() {
     // Runs first thing in the application's destructor.
     qAddPostRoutine(&StopMessageBoxes);
   }
-  SetMessageHandler([](unsigned, int kind, const std::string& localText) {
-    return ShowFromAnyThread(kind, FromLocal(localText));
+  SetMessageHandler([](unsigned id, int kind, const std::string& localText) {
+    return ShowFromAnyThread(kind, FromLocal(localText), id);
   });
 }
 

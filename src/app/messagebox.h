@@ -34,7 +34,8 @@ class CMsgDlg : public QDialog {
   Q_OBJECT
 
  public:
-  explicit CMsgDlg(const QString& text, QWidget* parent = nullptr);
+  // A success shows the information picture, anything else the warning.
+  explicit CMsgDlg(const QString& text, QWidget* parent = nullptr, bool success = false);
   void reject() override;
 };
 
@@ -48,8 +49,8 @@ class CWhetherMsgDlg : public QDialog {
 
 // Shows the box of `kind` (1 information, 2 question) modally on the calling
 // thread, which must be the GUI thread; any other kind shows nothing and
-// gives 0.
-int RunMessageBox(int kind, const QString& text);
+// gives 0. `id` is the message's string (IsSuccessMessage picks the picture).
+int RunMessageBox(int kind, const QString& text, unsigned id = 0);
 
 // Makes ShowMessage (base/message.h) show these boxes. Call on the GUI thread
 // after the QApplication exists. From the GUI thread a box runs at once; from

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "base/stringtable.h"
 #include "controls/qtext.h"
 
 namespace {
@@ -98,10 +99,8 @@ CNotifyConfigDlg::CNotifyConfigDlg(CNotifyContext context, QWidget* parent)
     row->addWidget(status, 1);
     if (m_context.sendTest) {
       auto* test = new QPushButton(QStringLiteral("测试"));
-      connect(test, &QPushButton::clicked, this, [this, channel] {
-        OnSave();
-        m_context.sendTest(channel);
-      });
+      test->setObjectName(QStringLiteral("test_%1").arg(QString::fromLatin1(ChannelName(channel))));
+      connect(test, &QPushButton::clicked, this, [this, channel] { OnTest(channel); });
       row->addWidget(test);
     }
     forms[channel]->addRow(row);
@@ -128,6 +127,11 @@ QLineEdit* CNotifyConfigDlg::Edit(const QString& key) const {
   return found == m_edits.end() ? nullptr : found->second;
 }
 
+QPushButton* CNotifyConfigDlg::TestButton(NotifyChannel channel) const {
+  return findChild<QPushButton*>(
+      QStringLiteral("test_%1").arg(QString::fromLatin1(ChannelName(channel))));
+}
+
 NotifySettings CNotifyConfigDlg::Settings() const {
   NotifySettings settings;
   for (const NotifyField& field : kFields)
@@ -144,10 +148,15 @@ void CNotifyConfigDlg::RefreshStatuses() {
   for (NotifyChannel channel : kAllChannels) {
     QString text;
     const auto found = statuses.find(channel);
+    QString detail;
     if (found != statuses.end() && !found->second.lastError.empty()) {
+      const ChannelStatus& status = found->second;
+      const std::string& said =
+          status.lastErrorText.empty() ? status.lastError : status.lastErrorText;
       text = QStringLiteral("发送失败（%1）：%2")
-                 .arg(FromLocal(found->second.lastErrorTime),
-                      QString::fromUtf8(found->second.lastError.c_str()));
+                 .arg(FromLocal(status.lastErrorTime), QString::fromUtf8(said.c_str()));
+      // The channel's own words, for whoever looks into it.
+      detail = QString::fromUtf8(status.lastError.c_str());
     } else if (!ChannelEnabled(settings, channel)) {
       text = QStringLiteral("未开启");
     } else if (found != statuses.end() && found->second.sent > 0) {
@@ -156,6 +165,7 @@ void CNotifyConfigDlg::RefreshStatuses() {
       text = QStringLiteral("已开启");
     }
     m_status[channel]->setText(text);
+    m_status[channel]->setToolTip(detail);
   }
 }
 
@@ -163,4 +173,22 @@ void CNotifyConfigDlg::OnSave() {
   const bool ok = WriteNotifySettings(Settings());
   RefreshStatuses();
   emit saved(ok);
+}
+
+void CNotifyConfigDlg::OnTest(NotifyChannel channel) {
+  const bool ok = WriteNotifySettings(Settings());
+  RefreshStatuses();
+  if (!ok) {
+    emit saved(false);
+    return;
+  }
+  const QString caption = QString::fromUtf8(ChannelCaption(channel));
+  // A channel that is off would send nothing: saying "saved" would let the
+  // user wait for a message that never comes.
+  if (!ChannelEnabled(Settings(), channel)) {
+    emit tested(caption + LoadQString(IDS_NOTIFY_TEST_CHANNEL_OFF));
+    return;
+  }
+  m_context.sendTest(channel);
+  emit tested(LoadQString(IDS_NOTIFY_TEST_SENT) + caption);
 }

@@ -32,6 +32,8 @@ class CNotifyConfigDlg : public QWidget {
   QLineEdit* Edit(const QString& key) const;
   QCheckBox* DesktopBox() const { return m_desktop; }
   QPushButton* SaveButton() const { return m_save; }
+  // The "测试" button of a channel; null without a way to send a test.
+  QPushButton* TestButton(NotifyChannel channel) const;
   QLabel* StatusLabel(NotifyChannel channel) const { return m_status.at(channel); }
   // The settings as the page's fields hold them.
   NotifySettings Settings() const;
@@ -40,9 +42,12 @@ class CNotifyConfigDlg : public QWidget {
 
  signals:
   void saved(bool ok);
+  // "测试" saved the settings and says what became of the test.
+  void tested(const QString& text);
 
  private:
   void OnSave();
+  void OnTest(NotifyChannel channel);
 
   CNotifyContext m_context;
   std::map<QString, QLineEdit*> m_edits;

@@ -5,6 +5,7 @@
 #include <deque>
 #include <vector>
 
+#include <QCursor>
 #include <QEnterEvent>
 #include <QFont>
 #include <QGuiApplication>
@@ -281,7 +282,12 @@ CPopMsgDlg::CPopMsgDlg(const std::string& localText, const std::string& link,
   }
 }
 
-CPopMsgDlg::~CPopMsgDlg() = default;
+CPopMsgDlg::~CPopMsgDlg() { StopWaitingForLink(); }
+
+void CPopMsgDlg::StopWaitingForLink() {
+  if (m_openWhenKnown) QGuiApplication::restoreOverrideCursor();
+  m_openWhenKnown = false;
+}
 
 int PopMsgHeight(const std::string& localText, const DealNote& note) {
   int lines = PopMsgTextLines(localText, kTextBoxWidth);
@@ -330,7 +336,7 @@ void CPopMsgDlg::SetLink(const std::string& link) {
   m_link = link;
   m_linkPending = false;
   if (m_openWhenKnown && !m_link.empty()) OpenLink(m_link);
-  m_openWhenKnown = false;
+  StopWaitingForLink();
 }
 
 void CPopMsgDlg::ClickGoTo() {
@@ -339,6 +345,9 @@ void CPopMsgDlg::ClickGoTo() {
     return;
   }
   if (m_linkPending) {
+    // The commission service is still asked: the busy cursor says the click
+    // was taken, until the link comes.
+    if (!m_openWhenKnown) QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
     m_openWhenKnown = true;
     return;
   }

@@ -133,6 +133,7 @@ class CPopMsgDlg : public QWidget {
  private:
   void PlaceAtTrayCorner(const std::string& localText, const DealNote& note);
   void Finish();
+  void StopWaitingForLink();
 
   CPopMsgFade m_fade;
   std::string m_link;
@@ -145,7 +146,7 @@ class CPopMsgDlg : public QWidget {
   bool m_finished = false;
   bool m_linkPending = false;
   bool m_blend = true;
-  bool m_openWhenKnown = false;
+  bool m_openWhenKnown = false;  // the busy cursor shows while it is set
 };
 
 // Shows a pop-up for a change (GUI thread) and lets it run; it deletes

@@ -7,7 +7,7 @@
 
 void OpenShopLinkLater(CWindowJobs& jobs, QObject* receiver, const std::string& url,
                        const std::string& gotoUrl, const ShopLinkTaskStore& store) {
-  jobs.Run(
+  jobs.RunShowingBusy(
       receiver,
       [url, gotoUrl, store] { return RewriteShopLink(url, gotoUrl, ShopLinkKind::kTask, store); },
       [](const std::string& link) {

@@ -18,6 +18,7 @@
 #include "base/openlink.h"
 #include "base/programdir.h"
 #include "base/stringtable.h"
+#include "controls/qttranslation.h"
 #include "services/updatecheck.h"
 
 namespace {
@@ -38,6 +39,7 @@ CVantrelApp::~CVantrelApp() {
 }
 
 void CVantrelApp::InstallGuiServices() {
+  InstallQtChineseTranslation();
   InstallMessageBoxes();
   SetLinkOpener([](const std::string& utf8Url) {
     QDesktopServices::openUrl(QUrl(QString::fromUtf8(utf8Url.c_str()), QUrl::StrictMode));

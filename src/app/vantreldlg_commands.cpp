@@ -11,6 +11,7 @@
 #include "app/batcheditdlg.h"
 #include "app/changelistdlg.h"
 #include "app/configdlg.h"
+#include "app/hispricedlg.h"
 #include "app/notifysound.h"
 #include "app/popmsgdlg.h"
 #include "app/searchlistdlg.h"
@@ -127,6 +128,9 @@ void CVantrelDlg::OnUpdateData(const std::shared_ptr<CTask>& task, const std::st
       model.FillRow(row, *task, !picture.empty());
       if (adding) model.SetCounted(row, true);
     }
+    // A pass of the task whose history shows may have added a point to it.
+    if (VisiblePanel() == Panel::kHistory && m_currentRow >= 0 && TaskOfRow(m_currentRow) == task)
+      m_hisPanel->RefreshHistory(task->GetPriceHistory());
   }
   UpdateCounters();
   if (removeFailed) ShowMessage(IDS_DELETE_TASK_FAILED, kMessageInfo);
@@ -433,8 +437,8 @@ void CVantrelDlg::ImportTaskFile(const QString& path) {
   const ImportOutcome outcome = ImportExportedTasks(
       entries, m_tasks, [this](const TaskPtr& task) { return m_addWorkers->StartImport(task); });
   const auto skipped = static_cast<long long>(entries.size() - outcome.added.size());
-  ShowMessageText(0, kMessageInfo,
-                  ToLocal(QStringLiteral("导入任务完成：添加 %1 个，已存在 %2 个。")
+  ShowMessageText(IDS_TASK_FILE_IMPORTED, kMessageInfo,
+                  ToLocal(LoadQString(IDS_TASK_FILE_IMPORTED)
                               .arg(static_cast<long long>(outcome.added.size()))
                               .arg(skipped)));
 }

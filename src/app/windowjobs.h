@@ -5,7 +5,9 @@
 #include <optional>
 #include <utility>
 
+#include <QCursor>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QObject>
 #include <QPointer>
 #include <QThreadPool>
@@ -37,6 +39,20 @@ class CWindowJobs {
             if (guard) done(std::move(result));
           },
           Qt::QueuedConnection);
+    });
+  }
+
+  // The same for work a user waits on after a click: the busy cursor shows
+  // from now until the result is handed back.
+  template <typename Work, typename Done>
+  void RunShowingBusy(QObject* receiver, Work work, Done done) {
+    QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
+    QPointer<QObject> guard(receiver);
+    // Handed to the relay, which outlives the work: the cursor always comes
+    // back, even when the receiver went meanwhile.
+    Run(m_relay.get(), std::move(work), [guard, done = std::move(done)](auto result) mutable {
+      QGuiApplication::restoreOverrideCursor();
+      if (guard) done(std::move(result));
     });
   }
 

@@ -23,6 +23,10 @@ int ShowMessage(unsigned id, int kind);
 // before it, a path inside it): the handler gets `id` and `localText`.
 int ShowMessageText(unsigned id, int kind, const std::string& localText);
 
+// Whether a message reports a success ("登录成功！", a finished import): its
+// box shows the information picture rather than the warning one.
+bool IsSuccessMessage(unsigned id);
+
 // The handler that shows kinds 1 and 2: the windows install theirs; the
 // default writes the text (UTF-8) to stderr and answers IDOK or IDNO.
 using MessageHandler = std::function<int(unsigned id, int kind, const std::string& localText)>;

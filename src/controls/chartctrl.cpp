@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -15,6 +16,8 @@ constexpr int kBottomMargin = 22;
 constexpr int kTopMargin = 10;
 constexpr int kRightMargin = 12;
 constexpr int kTickLength = 4;
+// The least room between two bottom labels.
+constexpr int kLabelGap = 4;
 
 // A tick step of 1, 2 or 5 times a power of ten that puts at most `maxTicks`
 // ticks on `span`.
@@ -80,18 +83,26 @@ QString CChartStandardAxis::Label(double value, double step) const {
   return m_formatter ? m_formatter(value, step) : TickLabel(value, step);
 }
 
-std::vector<double> CChartStandardAxis::Ticks(int maxTicks) const {
+void CChartStandardAxis::SetTickMaker(TickMaker maker) {
+  m_tickMaker = std::move(maker);
+  if (m_owner) m_owner->RefreshCtrl();
+}
+
+AxisTicks CChartStandardAxis::MakeTicks(int maxTicks) const {
   double low = DrawnMin();
   double high = DrawnMax();
+  if (m_tickMaker) return m_tickMaker(low, high, maxTicks);
   double step = NiceStep(high - low, std::max(2, maxTicks));
-  std::vector<double> ticks;
+  AxisTicks result;
+  result.step = step;
+  std::vector<double>& ticks = result.values;
   // A tolerance of a millionth of a step keeps ends that rounding moved.
   double epsilon = step * 1e-6;
   for (double value = std::ceil(low / step - 1e-6) * step; value <= high + epsilon; value += step) {
     if (ticks.size() >= static_cast<size_t>(std::max(2, maxTicks)) + 1) break;
     ticks.push_back(std::fabs(value) < epsilon ? 0.0 : value);
   }
-  return ticks;
+  return result;
 }
 
 void CChartSerie::Changed() { m_owner->RefreshCtrl(); }
@@ -120,6 +131,22 @@ void CChartSerie::AddPoints(const double* x, const double* y, size_t count) {
 void CChartLineSerie::SetWidth(int width) {
   m_width = std::max(1, width);
   Changed();
+}
+
+void CChartLineSerie::SetStepped(bool stepped) {
+  m_stepped = stepped;
+  Changed();
+}
+
+std::vector<QPointF> StepPoints(const std::vector<QPointF>& points, double endX) {
+  std::vector<QPointF> corners;
+  corners.reserve(points.size() * 2);
+  for (size_t i = 0; i < points.size(); ++i) {
+    corners.push_back(points[i]);
+    const double nextX = i + 1 < points.size() ? points[i + 1].x() : endX;
+    if (nextX > points[i].x()) corners.emplace_back(nextX, points[i].y());
+  }
+  return corners;
 }
 
 void CChartPointsSerie::SetPointSize(int width, int height) {
@@ -184,6 +211,28 @@ QPointF CChartCtrl::ValueToPixel(double x, double y) const {
   return {px, py};
 }
 
+double CChartCtrl::BottomLabelStep(const AxisTicks& ticks) const {
+  // A lone tick is labelled for the whole range it stands in.
+  return ticks.values.size() > 1 ? ticks.step : m_bottom.DrawnMax() - m_bottom.DrawnMin();
+}
+
+AxisTicks CChartCtrl::BottomTicks(const QFontMetrics& metrics, double width) const {
+  for (int most = std::max(2, static_cast<int>(width / 24)); most > 2; --most) {
+    AxisTicks ticks = m_bottom.MakeTicks(most);
+    const double step = BottomLabelStep(ticks);
+    const double pixelsPerUnit = width / (m_bottom.DrawnMax() - m_bottom.DrawnMin());
+    int widest = 0;
+    double closest = width;
+    for (size_t i = 0; i < ticks.values.size(); ++i) {
+      widest = std::max(widest, metrics.horizontalAdvance(m_bottom.Label(ticks.values[i], step)));
+      if (i > 0)
+        closest = std::min(closest, (ticks.values[i] - ticks.values[i - 1]) * pixelsPerUnit);
+    }
+    if (closest >= widest + kLabelGap) return ticks;
+  }
+  return m_bottom.MakeTicks(2);
+}
+
 void CChartCtrl::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), m_back);
@@ -206,12 +255,9 @@ void CChartCtrl::paintEvent(QPaintEvent*) {
                      Qt::AlignRight | Qt::AlignVCenter, m_left.Label(value, leftStep));
   }
   // The same for the bottom axis.
-  std::vector<double> bottomTicks =
-      m_bottom.Ticks(std::max(3, static_cast<int>(area.width() / 45)));
-  // A lone tick is labelled for the whole range it stands in.
-  double bottomStep = bottomTicks.size() > 1 ? bottomTicks[1] - bottomTicks[0]
-                                             : m_bottom.DrawnMax() - m_bottom.DrawnMin();
-  for (double value : bottomTicks) {
+  const AxisTicks bottomTicks = BottomTicks(painter.fontMetrics(), area.width());
+  const double bottomStep = BottomLabelStep(bottomTicks);
+  for (double value : bottomTicks.values) {
     double x = ValueToPixel(value, m_left.DrawnMin()).x();
     if (m_bottom.IsGridVisible()) {
       painter.setPen(QPen(m_bottom.GetAxisColor().lighter(115), 1, Qt::DotLine));
@@ -232,12 +278,12 @@ void CChartCtrl::paintEvent(QPaintEvent*) {
   painter.setClipRect(area.adjusted(-6, -6, 6, 6));
   for (const auto& serie : m_series) {
     if (auto* line = dynamic_cast<CChartLineSerie*>(serie.get())) {
-      if (line->GetPointsCount() < 2) continue;
-      QPainterPath path(ValueToPixel(line->GetPoint(0).x(), line->GetPoint(0).y()));
-      for (size_t i = 1; i < line->GetPointsCount(); ++i) {
-        QPointF p = line->GetPoint(i);
-        path.lineTo(ValueToPixel(p.x(), p.y()));
-      }
+      const std::vector<QPointF> corners =
+          line->IsStepped() ? StepPoints(line->Points(), m_bottom.DrawnMax()) : line->Points();
+      if (corners.size() < 2) continue;
+      QPainterPath path(ValueToPixel(corners[0].x(), corners[0].y()));
+      for (size_t i = 1; i < corners.size(); ++i)
+        path.lineTo(ValueToPixel(corners[i].x(), corners[i].y()));
       painter.setPen(QPen(line->GetColor(), line->GetWidth(), Qt::SolidLine));
       painter.setBrush(Qt::NoBrush);
       painter.drawPath(path);

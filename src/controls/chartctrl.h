@@ -11,6 +11,13 @@
 #include <QWidget>
 
 class CChartCtrl;
+class QFontMetrics;
+
+// Where an axis puts its labels, and how far apart they stand.
+struct AxisTicks {
+  std::vector<double> values;
+  double step = 0;
+};
 
 // A numeric axis: its range, the colour of its line and of its labels, and
 // whether grid lines run from its ticks across the plot.
@@ -42,8 +49,12 @@ class CChartStandardAxis {
   QString Label(double value, double step) const;
 
   // Label positions: "nice" values (1, 2 or 5 times a power of ten apart)
-  // within the drawn range, at most `maxTicks` of them.
-  std::vector<double> Ticks(int maxTicks = 6) const;
+  // within the drawn range, at most `maxTicks` of them; or those of the tick
+  // maker when one is set (a time axis).
+  std::vector<double> Ticks(int maxTicks = 6) const { return MakeTicks(maxTicks).values; }
+  AxisTicks MakeTicks(int maxTicks = 6) const;
+  using TickMaker = std::function<AxisTicks(double low, double high, int maxTicks)>;
+  void SetTickMaker(TickMaker maker);
 
  private:
   CChartCtrl* m_owner;
@@ -53,6 +64,7 @@ class CChartStandardAxis {
   QColor m_textColor = Qt::black;
   bool m_grid = true;
   LabelFormatter m_formatter;
+  TickMaker m_tickMaker;
 };
 
 // The points of one series, in the order they were added.
@@ -68,6 +80,7 @@ class CChartSerie {
   void AddPoints(const double* x, const double* y, size_t count);
   size_t GetPointsCount() const { return m_points.size(); }
   QPointF GetPoint(size_t index) const { return m_points.at(index); }
+  const std::vector<QPointF>& Points() const { return m_points; }
 
  protected:
   void Changed();
@@ -76,16 +89,26 @@ class CChartSerie {
   std::vector<QPointF> m_points;
 };
 
-// Points joined by a solid line.
+// Points joined by a solid line; stepped, each value holds until the next
+// point and the last one to the end of the range, as a price does until it
+// changes.
 class CChartLineSerie : public CChartSerie {
  public:
   using CChartSerie::CChartSerie;
   void SetWidth(int width);
   int GetWidth() const { return m_width; }
+  void SetStepped(bool stepped);
+  bool IsStepped() const { return m_stepped; }
 
  private:
   int m_width = 1;
+  bool m_stepped = false;
 };
+
+// The corners a stepped line passes through: each point, then the next
+// point's x at this point's y; after the last point, `endX` at its y (when
+// further right).
+std::vector<QPointF> StepPoints(const std::vector<QPointF>& points, double endX);
 
 // Points drawn as filled ellipses with a border.
 class CChartPointsSerie : public CChartSerie {
@@ -134,6 +157,10 @@ class CChartCtrl : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  // As many bottom ticks as have room for their labels side by side.
+  AxisTicks BottomTicks(const QFontMetrics& metrics, double width) const;
+  double BottomLabelStep(const AxisTicks& ticks) const;
+
   CChartStandardAxis m_left{this};
   CChartStandardAxis m_bottom{this};
   std::vector<std::unique_ptr<CChartSerie>> m_series;

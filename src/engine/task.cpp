@@ -6,6 +6,7 @@
 
 #include "base/codepage.h"
 #include "base/files.h"
+#include "engine/extract.h"
 #include "text/xml.h"
 
 namespace {
@@ -18,6 +19,9 @@ enum class FieldKind {
   kName,   // as kText; "&nbsp;" is removed when it is read
   kFlag,   // "true" or "false"; anything but "false" reads as 1
   kCount,  // a decimal count; anything else reads as 0
+  // Beside CurrentStock, whose flag form reads -1 back as 1: "true" while
+  // the stock is undetermined, which puts -1 back when it is read.
+  kUndetermined,
 };
 
 struct SavedField {
@@ -45,7 +49,8 @@ const SavedField kSavedFields[] = {
     {"TrackPrice", FieldKind::kFlag, nullptr, nullptr, &CTaskValues::trackPrice},
     {"TrackStock", FieldKind::kFlag, nullptr, nullptr, &CTaskValues::trackStock},
     {"CurrentPrice", FieldKind::kText, &CTaskValues::currentPrice, nullptr, nullptr},
-    // Stock goes through the flag form: -1 is written "true" and comes back 1.
+    // Stock goes through the flag form: -1 is written "true" and comes back 1;
+    // StockUndetermined, further on, brings the -1 back.
     {"CurrentStock", FieldKind::kFlag, nullptr, &CTaskValues::currentStock, nullptr},
     {"LastUpdate", FieldKind::kText, &CTaskValues::lastUpdate, nullptr, nullptr},
     {"PriceUp", FieldKind::kFlag, nullptr, nullptr, &CTaskValues::priceUp},
@@ -58,10 +63,13 @@ const SavedField kSavedFields[] = {
     {"FailCount", FieldKind::kCount, nullptr, &CTaskValues::failCount, nullptr, true},
     {"FailTime", FieldKind::kText, &CTaskValues::failTime, nullptr, nullptr, true},
     {"FailReason", FieldKind::kText, &CTaskValues::failReason, nullptr, nullptr, true},
+    {"StockUndetermined", FieldKind::kUndetermined, nullptr, &CTaskValues::currentStock, nullptr,
+     true},
 };
 
 // An optional field is left out of the record while it holds its default.
 bool IsUnset(const CTaskValues& values, const SavedField& field) {
+  if (field.kind == FieldKind::kUndetermined) return values.*field.number != STOCK_UNKNOWN;
   if (field.text) return (values.*field.text).empty();
   if (field.flag) return !(values.*field.flag);
   return values.*field.number == 0;
@@ -76,6 +84,8 @@ std::string RemoveNbsp(std::string name) {
 
 std::string FieldText(const CTaskValues& values, const SavedField& field) {
   if (field.kind == FieldKind::kCount) return std::to_string(values.*field.number);
+  if (field.kind == FieldKind::kUndetermined)
+    return values.*field.number == STOCK_UNKNOWN ? "true" : "false";
   if (field.kind == FieldKind::kFlag) {
     bool on = field.number ? values.*field.number != 0 : values.*field.flag;
     return on ? "true" : "false";
@@ -95,6 +105,9 @@ void SetFieldFromText(CTaskValues& values, const SavedField& field, std::string 
     }
     case FieldKind::kName:
       values.*field.text = RemoveNbsp(std::move(text));
+      break;
+    case FieldKind::kUndetermined:
+      if (strcasecmp(text.c_str(), "false") != 0) values.*field.number = STOCK_UNKNOWN;
       break;
     case FieldKind::kCount: {
       char* end = nullptr;

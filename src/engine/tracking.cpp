@@ -364,11 +364,12 @@ void CTracker::Pass(const TaskPtr& task, bool rendered) {
     productId = [&page, &site] { return ExtractItemInfo(page, *site).id; };
   }
 
-  // A task stays unobserved until a pass reads its price. A general shop's
-  // page may name no price for a product that is sold out.
+  // A task stays unobserved until a pass reads its price. A sold-out
+  // product's page often names no price, in any shop: that is news about
+  // its stock, not a failed pass.
   const bool priceRead = task->GetPriceState() != "error";
   if (firstLook && priceRead) task->SetUnobserved(false);
-  if (priceRead || (generic && task->GetCurrentStock() == STOCK_OUT))
+  if (priceRead || task->GetCurrentStock() == STOCK_OUT)
     task->ClearFailures();
   else
     RecordFailure(task, LoadString(IDS_FAIL_NO_PRICE));

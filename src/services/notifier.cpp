@@ -125,44 +125,46 @@ void CNotifier::Run(Lane& lane) {
 void CNotifier::Deliver(NotifyChannel channel, const Job& job) {
   const NotifySettings settings = ReadNotifySettings();
   if (!job.forced && !ChannelEnabled(settings, channel)) return;
-  const std::string error = TryChannel(channel, settings, job.message);
+  const ChannelFailure failure = TryChannel(channel, settings, job.message);
   std::lock_guard lock(m_lock);
   ChannelStatus& status = m_statuses[channel];
-  if (error.empty()) {
+  if (!failure.Failed()) {
     ++status.sent;
     status.lastError.clear();
+    status.lastErrorText.clear();
     status.lastErrorTime.clear();
   } else {
     ++status.failed;
-    status.lastError = error;
+    status.lastError = failure.detail;
+    status.lastErrorText = failure.text;
     status.lastErrorTime = FormatNowText();
   }
 }
 
-std::string CNotifier::TryChannel(NotifyChannel channel, const NotifySettings& settings,
-                                  const ToldMessage& message) {
+ChannelFailure CNotifier::TryChannel(NotifyChannel channel, const NotifySettings& settings,
+                                     const ToldMessage& message) {
   DesktopNotifyFunction desktop;
   {
     std::lock_guard lock(m_lock);
     desktop = m_desktop;
   }
-  std::string error;
+  ChannelFailure failure;
   std::chrono::milliseconds wait = m_firstWait;
   for (int attempt = 1; attempt <= kTries; ++attempt) {
-    error = SendToChannel(channel, settings, message, desktop);
-    if (error.empty()) return error;
+    failure = TryChannelOnce(channel, settings, message, desktop);
+    if (!failure.Failed()) return failure;
     if (m_stop) {
       LogUnsent(channel, message);
-      return error;
+      return failure;
     }
     if (attempt < kTries && !Pause(wait)) {
       LogUnsent(channel, message);
-      return error;
+      return failure;
     }
     wait *= 2;
   }
-  LogFailure(channel, error);
-  return error;
+  LogFailure(channel, failure.detail);
+  return failure;
 }
 
 bool CNotifier::Pause(std::chrono::milliseconds wait) {

@@ -76,7 +76,19 @@ class CSendStopScope {
   const std::atomic<bool>* m_outer;
 };
 
-// One try of one channel: "" on success, else the error text.
+// Why one try of a channel failed: the detail as the channel gave it
+// (notify.log, `vantrelctl notify-test`) and what the settings window says
+// (UTF-8, in Chinese). Both empty on success.
+struct ChannelFailure {
+  std::string detail;
+  std::string text;
+  bool Failed() const { return !detail.empty(); }
+};
+
+// One try of one channel.
+ChannelFailure TryChannelOnce(NotifyChannel channel, const NotifySettings& settings,
+                              const ToldMessage& message, const DesktopNotifyFunction& desktop);
+// The same: "" on success, else the failure's detail.
 std::string SendToChannel(NotifyChannel channel, const NotifySettings& settings,
                           const ToldMessage& message, const DesktopNotifyFunction& desktop);
 
@@ -89,8 +101,9 @@ std::string WebhookBody(const ToldMessage& message);
 // How a channel fared lately.
 struct ChannelStatus {
   int sent = 0;
-  int failed = 0;         // messages given up after every try
-  std::string lastError;  // of the last message given up; "" after a success
+  int failed = 0;             // messages given up after every try
+  std::string lastError;      // of the last message given up; "" after a success
+  std::string lastErrorText;  // the same as the settings window says it
   std::string lastErrorTime;
 };
 
@@ -138,8 +151,8 @@ class CNotifier {
   };
   void Run(Lane& lane);
   void Deliver(NotifyChannel channel, const Job& job);
-  std::string TryChannel(NotifyChannel channel, const NotifySettings& settings,
-                         const ToldMessage& message);
+  ChannelFailure TryChannel(NotifyChannel channel, const NotifySettings& settings,
+                            const ToldMessage& message);
   // Waits between tries; false when the notifier is stopping.
   bool Pause(std::chrono::milliseconds wait);
   bool AllHandled() const;  // under m_lock

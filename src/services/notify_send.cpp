@@ -95,6 +95,38 @@ int StopWhenAsked(void* stop, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
   return static_cast<const std::atomic<bool>*>(stop)->load() ? 1 : 0;
 }
 
+// A failure: the detail as it stands, and the string-table text (with
+// `more` after it) that the settings window shows.
+ChannelFailure Fail(std::string detail, unsigned id, const std::string& more = std::string()) {
+  return {std::move(detail), LoadStringUtf8(id) + more};
+}
+
+unsigned CurlFailureId(CURLcode code) {
+  switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+      return IDS_NOTIFY_NO_SERVER;
+    case CURLE_COULDNT_CONNECT:
+      return IDS_FAIL_NO_CONNECTION;
+    case CURLE_OPERATION_TIMEDOUT:
+      return IDS_FAIL_TIMED_OUT;
+    case CURLE_LOGIN_DENIED:
+      return IDS_NOTIFY_LOGIN_DENIED;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_USE_SSL_FAILED:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+      return IDS_NOTIFY_TLS_FAILED;
+    case CURLE_UNSUPPORTED_PROTOCOL:
+    case CURLE_URL_MALFORMAT:
+      return IDS_NOTIFY_BAD_ADDRESS;
+    default:
+      return IDS_NOTIFY_SEND_FAILED;
+  }
+}
+
 // False when the proxy setting can't be used: nothing may be sent then.
 bool CommonOptions(CURL* c, char* errorText) {
   curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
@@ -109,16 +141,22 @@ bool CommonOptions(CURL* c, char* errorText) {
   return ApplyProxy(c);
 }
 
-std::string CurlError(CURLcode code, const char* errorText) {
-  return errorText[0] ? std::string(errorText) : std::string(curl_easy_strerror(code));
+ChannelFailure CurlError(CURLcode code, const char* errorText) {
+  return Fail(errorText[0] ? std::string(errorText) : std::string(curl_easy_strerror(code)),
+              CurlFailureId(code));
 }
 
-// POSTs `body`; "" for a 2xx reply, else the error. `reply` gets the body.
-std::string Post(const std::string& url, const std::string& body,
-                 const std::vector<std::string>& headers, std::string* reply = nullptr) {
+ChannelFailure CannotStart() { return Fail("curl_easy_init failed", IDS_NOTIFY_SEND_FAILED); }
+
+// Nothing goes out while the proxy setting can't be used.
+ChannelFailure ProxyRefused() { return Fail(LoadStringUtf8(IDS_PROXY_INVALID), IDS_PROXY_INVALID); }
+
+// POSTs `body`; no failure for a 2xx reply. `reply` gets the body.
+ChannelFailure Post(const std::string& url, const std::string& body,
+                    const std::vector<std::string>& headers, std::string* reply = nullptr) {
   InitCurlOnce();
   CurlEasy curl(curl_easy_init());
-  if (!curl) return "curl_easy_init failed";
+  if (!curl) return CannotStart();
   curl_slist* list = curl_slist_append(nullptr, "Expect:");
   for (const std::string& header : headers) list = curl_slist_append(list, OneLine(header).c_str());
   CurlHeaderList owned(list);
@@ -133,14 +171,15 @@ std::string Post(const std::string& url, const std::string& body,
   curl_easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &KeepReply);
   curl_easy_setopt(c, CURLOPT_WRITEDATA, &answer);
-  if (!CommonOptions(c, errorText)) return LoadStringUtf8(IDS_PROXY_INVALID);
+  if (!CommonOptions(c, errorText)) return ProxyRefused();
   const CURLcode code = curl_easy_perform(c);
   if (code != CURLE_OK) return CurlError(code, errorText);
   long status = 0;
   curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
   if (reply) *reply = answer;
-  if (status < 200 || status > 299) return "HTTP " + std::to_string(status);
-  return std::string();
+  if (status < 200 || status > 299)
+    return Fail("HTTP " + std::to_string(status), IDS_NOTIFY_HTTP_STATUS, std::to_string(status));
+  return {};
 }
 
 std::string MailDate() {
@@ -165,11 +204,11 @@ size_t ReadMail(char* buffer, size_t size, size_t count, void* user) {
   return n;
 }
 
-std::string SendMail(const NotifySettings& settings, const ToldMessage& message) {
+ChannelFailure SendMail(const NotifySettings& settings, const ToldMessage& message) {
   const std::vector<std::string> to = Split(OneLine(settings.mailTo), ",;");
-  if (to.empty()) return "MailTo is empty";
+  if (to.empty()) return Fail("MailTo is empty", IDS_NOTIFY_MAIL_TO_EMPTY);
   const std::string from = Trim(OneLine(settings.mailFrom));
-  if (from.empty()) return "MailFrom is empty";
+  if (from.empty()) return Fail("MailFrom is empty", IDS_NOTIFY_MAIL_FROM_EMPTY);
   std::string joined;
   for (const std::string& address : to) joined += (joined.empty() ? "" : ", ") + address;
   MailUpload upload;
@@ -181,7 +220,7 @@ std::string SendMail(const NotifySettings& settings, const ToldMessage& message)
 
   InitCurlOnce();
   CurlEasy curl(curl_easy_init());
-  if (!curl) return "curl_easy_init failed";
+  if (!curl) return CannotStart();
   curl_slist* list = nullptr;
   for (const std::string& address : to)
     list = curl_slist_append(list, ("<" + address + ">").c_str());
@@ -205,22 +244,23 @@ std::string SendMail(const NotifySettings& settings, const ToldMessage& message)
   curl_easy_setopt(c, CURLOPT_USE_SSL,
                    settings.mailUser.empty() ? static_cast<long>(CURLUSESSL_TRY)
                                              : static_cast<long>(CURLUSESSL_ALL));
-  if (!CommonOptions(c, errorText)) return LoadStringUtf8(IDS_PROXY_INVALID);
+  if (!CommonOptions(c, errorText)) return ProxyRefused();
   const CURLcode code = curl_easy_perform(c);
-  return code == CURLE_OK ? std::string() : CurlError(code, errorText);
+  return code == CURLE_OK ? ChannelFailure{} : CurlError(code, errorText);
 }
 
-std::string SendWebhook(const NotifySettings& settings, const ToldMessage& message) {
+ChannelFailure SendWebhook(const NotifySettings& settings, const ToldMessage& message) {
   std::vector<std::string> headers{"Content-Type: application/json; charset=utf-8"};
   for (const std::string& header : Split(LocalToUtf8(settings.webhookHeaders), "|")) {
     if (header.find(':') == std::string::npos || header.front() == ':')
-      return "WebhookHeaders: not a \"Name: value\" header: " + header;
+      return Fail("WebhookHeaders: not a \"Name: value\" header: " + header, IDS_NOTIFY_BAD_HEADER,
+                  header);
     headers.push_back(header);
   }
   return Post(settings.webhookUrl, WebhookBody(message), headers);
 }
 
-std::string SendNtfy(const NotifySettings& settings, const ToldMessage& message) {
+ChannelFailure SendNtfy(const NotifySettings& settings, const ToldMessage& message) {
   std::vector<std::string> headers{"Content-Type: text/plain; charset=utf-8",
                                    "Title: =?UTF-8?B?" + Base64(Title(message)) + "?="};
   if (!message.link.empty()) headers.push_back("Click: " + message.link);
@@ -228,8 +268,8 @@ std::string SendNtfy(const NotifySettings& settings, const ToldMessage& message)
   return Post(settings.ntfyUrl, BodyText(message), headers);
 }
 
-std::string SendTelegram(const NotifySettings& settings, const ToldMessage& message) {
-  if (settings.telegramChat.empty()) return "TelegramChat is empty";
+ChannelFailure SendTelegram(const NotifySettings& settings, const ToldMessage& message) {
+  if (settings.telegramChat.empty()) return Fail("TelegramChat is empty", IDS_NOTIFY_CHAT_EMPTY);
   std::string api = settings.telegramApi.empty() ? kDefaultTelegramApi : settings.telegramApi;
   while (!api.empty() && api.back() == '/') api.pop_back();
   nlohmann::json body;
@@ -237,14 +277,13 @@ std::string SendTelegram(const NotifySettings& settings, const ToldMessage& mess
   body["text"] = Title(message) + "\n" + BodyText(message);
   body["disable_web_page_preview"] = true;
   std::string reply;
-  const std::string error =
-      Post(api + "/bot" + settings.telegramToken + "/sendMessage",
-           body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
-           {"Content-Type: application/json"}, &reply);
-  if (!error.empty()) return error;
+  ChannelFailure failure = Post(api + "/bot" + settings.telegramToken + "/sendMessage",
+                                body.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
+                                {"Content-Type: application/json"}, &reply);
+  if (failure.Failed()) return failure;
   const nlohmann::json answer = nlohmann::json::parse(reply, nullptr, false);
-  if (answer.is_object() && answer.value("ok", false)) return std::string();
-  return "Telegram did not accept the message";
+  if (answer.is_object() && answer.value("ok", false)) return {};
+  return Fail("Telegram did not accept the message", IDS_NOTIFY_TELEGRAM_REFUSED);
 }
 
 }  // namespace
@@ -271,6 +310,11 @@ CSendStopScope::~CSendStopScope() { t_stop = m_outer; }
 
 std::string SendToChannel(NotifyChannel channel, const NotifySettings& settings,
                           const ToldMessage& message, const DesktopNotifyFunction& desktop) {
+  return TryChannelOnce(channel, settings, message, desktop).detail;
+}
+
+ChannelFailure TryChannelOnce(NotifyChannel channel, const NotifySettings& settings,
+                              const ToldMessage& message, const DesktopNotifyFunction& desktop) {
   switch (channel) {
     case NotifyChannel::kMail:
       return SendMail(settings, message);
@@ -280,9 +324,13 @@ std::string SendToChannel(NotifyChannel channel, const NotifySettings& settings,
       return SendNtfy(settings, message);
     case NotifyChannel::kTelegram:
       return SendTelegram(settings, message);
-    case NotifyChannel::kDesktop:
-      if (!desktop) return "no desktop notification service in this program";
-      return desktop(Title(message), BodyText(message));
+    case NotifyChannel::kDesktop: {
+      if (!desktop)
+        return Fail("no desktop notification service in this program", IDS_NOTIFY_NO_DESKTOP_HERE);
+      // The window program's service says why in the window's words.
+      std::string error = desktop(Title(message), BodyText(message));
+      return {error, error};
+    }
   }
-  return "unknown channel";
+  return Fail("unknown channel", IDS_NOTIFY_SEND_FAILED);
 }

@@ -35,8 +35,13 @@ std::string CleanShopLink(const std::string& link);
 std::string RewriteShopLink(const std::string& link, const std::string& gotoUrl, ShopLinkKind kind,
                             const ShopLinkTaskStore& store = {});
 
+// How long a link the user opened waits for the commission-link service;
+// without an answer by then the plain product link opens.
+inline constexpr long kCommissionWaitMilliseconds = 5000;
+
 // Asks the commission-link service for `link`; `shopKey` is "taobao", "jd" or
 // "yhd". The reply text: a link starting with "http://", "false", "nologin",
-// "商品不在推广中" (in the local code page), or empty when the request failed
-// or no service address is configured.
+// "商品不在推广中" (in the local code page), or empty when the request failed,
+// took longer than kCommissionWaitMilliseconds, or no service address is
+// configured.
 std::string LookupCommissionLink(const std::string& link, const std::string& shopKey);

@@ -4,6 +4,7 @@
 #include "base/hosts.h"
 #include "engine/commissionlink.h"
 #include "engine/nocase.h"
+#include "engine/spider.h"
 #include "engine/urlencode.h"
 #include "services/programserver.h"
 #include "services/shoplinks.h"
@@ -241,5 +242,6 @@ std::string RewriteShopLink(const std::string& link, const std::string& gotoUrl,
 }
 
 std::string LookupCommissionLink(const std::string& link, const std::string& shopKey) {
+  CDeadlineScope deadline(std::chrono::milliseconds(kCommissionWaitMilliseconds));
   return AskProgramServer(kHostCommission, "?s=" + shopKey + "&u=" + UrlEncode(link));
 }

@@ -27,18 +27,28 @@ bool Newer(const std::string& offered, const std::string& running) {
   return ReadNumber(running) < ReadNumber(offered);
 }
 
+std::string UpdateInfoFile() { return ProgramFile("update.ini"); }
+
+// What the update.ini of the last check offers.
+bool ProgramOffered() {
+  return Newer(IniGetString(UpdateInfoFile(), "Vantrel", "VERSION", "1.0"),
+               LoadString(IDS_VERSION));
+}
+bool RulesOffered(const std::string& siteVersion) {
+  return Newer(IniGetString(UpdateInfoFile(), "Vantrel", "SITE_CONFIG_VERSION", "1.0"),
+               siteVersion);
+}
+
 }  // namespace
 
 bool CheckForUpdate(const std::string& siteVersion) {
-  const std::string path = ProgramFile("update.ini");
+  const std::string path = UpdateInfoFile();
   // An update.ini of an earlier check must not answer for a server that
   // cannot be reached now.
   DeleteFile(path);
   const std::string url = HostValue(kHostUpdateInfo);
   if (!url.empty()) CSpider().DownloadFile(url, path);
-  const std::string version = IniGetString(path, "Vantrel", "VERSION", "1.0");
-  const std::string siteConfigVersion = IniGetString(path, "Vantrel", "SITE_CONFIG_VERSION", "1.0");
-  if (Newer(version, LoadString(IDS_VERSION)) || Newer(siteConfigVersion, siteVersion)) return true;
+  if (ProgramOffered() || RulesOffered(siteVersion)) return true;
   DeleteFile(path);
   return false;
 }
@@ -53,8 +63,13 @@ unsigned SetAutoUpdate(bool on) {
   return written ? IDS_AUTOUPDATE_OFF_OK : IDS_AUTOUPDATE_OFF_FAILED;
 }
 
-bool UpdateDueAtStartup(const std::string& siteVersion) {
-  return UpdaterExists() && IsAutoUpdateOn() && CheckForUpdate(siteVersion);
+bool UpdateDueAtStartup(const std::string& siteVersion, bool installed) {
+  if (!UpdaterExists() || !IsAutoUpdateOn() || !CheckForUpdate(siteVersion)) return false;
+  // Installed, a new program comes as a package: the updater is worth a
+  // start for the shop rules only.
+  if (!installed || RulesOffered(siteVersion)) return true;
+  DeleteFile(UpdateInfoFile());
+  return false;
 }
 
 bool StartUpdater(const std::string& siteVersion) {
@@ -69,9 +84,17 @@ bool StartUpdater(const std::string& siteVersion) {
   return launcher ? launcher(program, arguments) : SpawnDetached(program, arguments);
 }
 
-bool RunUpdateCommand(const std::string& siteVersion) {
-  if (UpdaterExists() && CheckForUpdate(siteVersion)) return StartUpdater(siteVersion);
-  ShowMessage(IDS_NO_NEW_VERSION, kMessageInfo);
+bool RunUpdateCommand(const std::string& siteVersion, bool installed) {
+  if (!UpdaterExists() || !CheckForUpdate(siteVersion)) {
+    ShowMessage(IDS_NO_NEW_VERSION, kMessageInfo);
+    return false;
+  }
+  if (!installed || !ProgramOffered()) return StartUpdater(siteVersion);
+  // The package manager owns the installed program: the updater could only
+  // claim an update it did not make.
+  DeleteFile(UpdateInfoFile());
+  ShowMessageText(IDS_UPD_NEW_PACKAGE, kMessageInfo,
+                  LoadString(IDS_UPD_NEW_PACKAGE) + HostValue(kHostHomePage));
   return false;
 }
 

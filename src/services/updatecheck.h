@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/programdir.h"
+
 // The update check: update.ini from the update server names the newest
 // program version ("VERSION") and shop-rule version ("SITE_CONFIG_VERSION")
 // in section "Vantrel"; the program hands over to the `update` program when
@@ -27,8 +29,10 @@ bool IsAutoUpdateOn();
 unsigned SetAutoUpdate(bool on);
 
 // The start-up rule: the updater exists, "AutoUpdate" is 0 and the check
-// finds an update. The caller then runs StartUpdater and ends.
-bool UpdateDueAtStartup(const std::string& siteVersion);
+// finds an update; `installed` (the package's layout), only newer shop
+// rules count, as a new program comes as a package. The caller then runs
+// StartUpdater and ends.
+bool UpdateDueAtStartup(const std::string& siteVersion, bool installed = IsInstalledLayout());
 
 // Starts `update` (ProgramExecutable) with the four arguments "Vantrel",
 // the program version (string 57671), the shop-rule version and the update
@@ -37,7 +41,9 @@ bool StartUpdater(const std::string& siteVersion);
 
 // The "查找更新" command: starts the updater when it exists and an update is
 // due (true); otherwise shows 57711 (no new version) and returns false.
-bool RunUpdateCommand(const std::string& siteVersion);
+// `installed` and a newer program: only tells the user to update through
+// the package manager (IDS_UPD_NEW_PACKAGE and the home page), false.
+bool RunUpdateCommand(const std::string& siteVersion, bool installed = IsInstalledLayout());
 
 // What starts the updater; tests replace it to see the arguments. The
 // default spawns the program directly (no shell), detached from us. An empty

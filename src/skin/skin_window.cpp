@@ -125,6 +125,8 @@ void AddWindowImages(std::vector<SkinFile>& files) {
   files.push_back(
       {"imgs/Alert.png", skin::Png(MessagePicture(skin::kOrange, QStringLiteral("!")))});
   files.push_back({"imgs/Ques.png", skin::Png(MessagePicture(skin::kBlue, QStringLiteral("?")))});
+  // Boxes that report a success: the warning's orange would alarm.
+  files.push_back({"imgs/Info.png", skin::Png(MessagePicture(skin::kGreen, QStringLiteral("i")))});
   files.push_back({"imgs/AppIcon.png", skin::Png(Icon(128, skin::kBlue))});
   files.push_back({"imgs/TrayNormal.png", skin::Png(Icon(32, skin::kBlue))});
   // The blink alternates with the normal icon: same mark, alarm colour.

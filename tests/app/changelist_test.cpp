@@ -6,11 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QCursor>
+#include <QGuiApplication>
+
 #include "base/codepage.h"
 #include "base/message.h"
 #include "base/openlink.h"
 #include "engine/task.h"
+#include "engine/tasklist.h"
+#include "support/http_server.h"
 #include "support/qt_application.h"
+#include "support/spider_timeouts.h"
 #include "support/tempdir.h"
 
 namespace {
@@ -231,6 +237,23 @@ TEST_F(ChangeListTest, BuyWithoutALinkSaysTheLinkIsInvalid) {
   EXPECT_TRUE(opened.empty());
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0], 57722u);
+}
+
+TEST_F(ChangeListTest, BuyWaitingOnTheCommissionServiceShowsBusyThenOpensThePlainLink) {
+  ShortSpiderTimeouts timeouts{SpiderTimeouts{2000, 1}};
+  RawHttpServer service;
+  service.Silent("/buylink.php");
+  home.Write("config.ini", "[Hosts]\r\nCommissionUrl=" + service.Url("/buylink.php") + "\r\n");
+  CTaskList tasks;
+  tasks.AddTask(MakeTask({"2.00", "1.00", 1, 1, "down", "nochange"}, "http://item.jd.com/7.html"));
+  list.SetShopLinkStore({&tasks, "", {}});
+  list.AddChange(*tasks.TaskAt(0));
+  list.ClickCell(0, CChangeListDlg::kBuy);
+  ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::BusyCursor);
+  ASSERT_TRUE(SpinUntil([&] { return !opened.empty(); }));
+  EXPECT_EQ(opened[0], "http://item.jd.com/7.html");
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 }  // namespace

@@ -352,4 +352,22 @@ TEST_F(MainWindowChangeTest, PriceCellButtonsShowTheRowsComparisonAndHistory) {
   EXPECT_EQ(window->VisiblePanel(), CVantrelDlg::Panel::kWeb);
 }
 
+TEST_F(MainWindowChangeTest, TheShownHistoryTakesInThePointOfAPass) {
+  TaskPtr task = AddTask("Tracked", true);
+  home.Write("history.xml", kThreePoints);
+  auto history = std::make_shared<CPriceInfo>();
+  ASSERT_TRUE(history->LoadCache(home.File("history.xml")));
+  task->SetPriceHistory(history);
+  OpenWindowWith(1, 0);
+  window->show();
+  emit window->TaskList().rowClicked(0, kColumnPrice, TaskListHitResult{TaskListHit::kHistory, -1});
+  auto* chart = window->findChild<CHisPriceDlg*>();
+  ASSERT_EQ(chart->List()->rowCount(), 3);
+  // What a pass does: a point into the same history, then "UpdateData".
+  history->AddItem({"2024-04-01 10:00:00", "150.00"});
+  window->Events().PostUpdateData(task, "");
+  EXPECT_TRUE(SpinUntil([&] { return chart->List()->rowCount() == 4; }));
+  EXPECT_EQ(chart->List()->item(0, 1)->text(), QStringLiteral("150.00"));
+}
+
 }  // namespace

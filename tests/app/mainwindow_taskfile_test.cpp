@@ -2,6 +2,7 @@
 #include <string>
 
 #include "base/files.h"
+#include "base/stringtable.h"
 #include "mainwindow_fixture.h"
 #include "services/taskexport.h"
 #include "support/qt_application.h"
@@ -40,7 +41,7 @@ TEST_F(MainWindowTest, TaskFilesGoOutAndComeBackAsRows) {
   home.Write("bad.json", "{\"Tasks\": [{\"Url\": 5}]}");
   window->ImportTaskFile(QString::fromStdString(home.File("bad.json")));
   EXPECT_EQ(tasks.GetCount(), 2);
-  EXPECT_EQ(Messages(), (std::vector<unsigned>{0u, 0u}));
+  EXPECT_EQ(Messages(), (std::vector<unsigned>{IDS_TASK_FILE_IMPORTED, 0u}));
 }
 
 }  // namespace

@@ -71,6 +71,21 @@ TEST_F(MessageBoxTest, CaptionsAndTextComeFromTheStringTable) {
   EXPECT_EQ(caption, LoadQString(IDS_MESSAGE_CAPTION));
 }
 
+TEST_F(MessageBoxTest, SuccessesShowTheInformationPicture) {
+  const std::pair<unsigned, const char*> cases[] = {{IDS_LOGIN_OK, "imgs/Info.png"},
+                                                    {IDS_TASK_FILE_IMPORTED, "imgs/Info.png"},
+                                                    {IDS_ENTER_LINK, "imgs/Alert.png"}};
+  for (const auto& [id, expected] : cases) {
+    QString picture;
+    WhenShown("CMsgDlg", [&picture](QWidget* box) {
+      picture = Child<QLabel>(box, "messagePicture")->property("skinImage").toString();
+      Click(box, "okButton");
+    });
+    EXPECT_EQ(ShowMessage(id, kMessageInfo), IDOK);
+    EXPECT_EQ(picture, QString::fromLatin1(expected)) << id;
+  }
+}
+
 TEST_F(MessageBoxTest, OtherKindsShowNothing) {
   EXPECT_EQ(RunMessageBox(3, QStringLiteral("x")), 0);
   EXPECT_EQ(ShowMessage(IDS_ENTER_LINK, 3), 0);

@@ -60,6 +60,30 @@ TEST_F(NotifyConfigTest, SaveWritesSectionNotifyForTheOwnerOnly) {
   EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
+TEST_F(NotifyConfigTest, TestSaysWhetherTheChannelIsOffOrTheMessageWentOut) {
+  std::vector<NotifyChannel> sent;
+  CConfigContext context;
+  context.notify.statuses = [] {
+    std::map<NotifyChannel, ChannelStatus> statuses;
+    statuses[NotifyChannel::kDesktop] = {0, 1, "no D-Bus", "没有桌面会话总线",
+                                         "2026-12-09 10:00:00"};
+    return statuses;
+  };
+  context.notify.sendTest = [&sent](NotifyChannel channel) { sent.push_back(channel); };
+  CConfigDlg dialog(context);
+  CNotifyConfigDlg* page = dialog.NotifyPage();
+  EXPECT_EQ(page->StatusLabel(NotifyChannel::kDesktop)->text(),
+            QStringLiteral("发送失败（2026-12-09 10:00:00）：没有桌面会话总线"));
+  page->TestButton(NotifyChannel::kMail)->click();
+  EXPECT_TRUE(sent.empty());
+  EXPECT_EQ(dialog.ResultLine()->text(), QStringLiteral("邮件未开启，不能测试：请先填写它的设置"));
+  page->Edit("NtfyUrl")->setText(QStringLiteral("http://127.0.0.1:1/t"));
+  page->TestButton(NotifyChannel::kNtfy)->click();
+  EXPECT_EQ(sent, std::vector<NotifyChannel>{NotifyChannel::kNtfy});
+  EXPECT_EQ(dialog.ResultLine()->text(),
+            QStringLiteral("测试消息已交给发送，结果见它的状态：ntfy"));
+}
+
 TEST_F(NotifyConfigTest, ProxyBoxStoresOnlyProxyLinks) {
   CConfigDlg dialog(CConfigContext{});
   QLineEdit* proxy = dialog.AppPage()->ProxyEdit();

@@ -141,11 +141,15 @@ TEST(HistoryChartPoints, XFollowsTheDatesAndTheRangeShowsBothEnds) {
   EXPECT_DOUBLE_EQ(data.xMin, data.xs[0] - margin);
   EXPECT_DOUBLE_EQ(data.xMax, data.xs[2] + margin);
   EXPECT_TRUE(HistoryChartPoints({{"garbage", "1"}}).xs.empty());
+  // Ten minutes fill the plot rather than the middle of a two-hour range.
+  const HistoryChartData minutes =
+      HistoryChartPoints({{"2024-03-01 10:10:00", "2"}, {"2024-03-01 10:00:00", "1"}});
+  EXPECT_DOUBLE_EQ(minutes.xMax - minutes.xMin, 600 + 2 * 60);
 
   const struct {
     double step;
     const char* label;
-  } labels[] = {{120 * 86400, "2024-02"}, {86400, "02-01"}, {3600, "00:00"}};
+  } labels[] = {{120 * 86400, "2024-02"}, {31 * 86400, "2月"}, {86400, "02-01"}, {3600, "00:00"}};
   for (const auto& l : labels)
     EXPECT_EQ(HistoryDateLabel(data.xs[0], l.step), QString::fromUtf8(l.label)) << l.step;
 }

@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
 #include <QImage>
+#include <QTimeZone>
 
+#include "controls/timeaxis.h"
 #include "support/qt_application.h"
 
 namespace {
@@ -114,6 +117,49 @@ TEST_F(ChartTest, SeriesCollectClearAndDrawTheirPoints) {
   EXPECT_EQ(cleared.pixelColor(chart.ValueToPixel(2, 8).toPoint()), QColor(Qt::white));
   chart.RemoveAllSeries();
   chart.grab();
+}
+
+// A wall-clock time as the time axis holds it: seconds, read as UTC.
+double At(const char* time) {
+  QDateTime t =
+      QDateTime::fromString(QString::fromLatin1(time), QStringLiteral("yyyy-MM-dd HH:mm"));
+  t.setTimeZone(QTimeZone::utc());
+  return static_cast<double>(t.toSecsSinceEpoch());
+}
+
+TEST(CalendarTicks, MonthsOverMonthsDaysOverDaysHoursOverADay) {
+  const double day = 86400;
+  const struct {
+    const char *low, *high;
+    int maxTicks;
+    double step;
+    const char* first;
+    size_t count;
+  } cases[] = {
+      {"2024-01-05 00:00", "2024-06-02 00:00", 5, 30 * day, "2024-02-01 00:00", 5},
+      {"2024-01-05 00:00", "2024-06-02 00:00", 3, 60 * day, "2024-03-01 00:00", 2},
+      {"2024-03-03 12:00", "2024-03-13 00:00", 5, 2 * day, "2024-03-05 00:00", 5},
+      {"2024-03-03 08:10", "2024-03-03 18:00", 5, 7200, "2024-03-03 10:00", 5},
+      {"2024-03-03 23:03", "2024-03-04 00:23", 5, 900, "2024-03-03 23:15", 5},
+      {"2015-06-01 00:00", "2024-06-01 00:00", 5, 730 * day, "2016-01-01 00:00", 5},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.low) + " " + c.high);
+    const AxisTicks ticks = CalendarTicks(At(c.low), At(c.high), c.maxTicks);
+    EXPECT_EQ(ticks.step, c.step);
+    ASSERT_EQ(ticks.values.size(), c.count);
+    EXPECT_EQ(ticks.values[0], At(c.first));
+  }
+  // Whole months, not thirty days: the 1st of each.
+  const AxisTicks months = CalendarTicks(At("2024-01-05 00:00"), At("2024-06-02 00:00"), 5);
+  EXPECT_EQ(months.values[1], At("2024-03-01 00:00"));
+}
+
+TEST(StepPoints, APriceHoldsUntilTheNextPointAndTheLastToTheEnd) {
+  const std::vector<QPointF> points = {{0, 5}, {10, 3}, {20, 4}};
+  EXPECT_EQ(StepPoints(points, 30),
+            (std::vector<QPointF>{{0, 5}, {10, 5}, {10, 3}, {20, 3}, {20, 4}, {30, 4}}));
+  EXPECT_EQ(StepPoints({{0, 5}}, 0), (std::vector<QPointF>{{0, 5}}));
 }
 
 }  // namespace

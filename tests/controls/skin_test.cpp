@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "controls/qttranslation.h"
 #include "controls/skin.h"
 #include "controls/skinbutton.h"
 #include "controls/spinedit.h"
@@ -113,6 +114,14 @@ TEST(ButtonTest, MissingImagesStillDrawAVisibleButton) {
   ASSERT_FALSE(image.isNull());
   // The fallback face is light grey, not transparent.
   EXPECT_GT(image.pixelColor(image.width() / 2, 3).alpha(), 0);
+}
+
+// Qt's standard dialogs (the import and export file dialogs) speak Chinese.
+TEST(QtTranslationTest, QtsOwnTextsSpeakChinese) {
+  TestApplication();
+  ASSERT_TRUE(InstallQtChineseTranslation()) << "qt6-translations-l10n (scripts/setup)";
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+  EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("查找范围："));
 }
 
 }  // namespace

@@ -58,6 +58,22 @@ TEST_F(SpiderLimitsTest, TricklingShopFailsAtTheWholeExchangeDeadline) {
   EXPECT_EQ(m_spider.LastFailure().kind, FetchFailure::kTimedOut);
 }
 
+// A reply the user waits on: the scope ends a trickle long before the
+// program's own deadline, on its thread only and only while it lives.
+TEST_F(SpiderLimitsTest, AnExchangeDeadlineScopeEndsTheExchangeSooner) {
+  m_raw.Trickle("/trickle", "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n<html>");
+  const auto start = std::chrono::steady_clock::now();
+  {
+    CDeadlineScope deadline(std::chrono::milliseconds(500));
+    CDeadlineScope looser(std::chrono::milliseconds(30000));
+    EXPECT_LE(CDeadlineScope::Current()->Left().count(), 500);
+    EXPECT_EQ(m_spider.GetPage(m_raw.Url("/trickle"), "gbk"), "");
+  }
+  EXPECT_LT(SecondsSince(start), 10.0);
+  EXPECT_EQ(m_spider.LastFailure().kind, FetchFailure::kTimedOut);
+  EXPECT_EQ(CDeadlineScope::Current(), nullptr);
+}
+
 TEST_F(SpiderLimitsTest, ServerThatNeverAnswersEndsAfterTheTimeout) {
   m_raw.Silent("/hang");
   auto start = std::chrono::steady_clock::now();

@@ -145,6 +145,7 @@ TEST_F(Sharing, AddsAndDeletesOfBothSidesAreKept) {
 TEST_F(Sharing, FieldsChangedOnEachSideAreBothKept) {
   there.FindByUrl("a")->SetProductName("renamed");
   there.FindByUrl("b")->SetCurrentPrice("2.00");
+  there.FindByUrl("c")->SetCurrentStock(-1);
   ASSERT_TRUE(there.SaveTasks(path));
   here.FindByUrl("a")->SetCurrentPrice("3.00");
   here.FindByUrl("b")->SetCurrentPrice("4.00");  // changed on both: the saver's value
@@ -155,6 +156,7 @@ TEST_F(Sharing, FieldsChangedOnEachSideAreBothKept) {
   EXPECT_EQ(file.FindByUrl("a")->GetCurrentPrice(), "3.00");
   EXPECT_EQ(file.FindByUrl("b")->GetCurrentPrice(), "4.00");
   EXPECT_EQ(here.FindByUrl("a")->GetProductName(), "renamed");
+  EXPECT_EQ(here.FindByUrl("c")->GetCurrentStock(), -1);
 }
 
 TEST_F(Sharing, ATaskDeletedElsewhereIsGoneEvenWhenChangedHere) {

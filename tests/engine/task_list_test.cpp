@@ -175,16 +175,29 @@ TEST(TaskList, ReadingRecordsFieldByField) {
   EXPECT_EQ(second.status, 0);  // its Status came before Url, so it was not read
 }
 
-TEST(TaskList, UndeterminedStockComesBackInStock) {
+TEST(TaskList, UndeterminedStockComesBackUndetermined) {
+  // CurrentStock keeps its flag form; the undetermined state is written
+  // beside it, only when set, so other tasks keep their bytes.
+  for (int stock : {-1, 0, 1}) {
+    TempDir dir;
+    CTaskList list;
+    list.AddTask(MakeTask("u"));
+    list.TaskAt(0)->SetCurrentStock(stock);
+    ASSERT_TRUE(list.SaveTasks(dir.File("tasks.xml")));
+    EXPECT_EQ(dir.Read("tasks.xml").find("<StockUndetermined>true</StockUndetermined>") !=
+                  std::string::npos,
+              stock == -1);
+    CTaskList again;
+    ASSERT_TRUE(again.LoadTasks(dir.File("tasks.xml"), "", "", nullptr));
+    EXPECT_EQ(again.TaskAt(0)->GetCurrentStock(), stock);
+  }
+  // A file of an older program has no mark: "true" reads as in stock.
   TempDir dir;
-  CTaskList list;
-  TaskPtr task = MakeTask("u");
-  task->SetCurrentStock(-1);
-  list.AddTask(task);
-  ASSERT_TRUE(list.SaveTasks(dir.File("tasks.xml")));
-  CTaskList again;
-  ASSERT_TRUE(again.LoadTasks(dir.File("tasks.xml"), "", "", nullptr));
-  EXPECT_EQ(again.TaskAt(0)->GetCurrentStock(), 1);
+  CTaskList older;
+  ASSERT_TRUE(LoadText(older, dir,
+                       std::string(kHead) + "<Task><Url>u</Url><CurrentStock>true"
+                                            "</CurrentStock></Task></TaskList>"));
+  EXPECT_EQ(older.TaskAt(0)->GetCurrentStock(), 1);
 }
 
 TEST(TaskList, LoadingAppendsAndRefusesTasksAlreadyThere) {

@@ -71,7 +71,8 @@ TEST(TaskModel, ToXmlWritesTheRecordInFileOrderEscapedAndInUtf8) {
             "<CurrentPrice>12.50</CurrentPrice><CurrentStock>true</CurrentStock>"
             "<LastUpdate>2013-01-02 03:04:05</LastUpdate><PriceUp>false</PriceUp>"
             "<PriceDown>true</PriceDown><TargetPrice>10.00</TargetPrice>"
-            "<GotoUrl>http://go.example/?u=1&amp;k=&apos;a&apos;</GotoUrl></Task>");
+            "<GotoUrl>http://go.example/?u=1&amp;k=&apos;a&apos;</GotoUrl>"
+            "<StockUndetermined>true</StockUndetermined></Task>");
 }
 
 TEST(TaskModel, RecordFollowsEveryChangeOfASavedField) {

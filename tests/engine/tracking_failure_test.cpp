@@ -100,6 +100,21 @@ TEST_F(TrackingFailureTest, AStreakIsToldOnceAndAGoodPassClearsIt) {
   EXPECT_EQ(events.Count("Popup"), 1u);
 }
 
+TEST_F(TrackingFailureTest, ASoldOutPageWithoutAPriceIsAGoodPass) {
+  shop.Page("/item/1.html", ProductPage("n/a", "0", "sold out"));
+  TaskPtr task = AddTask(Values());
+  task->AddFailure("2023-01-01 00:00:00", "HTTP 503");
+  auto tracker = MakeTracker();
+  for (int pass = 1; pass <= 3; ++pass) tracker->TrackingPass(task);
+  EXPECT_EQ(task->GetFailCount(), 0);
+  EXPECT_EQ(events.Count("FetchFailed"), 0u);
+  EXPECT_EQ(task->GetCurrentPrice(), "99.00");
+  EXPECT_EQ(task->GetCurrentStock(), 0);
+  // The stock change is told once, as any stock change.
+  ASSERT_EQ(events.Count("Popup"), 1u);
+  EXPECT_EQ(LocalToUtf8(events.Named("Popup")[0].text), "Kettle库存变为缺货");
+}
+
 TEST_F(TrackingFailureTest, FailAlertZeroNeverTellsAndMsgPopKeepsThePopup) {
   shop.Reply("/item/1.html", MakeReply("", "text/html", 404));
   TaskPtr quiet = AddTask(Values());

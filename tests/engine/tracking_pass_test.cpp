@@ -328,3 +328,26 @@ TEST_F(TrackingPassTest, UnobservedTaskTakesItsFirstValuesSilently) {
   EXPECT_EQ(LocalToUtf8(ChangeText(*task)), "Kettle价格变为79.00库存变为缺货");
   EXPECT_EQ(events.Count("Popup"), 1u);
 }
+
+namespace {
+
+TEST_F(TrackingPassTest, AGeneralShopPageSilentOnStockIsToldUndeterminedOnce) {
+  // Product data for search engines, with a price but no availability.
+  shop.Page("/p.html",
+            "<script type=\"application/ld+json\">{\"@type\":\"Product\",\"name\":"
+            "\"Kettle\",\"sku\":\"1001\",\"offers\":{\"price\":\"99.00\"}}</script>" +
+                std::string(1600, '.'));
+  CTaskValues v = Values("/p.html");
+  v.siteName = Utf8ToLocal("通用");
+  AddTask(v);
+  MakeTracker()->TrackingPass(tasks.TaskAt(0));
+  // The next start of the program reads tasks.xml again.
+  tasks.RemoveAll();
+  ASSERT_TRUE(tasks.LoadTasks(home.File("tasks.xml"), "", "", nullptr));
+  EXPECT_EQ(tasks.TaskAt(0)->GetCurrentStock(), STOCK_UNKNOWN);
+  MakeTracker()->TrackingPass(tasks.TaskAt(0));
+  ASSERT_EQ(events.Count("Popup"), 1u);
+  EXPECT_EQ(LocalToUtf8(events.Named("Popup")[0].text), "Kettle库存变为不确定");
+}
+
+}  // namespace

@@ -151,6 +151,34 @@ TEST_F(PackageTest, InstalledVantrelctlKeepsItsFilesInThePerUserFolder) {
   EXPECT_FALSE(FileExists(home + "/.local/share/vantrel"));
 }
 
+// What a user meets around the programs: man pages, the package's
+// description, completion and the launcher's window class.
+TEST_F(PackageTest, ManPagesDescriptionCompletionAndLauncherSayWhatTheyShould) {
+  int status = -1;
+  const std::string vantrelctlPage =
+      RunShell("zcat " + Quote(Root() + "usr/share/man/man1/vantrelctl.1.gz"), status);
+  EXPECT_NE(vantrelctlPage.find("\"通用\""), std::string::npos);
+  EXPECT_EQ(vantrelctlPage.find("??????"), std::string::npos);
+  EXPECT_NE(
+      RunShell("zcat " + Quote(Root() + "usr/share/man/man1/Vantrel.1.gz"), status).find("hidewnd"),
+      std::string::npos);
+  const std::string control = RunShell("dpkg-deb -f " + Quote(ThePackage().deb), status);
+  EXPECT_NE(control.find("Paste a product link; Vantrel fetches"), std::string::npos) << control;
+  EXPECT_NE(control.find("qt6-translations-l10n"), std::string::npos) << control;
+  TempDir scratch;
+  const std::string complete =
+      "HOME=" + Quote(scratch.Path()) + " XDG_DATA_HOME=" + Quote(scratch.Path()) +
+      " bash -c 'source \"$0\"; COMP_WORDS=(\"$1\" export --format \"\"); COMP_CWORD=3; "
+      "_vantrelctl; echo \"${COMPREPLY[*]}\"' " +
+      Quote(Root() + "usr/share/bash-completion/completions/vantrelctl") + " " +
+      Quote(Root() + "usr/bin/vantrelctl");
+  EXPECT_EQ(RunShell(complete, status), "json csv\n");
+  std::string entry;
+  ASSERT_TRUE(
+      ReadWholeFile(Root() + "usr/share/applications/example.vantrel.Vantrel.desktop", entry));
+  EXPECT_NE(entry.find("\nStartupWMClass=Vantrel\n"), std::string::npos);
+}
+
 TEST_F(PackageTest, DesktopEntryIsValid) {
   Validate("desktop-file-validate",
            Quote(Root() + "usr/share/applications/example.vantrel.Vantrel.desktop"));

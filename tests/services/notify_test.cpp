@@ -134,6 +134,27 @@ TEST_F(NotifyTest, ChannelsOffAndRefusedAreReported) {
             "Telegram did not accept the message");
 }
 
+TEST_F(NotifyTest, FailuresAreToldInChineseBesideTheirDetail) {
+  http.Post("/broken", [](const httplib::Request&, httplib::Response& res) { res.status = 500; });
+  NotifySettings settings;
+  settings.webhookUrl = http.Url("/broken");
+  settings.ntfyUrl = "ftp://127.0.0.1/t";
+  const std::pair<NotifyChannel, const char*> cases[] = {
+      {NotifyChannel::kMail, "没有填写收件人"},
+      {NotifyChannel::kWebhook, "服务器回答 HTTP 500"},
+      {NotifyChannel::kNtfy, "地址不对"},
+      {NotifyChannel::kDesktop, "这个程序不能显示桌面通知"}};
+  for (const auto& [channel, text] : cases)
+    EXPECT_EQ(TryChannelOnce(channel, settings, Drop(), nullptr).text, text)
+        << ChannelName(channel);
+  // The notifier keeps it beside the detail for the settings window.
+  SetNotify(home, "WebhookUrl", http.Url("/broken"));
+  CNotifier notifier(1ms);
+  notifier.Tell(Drop());
+  notifier.Flush();
+  EXPECT_EQ(notifier.Statuses().at(NotifyChannel::kWebhook).lastErrorText, "服务器回答 HTTP 500");
+}
+
 TEST_F(NotifyTest, FailingChannelIsRetriedAndReportedWithoutHoldingTheCaller) {
   std::atomic<bool> release{false};
   http.Post("/broken", [&](const httplib::Request&, httplib::Response& res) {

@@ -145,6 +145,29 @@ TEST_F(UpdateCheck, CommandSaysWhenThereIsNothingNew) {
   EXPECT_EQ(launchedArguments.at(0), "Vantrel");
 }
 
+// Installed as a package, a new program comes through the package manager;
+// the updater runs for newer shop rules only.
+TEST_F(UpdateCheck, InstalledANewProgramIsOnlyTold) {
+  home.Write("update", "");
+  const struct {
+    const char* version;
+    const char* rules;
+    bool command;  // the command starts the updater
+    bool startUp;  // start-up hands over to it
+  } cases[] = {
+      {"2.0", "30", false, false}, {"1.069", "31", true, true}, {"2.0", "31", false, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.version) + " " + c.rules);
+    folder.Serve("update.ini", UpdateIni(c.version, c.rules));
+    shown.clear();
+    EXPECT_EQ(RunUpdateCommand("30", true), c.command);
+    EXPECT_EQ(shown, std::vector<unsigned>(c.command ? 0 : 1, IDS_UPD_NEW_PACKAGE));
+    EXPECT_EQ(FileExists(home.File("update.ini")), c.command);
+    EXPECT_EQ(UpdateDueAtStartup("30", true), c.startUp);
+    EXPECT_EQ(FileExists(home.File("update.ini")), c.startUp);
+  }
+}
+
 TEST_F(UpdateCheck, AutoUpdateSwitchWritesItsKeyAndReportsIt) {
   EXPECT_TRUE(IsAutoUpdateOn());  // missing key: on
   EXPECT_EQ(SetAutoUpdate(false), IDS_AUTOUPDATE_OFF_OK);

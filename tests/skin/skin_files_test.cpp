@@ -79,6 +79,7 @@ const Expected kImages[] = {
     {"imgs/TabHeadSelBkg.png", 100, 30},
     {"imgs/Alert.png", 48, 48},
     {"imgs/Ques.png", 48, 48},
+    {"imgs/Info.png", 48, 48},
     {"imgs/HScrollBarLeftArrow.png", 16, 16},
     {"imgs/HScrollBarRightArrow.png", 16, 16},
     {"imgs/HScrollBarSpan.png", 16, 16},
