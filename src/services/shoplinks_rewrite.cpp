@@ -242,6 +242,6 @@ std::string RewriteShopLink(const std::string& link, const std::string& gotoUrl,
 }
 
 std::string LookupCommissionLink(const std::string& link, const std::string& shopKey) {
-  CDeadlineScope deadline(std::chrono::milliseconds(kCommissionWaitMilliseconds));
+  CDeadlineScope deadline{std::chrono::milliseconds(kCommissionWaitMilliseconds)};
   return AskProgramServer(kHostCommission, "?s=" + shopKey + "&u=" + UrlEncode(link));
 }

@@ -64,8 +64,8 @@ TEST_F(SpiderLimitsTest, AnExchangeDeadlineScopeEndsTheExchangeSooner) {
   m_raw.Trickle("/trickle", "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n<html>");
   const auto start = std::chrono::steady_clock::now();
   {
-    CDeadlineScope deadline(std::chrono::milliseconds(500));
-    CDeadlineScope looser(std::chrono::milliseconds(30000));
+    CDeadlineScope deadline{std::chrono::milliseconds(500)};
+    CDeadlineScope looser{std::chrono::milliseconds(30000)};
     EXPECT_LE(CDeadlineScope::Current()->Left().count(), 500);
     EXPECT_EQ(m_spider.GetPage(m_raw.Url("/trickle"), "gbk"), "");
   }
