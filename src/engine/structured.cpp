@@ -46,10 +46,11 @@ StructuredProduct ReadStructuredData(const std::string& page) {
 
 std::string StructuredPriceText(const std::string& written) {
   // The first run of digits and separators; signs and currency words around
-  // it are not part of the price.
+  // it are not part of the price; a currency sign such as "¥" spells digits
+  // inside its four bytes, so the text is walked a character at a time.
   size_t start = 0;
   while (start < written.size() && !std::isdigit(static_cast<unsigned char>(written[start])))
-    ++start;
+    start += LocalCharLength(written.data(), written.size(), start);
   std::string number;
   for (size_t i = start; i < written.size(); ++i) {
     const char c = written[i];

@@ -6,8 +6,11 @@
 #include <string>
 #include <vector>
 
-// A backtracking regular-expression engine over 8-bit text (GBK for Chinese:
-// one byte is one character). Every shop rule and server reply is read with it.
+// A backtracking regular-expression engine over 8-bit text in the local code
+// page: one byte is one character, except that the ASCII digits inside a
+// GB18030 four-byte character are never taken for digits and no match or
+// group begins or ends inside one. Every shop rule and server reply is read
+// with it.
 
 enum RegexFlags : int {
   RX_DOT_ALL = 0x01,        // "." also matches "\n"

@@ -42,6 +42,14 @@ class RxMatcher {
   int LazyNext(const RxInst& inst, int q, int start) const;
   int GreedyBack(const RxInst& inst, int q, int low) const;
   int RunLength(const RxInst& inst, int pos, bool backward, int max) const;
+  // Text in the local code page may hold GB18030's four-byte characters,
+  // whose second and fourth bytes are ASCII digits. No match, group or class
+  // test takes such a byte for a digit: a match and its groups neither begin
+  // nor end inside such a character, and classes see its bytes as high bytes.
+  bool InsideChar(int pos) const;
+  bool In(const RxByteSet& set, int pos) const;
+  bool IsWordAt(int pos) const;
+  bool LiteralFits(const uint8_t* literal, int length, int at) const;
 
   const RegexProgramData& m_p;
   const uint8_t* m_s;
