@@ -33,6 +33,11 @@ class ExtractTrace {
     (void)step;
     (void)why;
   }
+  // A page read in its own character set: what it was read as, and why.
+  virtual void OnCharset(const std::string& charset, const std::string& source) {
+    (void)charset;
+    (void)source;
+  }
 };
 
 // What the steps of one product share. The referer (the product link) goes

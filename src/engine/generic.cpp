@@ -9,6 +9,7 @@
 #include "base/codepage.h"
 #include "engine/extract.h"
 #include "engine/nocase.h"
+#include "engine/pagecharset.h"
 #include "engine/spider.h"
 
 namespace {
@@ -68,9 +69,14 @@ GenericProduct ReadGenericProduct(const std::string& page) {
 }
 
 bool FetchGenericPage(CSpider& spider, const std::string& url, std::string& page,
-                      ExtractTrace* trace) {
+                      ExtractTrace* trace, std::string* refused) {
   if (trace) trace->OnRequest(url);
-  page = spider.GetPage(url, "utf-8", "", "");
+  std::string contentType;
+  const std::string bytes = spider.GetPageBytes(url, contentType);
+  const PageText read = DecodePage(bytes, contentType);
+  if (trace && !read.charset.empty()) trace->OnCharset(read.charset, read.source);
+  page = read.text;
+  if (refused) *refused = read.refused;
   return !page.empty();
 }
 

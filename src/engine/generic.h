@@ -32,11 +32,12 @@ struct GenericProduct {
 // The product of a fetched page (local code page).
 GenericProduct ReadGenericProduct(const std::string& page);
 
-// Fetches the page of a general shop's link; false when the fetch failed or
-// the page is empty. The fetcher converts a page the reply declares in
-// another charset (GBK ...); others are taken as UTF-8.
+// Fetches the page of a general shop's link and reads it in its own
+// character set (see DecodePage); false when the fetch failed, the page is
+// empty or it could not be read, and then `refused` (when given) says why
+// it could not be read, or is empty.
 bool FetchGenericPage(CSpider& spider, const std::string& url, std::string& page,
-                      ExtractTrace* trace = nullptr);
+                      ExtractTrace* trace = nullptr, std::string* refused = nullptr);
 
 // Whether a product of a general shop can become a task: a name, an
 // identifier, and a price above 0 or the word that it is out of stock.

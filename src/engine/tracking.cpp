@@ -284,8 +284,9 @@ void CTracker::TrackingPass(const TaskPtr& task) {
   std::function<std::string()> productId;
   const bool firstLook = task->GetUnobserved();
   if (generic) {
-    if (!FetchGenericPage(spider, url, page)) {
-      FailedPass(task, NoPageReason(spider.LastFailure()));
+    std::string refused;
+    if (!FetchGenericPage(spider, url, page, nullptr, &refused)) {
+      FailedPass(task, refused.empty() ? NoPageReason(spider.LastFailure()) : refused);
       return;
     }
     const GenericProduct product = ReadGenericProduct(page);

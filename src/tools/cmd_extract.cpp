@@ -13,6 +13,7 @@
 #include "engine/addtask.h"
 #include "engine/extract.h"
 #include "engine/generic.h"
+#include "engine/pagecharset.h"
 #include "engine/site.h"
 #include "engine/spider.h"
 #include "tools/arguments.h"
@@ -39,6 +40,9 @@ class PrintingTrace : public ExtractTrace {
   }
   void OnCacheHit(const std::string& key) override {
     std::printf("cache hit: %s\n", LocalToUtf8(key).c_str());
+  }
+  void OnCharset(const std::string& charset, const std::string& source) override {
+    std::printf("charset: %s (%s)\n", charset.c_str(), source.c_str());
   }
 };
 
@@ -88,10 +92,13 @@ std::string LoadPage(const ExtractOptions& options, const std::string& url, cons
     // No shop for the link: a first look finds the shop by its Flag, then
     // the page is fetched the way that shop's pages are. A page no shop
     // recognises is read as the general shop's.
-    FetchGenericPage(spider, url, page, trace);
+    std::string refused;
+    FetchGenericPage(spider, url, page, trace, &refused);
     site = sites.FindSiteInPage(page);
     if (!site) {
-      if (page.empty())
+      if (!refused.empty())
+        std::fprintf(stderr, "vantrelctl extract: %s\n", LocalToUtf8(refused).c_str());
+      else if (page.empty())
         std::fprintf(stderr, "vantrelctl extract: the page is empty (fetch failed)\n");
       return page;
     }
@@ -160,8 +167,17 @@ int RunExtract(const std::vector<std::string>& args) {
   else if (SiteRef inPage = sites.FindSiteInPage(page))
     site = inPage;
   if (!site) {
-    // A saved page of a shop without rules is taken as UTF-8 when it is.
-    if (!options.pageFile.empty() && IsValidUtf8(page)) page = Utf8ToLocal(page);
+    // A saved page of a shop without rules is read in its own character set,
+    // as a fetched one is (without the reply's header).
+    if (!options.pageFile.empty()) {
+      const PageText read = DecodePage(page, "");
+      if (trace) trace->OnCharset(read.charset, read.source);
+      if (read.text.empty()) {
+        std::fprintf(stderr, "vantrelctl extract: %s\n", LocalToUtf8(read.refused).c_str());
+        return 1;
+      }
+      page = read.text;
+    }
     return PrintGeneric(page);
   }
   // A saved page is in the character set of its shop, as the shop sent it.
@@ -205,9 +221,15 @@ VANTREL_COMMAND(extract, "extract",
                 "sent (links after placeholder substitution) and \"cache hit: KEY\" when\n"
                 "a step reuses a reply of the same product, and \"rule STEP: WHY\" when a\n"
                 "rule's search of a step (param1 ... param7, price, promprice, stock) gave\n"
-                "up, e.g. \"rule price: match limit exceeded\" (then it found nothing).\n"
+                "up, e.g. \"rule price: match limit exceeded\" (then it found nothing),\n"
+                "and for the general shop \"charset: NAME (WHY)\": the character set the\n"
+                "page was read in and what told it (bom, header, utf-16 check, meta,\n"
+                "utf-8 check, or default for GBK).\n"
                 "A page that no shop rule recognises (or --site 通用) is read as the\n"
-                "general shop's: its schema.org JSON-LD, microdata and Open Graph product\n"
+                "general shop's, in its own character set (a byte-order mark, the\n"
+                "reply's Content-Type, <meta> charset, UTF-8 when valid, else GBK; a\n"
+                "page naming an unknown charset that is not UTF-8 is refused), and\n"
+                "from its schema.org JSON-LD, microdata and Open Graph product\n"
                 "data. It prints site, name, id, image, price (\"%.2f\"), currency and\n"
                 "stock, each followed by a \"KEY.source:\" line naming where the value came\n"
                 "from (json-ld, microdata, opengraph, or link for the canonical link\n"
