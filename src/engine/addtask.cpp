@@ -69,7 +69,7 @@ bool ReadWithRules(const TaskEnvironment& environment, CSpider& spider, CTask& t
 bool ReadGeneralShop(CSpider& spider, const std::string& url, AddedProduct& product) {
   std::string page;
   if (!FetchGenericPage(spider, url, page)) return false;
-  GenericProduct generic = ReadGenericProduct(page);
+  GenericProduct generic = ReadGenericProduct(page, url);
   if (!AcceptGenericProduct(generic)) return false;
   product.info = generic.info;
   if (product.info.image.empty()) product.info.image = BlankPicturePath();

@@ -10,6 +10,7 @@
 #include "engine/extract.h"
 #include "engine/nocase.h"
 #include "engine/pagecharset.h"
+#include "engine/productlink.h"
 #include "engine/spider.h"
 
 namespace {
@@ -56,9 +57,11 @@ bool GenericShopTakes(const std::string& link) {
   return web && !GenericSiteDomain(link).empty();
 }
 
-GenericProduct ReadGenericProduct(const std::string& page) {
+GenericProduct ReadGenericProduct(const std::string& page, const std::string& url) {
   GenericProduct product;
   product.data = ReadStructuredData(page);
+  if (product.data.id.Empty() && !url.empty())
+    product.data.id = StructuredValue{LinkWithoutTracking(url), "url"};
   product.info.name = product.data.name.value;
   product.info.id = product.data.id.value;
   product.info.image = product.data.image.value;

@@ -29,8 +29,10 @@ struct GenericProduct {
   int stock = STOCK_UNKNOWN;
 };
 
-// The product of a fetched page (local code page).
-GenericProduct ReadGenericProduct(const std::string& page);
+// The product of a fetched page (local code page). A page that names no
+// identifier of its own is known by its link (`url`, when given) without
+// fragment and tracking parameters; the id's source is then "url".
+GenericProduct ReadGenericProduct(const std::string& page, const std::string& url = std::string());
 
 // Fetches the page of a general shop's link and reads it in its own
 // character set (see DecodePage); false when the fetch failed, the page is

@@ -289,7 +289,7 @@ void CTracker::TrackingPass(const TaskPtr& task) {
       FailedPass(task, refused.empty() ? NoPageReason(spider.LastFailure()) : refused);
       return;
     }
-    const GenericProduct product = ReadGenericProduct(page);
+    const GenericProduct product = ReadGenericProduct(page, url);
     TakePrice(*task, product.price, firstLook);
     TakeStock(*task, product.stock, firstLook);
     if (!product.currency.empty()) task->SetCurrency(product.currency);

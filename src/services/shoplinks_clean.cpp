@@ -2,6 +2,7 @@
 #include <string>
 
 #include "base/hosts.h"
+#include "engine/productlink.h"
 #include "engine/spider.h"
 #include "services/shoplinks.h"
 #include "services/shoplinks_shops.h"
@@ -135,9 +136,7 @@ const CleanRow kCleanRows[] = {
 }  // namespace
 
 std::string CleanShopLink(const std::string& link) {
-  std::string cleaned = link;
-  ReplaceAll(cleaned, "&amp;", "&");
-  Remove(cleaned, "(#.*?$)");
+  std::string cleaned = LinkWithoutFragment(link);
   if (LinkHasSuffix(cleaned, {kHostAffiliateNetworkDomain})) {
     RemoveRedirect(cleaned, kHostAffiliateNetworkDomain, "[?&]t=");
   }

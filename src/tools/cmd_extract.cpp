@@ -119,8 +119,8 @@ void PrintSourced(const char* key, const std::string& localText, const Structure
 
 // A page of the general shop: each value with the source it came from, and
 // the price as the page wrote it.
-int PrintGeneric(const std::string& page) {
-  const GenericProduct product = ReadGenericProduct(page);
+int PrintGeneric(const std::string& page, const std::string& url) {
+  const GenericProduct product = ReadGenericProduct(page, url);
   PrintValue("site", GenericSiteName());
   PrintSourced("name", product.info.name, product.data.name);
   PrintSourced("id", product.info.id, product.data.id);
@@ -178,7 +178,7 @@ int RunExtract(const std::vector<std::string>& args) {
       }
       page = read.text;
     }
-    return PrintGeneric(page);
+    return PrintGeneric(page, url);
   }
   // A saved page is in the character set of its shop, as the shop sent it.
   if (!options.pageFile.empty() && strcasecmp(site->GetEncode().c_str(), "utf-8") == 0)
@@ -233,7 +233,9 @@ VANTREL_COMMAND(extract, "extract",
                 "data. It prints site, name, id, image, price (\"%.2f\"), currency and\n"
                 "stock, each followed by a \"KEY.source:\" line naming where the value came\n"
                 "from (json-ld, microdata, opengraph, or link for the canonical link\n"
-                "standing in for an id), and price.written / stock.written as the page\n"
+                "standing in for an id, url for the product link itself without its\n"
+                "fragment and tracking parameters when the page names no id), and price.written / "
+                "stock.written as the page\n"
                 "wrote them; exit status 1 when the product could not be added.\n"
                 "Exit status 1 when the rules cannot be loaded, the page is empty or it\n"
                 "yields no product.",
