@@ -100,6 +100,8 @@ std::string EffectivePrice(const std::string& price, const std::string& promPric
 double ReadNumber(const std::string& text);
 // A price text as the steps read it: "," removed, leading white space
 // skipped, the longest decimal number at the start; 0 when there is none.
+// Thousands grouped by blanks, "'" or "." before a decimal comma read whole
+// ("1 298,00" is 1298).
 double ReadPriceNumber(const std::string& text);
 // A price a new task can start from: one that reads as more than 0. A
 // product in stock whose price could not be read is a failed fetch, not a

@@ -14,6 +14,7 @@
 #include "engine/extract_request.h"
 #include "engine/extract_shops.h"
 #include "engine/priceimg.h"
+#include "engine/pricetext.h"
 #include "engine/site.h"
 #include "engine/spider.h"
 #include "engine/urlencode.h"
@@ -133,9 +134,7 @@ double ReadNumber(const std::string& text) {
 }
 
 double ReadPriceNumber(const std::string& text) {
-  std::string plain = text;
-  plain.erase(std::remove(plain.begin(), plain.end(), ','), plain.end());
-  return ReadNumber(plain);
+  return ReadPriceText(text, PriceNotation::kRule).value;
 }
 
 bool PriceIsReadable(const std::string& text) { return ReadPriceNumber(text) > 0; }

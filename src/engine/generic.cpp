@@ -10,8 +10,11 @@
 #include "engine/extract.h"
 #include "engine/nocase.h"
 #include "engine/pagecharset.h"
+#include "engine/pagewalk.h"
+#include "engine/pricetext.h"
 #include "engine/productlink.h"
 #include "engine/spider.h"
+#include "engine/structured_internal.h"
 
 namespace {
 
@@ -31,6 +34,16 @@ std::string Lower(std::string text) {
   for (char& c : text)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return text;
+}
+
+// The currency of a price the page shows: its code when the sign names one,
+// the sign itself when the local code page holds it.
+std::string ShownCurrency(const std::string& written) {
+  const std::string code = CurrencyCode(written);
+  if (!code.empty()) return code;
+  for (char c : written)
+    if (static_cast<unsigned char>(c) >= 0x80) return std::string();
+  return written;
 }
 
 }  // namespace
@@ -58,14 +71,30 @@ bool GenericShopTakes(const std::string& link) {
 }
 
 GenericProduct ReadGenericProduct(const std::string& page, const std::string& url) {
+  return ReadGenericProductUtf8(LocalToUtf8(page), url);
+}
+
+GenericProduct ReadGenericProductUtf8(const std::string& utf8Page, const std::string& url) {
   GenericProduct product;
-  product.data = ReadStructuredData(page);
+  const PageFacts facts = WalkPage(utf8Page);
+  const FoundValues jsonLd = ReadJsonLd(facts.sources.jsonBlocks);
+  product.data = StructuredFromSources(facts.sources, jsonLd);
   if (product.data.id.Empty() && !url.empty())
     product.data.id = StructuredValue{LinkWithoutTracking(url), "url"};
+  product.reading = ReadProductPrice(facts, jsonLd);
+  const PageReading& reading = product.reading;
   product.info.name = product.data.name.value;
   product.info.id = product.data.id.value;
   product.info.image = product.data.image.value;
-  product.price = StructuredPriceText(product.data.price.value);
+  product.price = reading.price;
+  const bool stated = reading.source == product.data.price.source;
+  if (!stated) {
+    product.data.price.value = Utf8ToLocal(reading.written);
+    product.data.price.source = reading.source;
+    product.data.price.shown = true;
+    const std::string currency = ShownCurrency(reading.currency);
+    if (!currency.empty()) product.data.currency = {currency, reading.source};
+  }
   product.currency = product.data.currency.value;
   product.stock = AvailabilityStock(product.data.availability.value);
   return product;

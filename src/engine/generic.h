@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/extract.h"
+#include "engine/pricereader.h"
 #include "engine/structured.h"
 
 class CSpider;
@@ -22,17 +23,23 @@ std::string GenericSiteDomain(const std::string& link);
 bool GenericShopTakes(const std::string& link);
 
 struct GenericProduct {
-  StructuredProduct data;
-  ItemInfo info;         // name, id and picture link
-  std::string price;     // "%.2f", or "" when the page has no price
-  std::string currency;  // as the page gives it, e.g. "EUR"
+  StructuredProduct data;  // data.price: the price read and where it came from
+  PageReading reading;     // how the price was chosen among the page's prices
+  ItemInfo info;           // name, id and picture link
+  std::string price;       // "%.2f", or "" when the page has no price
+  std::string currency;    // as the page gives it, e.g. "EUR"
   int stock = STOCK_UNKNOWN;
 };
 
-// The product of a fetched page (local code page). A page that names no
+// The product of a fetched page (local code page): the schema.org data, and
+// the price a shopper sees, refereed against it. A page that names no
 // identifier of its own is known by its link (`url`, when given) without
 // fragment and tracking parameters; the id's source is then "url".
 GenericProduct ReadGenericProduct(const std::string& page, const std::string& url = std::string());
+// The same from a page in UTF-8, which holds every currency sign; the texts
+// of the product still come out in the local code page.
+GenericProduct ReadGenericProductUtf8(const std::string& utf8Page,
+                                      const std::string& url = std::string());
 
 // Fetches the page of a general shop's link and reads it in its own
 // character set (see DecodePage); false when the fetch failed, the page is

@@ -5,6 +5,7 @@
 
 #include "base/codepage.h"
 #include "engine/extract.h"
+#include "engine/pricetext.h"
 #include "engine/structured_internal.h"
 
 namespace {
@@ -19,6 +20,7 @@ void ChooseAll(StructuredProduct& product, const FoundValues& found, const char*
   Choose(product.name, found.name, source);
   Choose(product.image, found.image, source);
   Choose(product.price, found.price, source);
+  if (product.price.source == source) product.price.shown = found.priceShown;
   Choose(product.currency, found.currency, source);
   Choose(product.availability, found.availability, source);
   Choose(product.id, found.id, source);
@@ -36,56 +38,22 @@ bool ContainsNoCase(const std::string& text, const std::string& word) {
 
 StructuredProduct ReadStructuredData(const std::string& page) {
   const PageSources sources = WalkHtml(LocalToUtf8(page));
+  return StructuredFromSources(sources, ReadJsonLd(sources.jsonBlocks));
+}
+
+StructuredProduct StructuredFromSources(const PageSources& sources, const FoundValues& jsonLd) {
   StructuredProduct product;
-  ChooseAll(product, ReadJsonLd(sources.jsonBlocks), "json-ld");
+  ChooseAll(product, jsonLd, "json-ld");
   ChooseAll(product, sources.microdata, "microdata");
   ChooseAll(product, sources.openGraph, "opengraph");
   Choose(product.id, sources.canonical, "link");
   return product;
 }
 
-std::string StructuredPriceText(const std::string& written) {
-  // The first run of digits and separators; signs and currency words around
-  // it are not part of the price; a currency sign such as "¥" spells digits
-  // inside its four bytes, so the text is walked a character at a time.
-  size_t start = 0;
-  while (start < written.size() && !std::isdigit(static_cast<unsigned char>(written[start])))
-    start += LocalCharLength(written.data(), written.size(), start);
-  std::string number;
-  for (size_t i = start; i < written.size(); ++i) {
-    const char c = written[i];
-    if (std::isdigit(static_cast<unsigned char>(c)) || c == ',' || c == '.')
-      number += c;
-    else if (c != ' ' || i + 1 >= written.size() ||
-             !std::isdigit(static_cast<unsigned char>(written[i + 1])))
-      break;  // "1 299,00" groups with a space; anything else ends the number
-  }
-  while (!number.empty() && !std::isdigit(static_cast<unsigned char>(number.back())))
-    number.pop_back();
-  if (number.empty()) return std::string();
-
-  const size_t lastComma = number.rfind(',');
-  const size_t lastDot = number.rfind('.');
-  size_t decimal = std::string::npos;
-  if (lastComma != std::string::npos && lastDot != std::string::npos) {
-    decimal = std::max(lastComma, lastDot);
-  } else {
-    const size_t last = lastComma != std::string::npos ? lastComma : lastDot;
-    const char mark = number[last == std::string::npos ? 0 : last];
-    const bool single = last != std::string::npos && number.find(mark) == last;
-    const bool threeAfter = last != std::string::npos && number.size() - last - 1 == 3;
-    const bool leadingZero = number[0] == '0' && last == 1;
-    if (single && (!threeAfter || leadingZero)) decimal = last;
-  }
-  std::string plain;
-  for (size_t i = 0; i < number.size(); ++i) {
-    if (i == decimal)
-      plain += '.';
-    else if (number[i] != ',' && number[i] != '.')
-      plain += number[i];
-  }
-  const double value = ReadNumber(plain);
-  return value > 0 ? FormatPrice(value) : std::string();
+std::string StructuredPriceText(const std::string& written, bool shown) {
+  const PriceText price =
+      ReadPriceText(LocalToUtf8(written), shown ? PriceNotation::kShown : PriceNotation::kMachine);
+  return price.found && price.value > 0 ? FormatPrice(price.value) : std::string();
 }
 
 int AvailabilityStock(const std::string& availability) {

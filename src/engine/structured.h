@@ -12,6 +12,9 @@
 struct StructuredValue {
   std::string value;
   std::string source;
+  // A price as the page shows it to people (local grouping) rather than
+  // schema.org's number with "." before the decimals.
+  bool shown = false;
 
   bool Empty() const { return value.empty(); }
 };
@@ -30,11 +33,11 @@ struct StructuredProduct {
 // block is skipped; the others still count.
 StructuredProduct ReadStructuredData(const std::string& page);
 
-// A price as written ("1,299.00", "¥ 89", "89,90 €", "1.299,00") in the
-// program's "%.2f" form; "" when the text holds no price above 0. Where both
-// "," and "." occur, the last one is the decimal mark; a lone separator
-// followed by exactly three digits groups thousands ("1,299", "1.299").
-std::string StructuredPriceText(const std::string& written);
+// A price as written in the program's "%.2f" form; "" when the text holds
+// no price above 0. schema.org numbers ("19.990" is 19.99; "-5.00" and
+// "1e3" are none) unless `shown`: then as a page shows prices ("1.299,00",
+// "¥ 89", "1 299,50").
+std::string StructuredPriceText(const std::string& written, bool shown = false);
 
 // The stock state of a schema.org availability ("https://schema.org/InStock",
 // "OutOfStock", "in stock", ...): 1, 0, or -1 when it says neither.

@@ -16,6 +16,7 @@ struct FoundValues {
   std::string currency;
   std::string availability;
   std::string id;
+  bool priceShown = false;  // the price is an element's text, not a machine number
 };
 
 // What the HTML walk collects: the text of every JSON-LD block, the
@@ -27,9 +28,14 @@ struct PageSources {
   std::string canonical;
 };
 
-// Parses the page with the HTML parser (any tag soup) and walks it once.
+// Parses the page with the HTML parser (any tag soup) and walks it once
+// (engine/pagewalk).
 PageSources WalkHtml(const std::string& utf8Page);
 
 // The first schema.org Product of the JSON-LD blocks that parse; blocks that
 // don't are skipped.
 FoundValues ReadJsonLd(const std::vector<std::string>& blocks);
+
+// Every value with the first source that has it, in the order JSON-LD,
+// microdata, Open Graph (texts come out in the local code page).
+StructuredProduct StructuredFromSources(const PageSources& sources, const FoundValues& jsonLd);

@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <cstdio>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -123,10 +124,37 @@ const json* FindProduct(const json& node, int depth) {
 
 }  // namespace
 
+// A block's JSON without the wrappers old pages put around script text for
+// browsers of their time: "<!-- ... -->", "/*<![CDATA[*/ ... /*]]>*/".
+std::string_view Unwrapped(std::string_view block) {
+  auto trim = [&] {
+    const size_t first = block.find_first_not_of(" \t\r\n");
+    block = first == std::string_view::npos ? std::string_view() : block.substr(first);
+    const size_t last = block.find_last_not_of(" \t\r\n");
+    block = last == std::string_view::npos ? std::string_view() : block.substr(0, last + 1);
+  };
+  trim();
+  for (bool again = true; again;) {
+    again = false;
+    for (std::string_view front : {"<!--", "/*<![CDATA[*/", "//<![CDATA[", "<![CDATA["})
+      if (block.substr(0, front.size()) == front) {
+        block.remove_prefix(front.size());
+        again = true;
+      }
+    for (std::string_view back : {"-->", "/*]]>*/", "//]]>", "]]>"})
+      if (block.size() >= back.size() && block.substr(block.size() - back.size()) == back) {
+        block.remove_suffix(back.size());
+        again = true;
+      }
+    trim();
+  }
+  return block;
+}
+
 FoundValues ReadJsonLd(const std::vector<std::string>& blocks) {
   for (const std::string& block : blocks) {
     // No exceptions: a broken block comes back discarded.
-    const json parsed = json::parse(block, nullptr, false);
+    const json parsed = json::parse(Unwrapped(block), nullptr, false);
     if (parsed.is_discarded()) continue;
     if (const json* product = FindProduct(parsed, 0)) return TakeProduct(*product);
   }

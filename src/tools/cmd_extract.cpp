@@ -27,6 +27,7 @@ struct ExtractOptions {
   std::string pageFile;
   std::string url;
   bool trace = false;
+  bool candidates = false;
 };
 
 // Prints requests and BodyCache hits as they happen.
@@ -62,6 +63,8 @@ bool ParseOptions(const std::vector<std::string>& args, ExtractOptions& options)
       if (!TakeValue(args, i, options.pageFile)) return false;
     } else if (arg == "--trace") {
       options.trace = true;
+    } else if (arg == "--candidates") {
+      options.candidates = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
       std::fprintf(stderr, "vantrelctl extract: unknown option %s\n", arg.c_str());
       return false;
@@ -117,10 +120,16 @@ void PrintSourced(const char* key, const std::string& localText, const Structure
   if (!from.source.empty()) std::printf("%s.source: %s\n", key, from.source.c_str());
 }
 
+// Every price the reader weighed, best first, with its score and source.
+void PrintCandidates(const PageReading& reading) {
+  for (const PriceCandidate& candidate : reading.candidates)
+    std::printf("candidate: %s\t%.1f\t%s\t%s\n", FormatPrice(candidate.value).c_str(),
+                candidate.score, candidate.source.c_str(), candidate.written.c_str());
+}
+
 // A page of the general shop: each value with the source it came from, and
 // the price as the page wrote it.
-int PrintGeneric(const std::string& page, const std::string& url) {
-  const GenericProduct product = ReadGenericProduct(page, url);
+int PrintGeneric(const GenericProduct& product, bool candidates) {
   PrintValue("site", GenericSiteName());
   PrintSourced("name", product.info.name, product.data.name);
   PrintSourced("id", product.info.id, product.data.id);
@@ -133,6 +142,7 @@ int PrintGeneric(const std::string& page, const std::string& url) {
     std::printf("stock.source: %s\n", product.data.availability.source.c_str());
     PrintValue("stock.written", product.data.availability.value);
   }
+  if (candidates) PrintCandidates(product.reading);
   return AcceptGenericProduct(product) ? 0 : 1;
 }
 
@@ -178,7 +188,7 @@ int RunExtract(const std::vector<std::string>& args) {
       }
       page = read.text;
     }
-    return PrintGeneric(page, url);
+    return PrintGeneric(ReadGenericProduct(page, url), options.candidates);
   }
   // A saved page is in the character set of its shop, as the shop sent it.
   if (!options.pageFile.empty() && strcasecmp(site->GetEncode().c_str(), "utf-8") == 0)
@@ -196,6 +206,8 @@ int RunExtract(const std::vector<std::string>& args) {
   PrintValue("promprice", values.promPrice);
   PrintValue("effectiveprice", values.effectivePrice);
   std::printf("stock: %d\n", values.stock);
+  // What the reader of shops without rules sees on the same page.
+  if (options.candidates) PrintCandidates(ReadGenericProduct(page).reading);
   return 0;
 }
 

@@ -124,6 +124,30 @@ TEST(StructuredDataTest, PricesAsWritten) {
   }
 }
 
+TEST(StructuredDataTest, SchemaOrgPricesAreNumbersWithADecimalPoint) {
+  const struct {
+    std::string page;
+    const char* price;
+  } cases[] = {
+      {Html(JsonLd(R"({"@type":"Product","offers":{"price":"1.000"}})")), "1.00"},
+      {Html(JsonLd(R"({"@type":"Product","offers":{"price":"19.990"}})")), "19.99"},
+      {Html(JsonLd(R"({"@type":"Product","offers":{"price":"-5.00"}})")), ""},
+      {Html(JsonLd(R"({"@type":"Product","offers":{"price":-5}})")), ""},
+      {Html(JsonLd(R"({"@type":"Product","offers":{"price":"1e3"}})")), ""},
+      {Html("", R"(<div itemscope itemtype="http://schema.org/Product">
+           <span itemprop="price" content="19.990">19,99 €</span></div>)"),
+       "19.99"},
+      {Html("", R"(<div itemscope itemtype="http://schema.org/Product">
+           <span itemprop="price">1.299 €</span></div>)"),
+       "1299.00"},
+      {Html(R"(<meta property="product:price:amount" content="1.000">)"), "1.00"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.page);
+    EXPECT_EQ(ReadGenericProduct(Utf8ToLocal(c.page)).price, c.price);
+  }
+}
+
 TEST(StructuredDataTest, GeneralShopReadsGbkAndUtf8Pages) {
   FakeShop shop;
   const std::string page =
