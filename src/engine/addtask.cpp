@@ -60,6 +60,13 @@ bool ReadWithRules(const TaskEnvironment& environment, CSpider& spider, CTask& t
   product.price = values.effectivePrice;
   product.stock = values.stock;
   product.domain = site->GetDomain();
+  if (site->IsLearned()) {
+    // Learned from one page, the shop is read as the general shop is: a
+    // page without a picture gets the blank one, and an unstated stock
+    // stays unknown.
+    if (product.info.image.empty()) product.info.image = BlankPicturePath();
+    return AcceptReadProduct(product.info, product.price, product.stock);
+  }
   return AcceptProduct(product.info.name, product.info.id, product.info.image, product.price,
                        product.stock);
 }

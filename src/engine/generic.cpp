@@ -113,6 +113,10 @@ bool FetchGenericPage(CSpider& spider, const std::string& url, std::string& page
 }
 
 bool AcceptGenericProduct(const GenericProduct& product) {
-  if (product.info.name.empty() || product.info.id.empty()) return false;
-  return PriceIsReadable(product.price) || product.stock == STOCK_OUT;
+  return AcceptReadProduct(product.info, product.price, product.stock);
+}
+
+bool AcceptReadProduct(const ItemInfo& info, const std::string& price, int stock) {
+  if (info.name.empty() || info.id.empty()) return false;
+  return PriceIsReadable(price) || stock == STOCK_OUT;
 }

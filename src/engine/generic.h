@@ -51,3 +51,6 @@ bool FetchGenericPage(CSpider& spider, const std::string& url, std::string& page
 // Whether a product of a general shop can become a task: a name, an
 // identifier, and a price above 0 or the word that it is out of stock.
 bool AcceptGenericProduct(const GenericProduct& product);
+// The same for a product read by rules learned from a page, which need
+// neither a picture nor a stock the page does not state.
+bool AcceptReadProduct(const ItemInfo& info, const std::string& price, int stock);

@@ -28,5 +28,7 @@ std::string CSite::GetParamRegex(int n) const { return ParamField(*this, kParamR
 std::string CSite::GetParamUrl(int n) const { return ParamField(*this, kParamUrl, n); }
 
 void CSite::CopyFrom(const CSite& other) {
-  if (&other != this) m_fields = other.m_fields;
+  if (&other == this) return;
+  m_fields = other.m_fields;
+  m_learned = other.m_learned;
 }

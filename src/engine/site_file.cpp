@@ -22,6 +22,9 @@ constexpr SiteField kTailFields[] = {Param1Url,       Param2Url,      Param3Url,
                                      PromPriceUrl,    StockUrl,       OutOfStockFlag, NoGoods,
                                      PriceImgTplPath, PriceImgColors, PriceImgType};
 
+// Marks a record learned from a product page; only such records have it.
+constexpr const char* kLearnedElement = "Learned";
+
 constexpr const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n";
 
 template <size_t N>
@@ -40,6 +43,7 @@ std::shared_ptr<CSite> ReadSite(XmlDocument& doc) {
     doc.LeaveElement();
   }
   ReadFields(doc, *site, kTailFields);
+  if (doc.FindChildElement(kLearnedElement)) site->SetLearned(doc.GetChildText());
   doc.LeaveElement();
   return site;
 }
@@ -91,6 +95,7 @@ std::string CSiteList::ToXml() const {
     AppendFields(xml, *site, kRegexFields);
     xml += "</RegularExpression>";
     AppendFields(xml, *site, kTailFields);
+    if (site->IsLearned()) AppendElement(xml, kLearnedElement, site->GetLearned());
     xml += "</Site>";
   }
   xml += "</SiteList></Sites>";
