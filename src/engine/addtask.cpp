@@ -1,5 +1,8 @@
 #include "engine/addtask.h"
 
+#include <algorithm>
+#include <deque>
+#include <mutex>
 #include <utility>
 
 #include "base/message.h"
@@ -77,6 +80,7 @@ bool ReadGeneralShop(CSpider& spider, const std::string& url, AddedProduct& prod
   std::string page;
   if (!FetchGenericPage(spider, url, page)) return false;
   GenericProduct generic = ReadGenericProduct(page, url);
+  if (!PriceIsReadable(generic.price) && generic.stock != STOCK_OUT) RememberUnpricedLink(url);
   if (!AcceptGenericProduct(generic)) return false;
   product.info = generic.info;
   if (product.info.image.empty()) product.info.image = BlankPicturePath();
@@ -87,7 +91,33 @@ bool ReadGeneralShop(CSpider& spider, const std::string& url, AddedProduct& prod
   return !product.domain.empty();
 }
 
+// So many unpriced links are remembered; older ones are forgotten.
+constexpr size_t kUnpricedLinks = 16;
+
+struct UnpricedLinks {
+  std::mutex lock;
+  std::deque<std::string> links;
+};
+
+UnpricedLinks& Unpriced() {
+  static UnpricedLinks unpriced;
+  return unpriced;
+}
+
 }  // namespace
+
+void RememberUnpricedLink(const std::string& link) {
+  UnpricedLinks& unpriced = Unpriced();
+  std::lock_guard hold(unpriced.lock);
+  unpriced.links.push_back(link);
+  if (unpriced.links.size() > kUnpricedLinks) unpriced.links.pop_front();
+}
+
+bool WasUnpricedLink(const std::string& link) {
+  UnpricedLinks& unpriced = Unpriced();
+  std::lock_guard hold(unpriced.lock);
+  return std::find(unpriced.links.begin(), unpriced.links.end(), link) != unpriced.links.end();
+}
 
 SiteRef GuessSiteFromLink(const CSiteList& sites, const std::string& link) {
   if (link.size() <= kShortestGuessedLink) return nullptr;
