@@ -1,6 +1,5 @@
 #include "app/learnbox.h"
 
-#include <mutex>
 #include <thread>
 
 #include <QHBoxLayout>
@@ -15,13 +14,6 @@
 #include "engine/learn.h"
 #include "engine/sitelearned.h"
 
-// The learning thread reaches the box through this while the box lives; the
-// box's destructor cuts the tie, so a late result is dropped.
-struct CLearnBox::Bridge {
-  std::mutex lock;
-  CLearnBox* box = nullptr;
-};
-
 CLearnBox::CLearnBox(CSiteList& sites, QWidget* parent)
     : QWidget(parent),
       m_sites(sites),
@@ -29,9 +21,8 @@ CLearnBox::CLearnBox(CSiteList& sites, QWidget* parent)
       m_price(new QLineEdit(this)),
       m_start(new QPushButton(LoadQString(IDS_LEARN_START), this)),
       m_status(new QLabel(this)),
-      m_bridge(std::make_shared<Bridge>()) {
+      m_tie(std::make_shared<CWidgetTie<CLearnBox>>(this)) {
   setObjectName(QStringLiteral("learnBox"));
-  m_bridge->box = this;
   m_prompt->setObjectName(QStringLiteral("learnPrompt"));
   m_price->setObjectName(QStringLiteral("seenPriceEdit"));
   m_start->setObjectName(QStringLiteral("learnStartButton"));
@@ -50,10 +41,7 @@ CLearnBox::CLearnBox(CSiteList& sites, QWidget* parent)
   hide();
 }
 
-CLearnBox::~CLearnBox() {
-  std::lock_guard lock(m_bridge->lock);
-  m_bridge->box = nullptr;
-}
+CLearnBox::~CLearnBox() { m_tie->Cut(); }
 
 void CLearnBox::Ask(const std::string& link, bool noPrice) {
   m_link = link;
@@ -70,7 +58,7 @@ void CLearnBox::OnLearn() {
   m_start->setEnabled(false);
   m_status->setText(LoadQString(IDS_LEARN_RUNNING));
   // Fetching and learning take a moment; the window stays responsive.
-  std::thread([bridge = m_bridge, link = m_link, price] {
+  std::thread([tie = m_tie, link = m_link, price] {
     LearnRequest request;
     request.link = link;
     request.price = price;
@@ -79,12 +67,9 @@ void CLearnBox::OnLearn() {
     LearnedShop shop;
     if (!request.page.empty()) shop = LearnShop(request);
     const std::string text = request.page.empty() ? why : shop.learned ? shop.price : shop.why;
-    std::lock_guard lock(bridge->lock);
-    if (!bridge->box) return;
-    CLearnBox* box = bridge->box;
-    QMetaObject::invokeMethod(
-        box, [box, ok = shop.learned, site = shop.site, text] { box->OnLearned(ok, site, text); },
-        Qt::QueuedConnection);
+    tie->Post([ok = shop.learned, site = shop.site, text](CLearnBox* box) {
+      box->OnLearned(ok, site, text);
+    });
   }).detach();
 }
 

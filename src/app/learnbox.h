@@ -5,6 +5,7 @@
 
 #include <QWidget>
 
+#include "app/widgettie.h"
 #include "engine/site.h"
 
 class QLabel;
@@ -35,7 +36,6 @@ class CLearnBox : public QWidget {
   void learned(SiteRef site);
 
  private:
-  struct Bridge;
   void OnLearn();
   void OnLearned(bool ok, const CSite& site, const std::string& text);
 
@@ -46,5 +46,5 @@ class CLearnBox : public QWidget {
   QPushButton* m_start;
   QLabel* m_status;
   bool m_busy = false;
-  std::shared_ptr<Bridge> m_bridge;
+  std::shared_ptr<CWidgetTie<CLearnBox>> m_tie;
 };

@@ -16,13 +16,6 @@
 #include "engine/sitelearned.h"
 #include "engine/spider.h"
 
-// The fetching thread reaches the panel through this while the panel lives;
-// the panel's destructor cuts the tie, so a late page is dropped.
-struct CSiteListDlg::Bridge {
-  std::mutex lock;
-  CSiteListDlg* panel = nullptr;
-};
-
 CSiteListDlg::CSiteListDlg(CSiteList& sites, QWidget* parent)
     : QWidget(parent),
       m_sites(sites),
@@ -30,9 +23,8 @@ CSiteListDlg::CSiteListDlg(CSiteList& sites, QWidget* parent)
       m_learnedTitle(new QLabel(LoadQString(IDS_LEARNED_SHOPS), this)),
       m_learned(new QListWidget(this)),
       m_forget(new QPushButton(LoadQString(IDS_LEARNED_DELETE), this)),
-      m_bridge(std::make_shared<Bridge>()) {
+      m_tie(std::make_shared<CWidgetTie<CSiteListDlg>>(this)) {
   setObjectName(QStringLiteral("webPanel"));
-  m_bridge->panel = this;
   m_browser->setObjectName(QStringLiteral("webBrowser"));
   m_browser->setOpenLinks(false);
   m_browser->setFrameShape(QFrame::NoFrame);
@@ -89,20 +81,13 @@ void CSiteListDlg::enterEvent(QEnterEvent* event) {
   QWidget::enterEvent(event);
 }
 
-CSiteListDlg::~CSiteListDlg() {
-  std::lock_guard lock(m_bridge->lock);
-  m_bridge->panel = nullptr;
-}
+CSiteListDlg::~CSiteListDlg() { m_tie->Cut(); }
 
 void CSiteListDlg::Navigate(const std::string& url) {
   if (url.empty()) return;
-  std::thread([bridge = m_bridge, url] {
+  std::thread([tie = m_tie, url] {
     const std::string page = CSpider().GetPage(url, "utf-8");
-    std::lock_guard lock(bridge->lock);
-    if (!bridge->panel) return;
-    CSiteListDlg* panel = bridge->panel;
-    QMetaObject::invokeMethod(
-        panel, [panel, page] { panel->ShowPage(page); }, Qt::QueuedConnection);
+    tie->Post([page](CSiteListDlg* panel) { panel->ShowPage(page); });
   }).detach();
 }
 

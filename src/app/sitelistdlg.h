@@ -5,6 +5,7 @@
 
 #include <QWidget>
 
+#include "app/widgettie.h"
 #include "engine/site.h"
 
 class QLabel;
@@ -39,7 +40,6 @@ class CSiteListDlg : public QWidget {
   void pageShown();
 
  private:
-  struct Bridge;
   void ShowPage(const std::string& localPage);
   void showEvent(QShowEvent* event) override;
   void enterEvent(QEnterEvent* event) override;
@@ -49,5 +49,5 @@ class CSiteListDlg : public QWidget {
   QLabel* m_learnedTitle;
   QListWidget* m_learned;
   QPushButton* m_forget;
-  std::shared_ptr<Bridge> m_bridge;
+  std::shared_ptr<CWidgetTie<CSiteListDlg>> m_tie;
 };

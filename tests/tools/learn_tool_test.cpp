@@ -5,14 +5,10 @@
 #include <string>
 
 #include "base/files.h"
-#include "base/ini.h"
 #include "engine/inflate.h"
-#include "engine/site.h"
 #include "support/command_line.h"
-#include "support/drawn_images.h"
-#include "support/fake_program_servers.h"
 #include "support/fakeshop.h"
-#include "support/tempdir.h"
+#include "support/tool_folder.h"
 
 namespace {
 
@@ -30,13 +26,8 @@ std::string SavedPage(const char* name, const std::string& pictures) {
 }
 
 TEST(VantrelctlLearn, LearnsAShopThatThenAddsItsOtherProducts) {
-  TempDir home(true);
-  ASSERT_TRUE(CSiteList().SaveSites(home.File("sites.xml")));
-  MakeDirectories(home.File("productimgs"));
-  WriteImage(home.File("productimgs/blank.jpg"), DrawnImage(105, 105, {255, 255, 255, 255}), "jpg");
-  IniWriteString(home.File("config.ini"), "Base", "SleepTime", "0");
-  FakeProgramServers servers;
-  servers.PointProgramAt();
+  ToolFolder folder;
+  const TempDir& home = folder.home;
   FakeShop shop;
   shop.Page("/p/viking", SavedPage("shop-a-in-stock.html.gz", shop.Link("")));
   shop.Page("/p/garni", SavedPage("shop-a-sold-out.html.gz", shop.Link("")));

@@ -5,13 +5,9 @@
 #include <string>
 
 #include "base/files.h"
-#include "base/ini.h"
-#include "engine/site.h"
 #include "support/command_line.h"
-#include "support/drawn_images.h"
-#include "support/fake_program_servers.h"
 #include "support/fakeshop.h"
-#include "support/tempdir.h"
+#include "support/tool_folder.h"
 
 namespace {
 
@@ -27,13 +23,8 @@ std::string Page(const std::string& price) {
 }
 
 TEST(WideText, NameGbkLacksSurvivesEveryStep) {
-  TempDir home(true);
-  ASSERT_TRUE(CSiteList().SaveSites(home.File("sites.xml")));
-  MakeDirectories(home.File("productimgs"));
-  WriteImage(home.File("productimgs/blank.jpg"), DrawnImage(105, 105, {255, 255, 255, 255}), "jpg");
-  IniWriteString(home.File("config.ini"), "Base", "SleepTime", "0");
-  FakeProgramServers servers;
-  servers.PointProgramAt();
+  ToolFolder folder;
+  const TempDir& home = folder.home;
   FakeShop shop;
   shop.Page("/w.html", Page("99.00"));
   const std::string link = shop.Link("/w.html");
