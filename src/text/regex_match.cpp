@@ -239,7 +239,16 @@ int RxMatcher::RunLength(const RxInst& inst, int pos, bool backward, int max) co
   int limit = std::min(room, max);
   if (set.Full()) return limit;
   int k = 0;
-  if (backward) {
+  // Most sets see a digit as they see a high byte; they need no look at
+  // four-byte characters.
+  if (set.Has('0') == set.Has(0x80) && set.Has('9') == set.Has(0x80)) {
+    if (backward) {
+      while (k < limit && set.Has(m_s[pos - 1 - k])) ++k;
+    } else {
+      const uint8_t* p = m_s + pos;
+      while (k < limit && set.Has(p[k])) ++k;
+    }
+  } else if (backward) {
     while (k < limit && In(set, pos - 1 - k)) ++k;
   } else {
     while (k < limit && In(set, pos + k)) ++k;
@@ -299,7 +308,7 @@ int RxMatcher::GreedyBack(const RxInst& inst, int q, int low) const {
   return -1;
 }
 
-bool RxMatcher::InsideChar(int pos) const { return pos < m_n && InsideFourByte(m_s, m_n, pos); }
+bool RxMatcher::InsideFourByteChar(int pos) const { return InsideFourByte(m_s, m_n, pos); }
 
 bool RxMatcher::In(const RxByteSet& set, int pos) const {
   const uint8_t c = m_s[pos];
@@ -358,7 +367,7 @@ bool RxMatcher::Run(int start) {
         } else {
           ok = std::memcmp(s + at, lit, static_cast<size_t>(len)) == 0;
         }
-        ok = ok && LiteralFits(lit, len, at);
+        ok = ok && (in.c == 0 || LiteralFits(lit, len, at));
         if (ok) pos = (in.flag & 2) ? at : at + len;
         ++pc;
         break;
