@@ -204,10 +204,9 @@ std::string IdPattern(const std::string& page, const std::string& link) {
                       8, 2000);
 }
 
-std::string LowerHost(const std::string& domain) {
-  std::string host = domain.substr(0, domain.find(':'));
-  if (host.rfind("www.", 0) == 0) host.erase(0, 4);
-  return host;
+// The shop's name: its host as people say it, without "www.".
+std::string ShopName(const std::string& domain) {
+  return domain.rfind("www.", 0) == 0 ? domain.substr(4) : domain;
 }
 
 // A marker only this shop's pages hold: their own link to the shop, as the
@@ -255,7 +254,7 @@ LearnedShop LearnShop(const LearnRequest& request) {
   if (id.empty()) return Refused(IDS_LEARN_NO_ID);
 
   CSite site;
-  site.SetName(LowerHost(domain));
+  site.SetName(ShopName(domain));
   site.SetDomain(domain);
   site.SetEncode(request.charset == "utf-8" ? "utf-8" : "gbk");
   site.SetFlag(FlagFor(page, domain));

@@ -50,8 +50,9 @@ TEST_F(LearnWindowTest, WrongPriceTeachesTheShopAndSelectsIt) {
   auto* status = Child<QLabel>(&dialog, "learnStatus");
   ASSERT_TRUE(SpinUntil([&] { return status->text().startsWith(LoadQString(IDS_LEARN_DONE)); }))
       << status->text().toStdString();
-  EXPECT_EQ(Child<QComboBox>(&dialog, "siteCombo")->currentText(), QStringLiteral("127.0.0.1"));
-  EXPECT_TRUE(sites.FindSiteByName("127.0.0.1")->IsLearned());
+  const std::string host = "127.0.0.1:" + std::to_string(shop.Port());
+  EXPECT_EQ(Child<QComboBox>(&dialog, "siteCombo")->currentText(), QString::fromStdString(host));
+  EXPECT_TRUE(sites.FindSiteByName(host)->IsLearned());
   EXPECT_NE(home.Read("sites.xml").find("<Learned>"), std::string::npos);
   EXPECT_TRUE(messages.Ids().empty());
 }
