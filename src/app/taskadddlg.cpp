@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include <QHBoxLayout>
+#include <QPushButton>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
@@ -9,12 +12,14 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include "app/learnbox.h"
 #include "base/message.h"
 #include "base/stringtable.h"
 #include "controls/qtext.h"
 #include "controls/skinbutton.h"
 #include "controls/spinedit.h"
 #include "engine/generic.h"
+#include "engine/productlink.h"
 #include "engine/tracking.h"
 
 CTaskAddDlg::CTaskAddDlg(CSiteList& sites, QWidget* parent)
@@ -24,7 +29,9 @@ CTaskAddDlg::CTaskAddDlg(CSiteList& sites, QWidget* parent)
       m_link(new QLineEdit(this)),
       m_site(MakeSiteCombo(m_sites, this)),
       m_frequency(MakeFrequencyFields(this)),
-      m_tracking(MakeTrackingFields(this)) {
+      m_tracking(MakeTrackingFields(this)),
+      m_wrongPrice(new QPushButton(LoadQString(IDS_LEARN_BUTTON), this)),
+      m_learn(new CLearnBox(sites, this)) {
   setObjectName(QStringLiteral("CTaskAddDlg"));
   StyleTaskDialog(this, LoadQString(IDS_NEW_TASK_MENU));
   m_link->setObjectName(QStringLiteral("linkEdit"));
@@ -37,7 +44,14 @@ CTaskAddDlg::CTaskAddDlg(CSiteList& sites, QWidget* parent)
   form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
   form->setHorizontalSpacing(12);
   form->setVerticalSpacing(10);
-  form->addRow(QStringLiteral("商品链接"), m_link);
+  m_wrongPrice->setObjectName(QStringLiteral("learnButton"));
+  m_wrongPrice->setFlat(true);
+  m_wrongPrice->setCursor(Qt::PointingHandCursor);
+  auto* linkRow = new QHBoxLayout;
+  linkRow->addWidget(m_link, 1);
+  linkRow->addWidget(m_wrongPrice);
+  form->addRow(QStringLiteral("商品链接"), linkRow);
+  form->addRow(QString(), m_learn);
   form->addRow(QStringLiteral("跟踪网站"), m_site);
   form->addRow(QStringLiteral("频率"), m_frequency.row);
   auto* tracking = new QGridLayout;
@@ -58,9 +72,16 @@ CTaskAddDlg::CTaskAddDlg(CSiteList& sites, QWidget* parent)
 
   connect(m_link, &QLineEdit::textChanged, this, &CTaskAddDlg::OnLinkChanged);
   connect(add, &QPushButton::clicked, this, &CTaskAddDlg::OnAdd);
+  connect(m_wrongPrice, &QPushButton::clicked, this, &CTaskAddDlg::OnWrongPrice);
+  connect(m_learn, &CLearnBox::learned, this, &CTaskAddDlg::OnLearned);
 }
 
 void CTaskAddDlg::OnLinkChanged(const QString& text) {
+  // A link whose page gave no price last time: the user can say what it is.
+  const std::string link = ToLocal(text.trimmed());
+  if (!m_learn->isVisible() && GenericShopTakes(link) &&
+      (WasUnpricedLink(link) || WasUnpricedLink(LinkWithoutFragment(link))))
+    m_learn->Ask(link, true);
   // Only a guess for a link that looks complete, and never over the user's
   // own choice.
   if (m_site->currentIndex() >= 0) return;
@@ -84,6 +105,26 @@ void CTaskAddDlg::OnAdd() {
   }
   if (!CheckFrequency(choices.frequencyHour, choices.frequencyMinute)) return;
   done(kAddButton);
+}
+
+void CTaskAddDlg::OnWrongPrice() {
+  const std::string link = ToLocal(m_link->text().trimmed());
+  if (!GenericShopTakes(link)) {
+    ShowMessage(IDS_ENTER_LINK, kMessageInfo);
+    return;
+  }
+  m_learn->Ask(link, false);
+}
+
+void CTaskAddDlg::OnLearned(const SiteRef& site) {
+  // The learned shop joins the drop-down and reads the link from now on.
+  m_sites = m_siteList.Snapshot();
+  m_site->clear();
+  for (const SiteRef& each : m_sites) m_site->addItem(FromLocal(each->GetName()));
+  auto found = std::find_if(m_sites.begin(), m_sites.end(), [&](const SiteRef& each) {
+    return each->GetName() == site->GetName();
+  });
+  m_site->setCurrentIndex(found == m_sites.end() ? -1 : static_cast<int>(found - m_sites.begin()));
 }
 
 AddChoices CTaskAddDlg::GetChoices() const {

@@ -278,7 +278,7 @@ void CVantrelDlg::CreateRightColumn() {
   connect(m_tabs[1], &QPushButton::clicked, this, [this] { ShowPanel(Panel::kComparison); });
   connect(m_tabs[2], &QPushButton::clicked, this, [this] { ShowPanel(Panel::kHistory); });
 
-  m_webPanel = new CSiteListDlg(this);
+  m_webPanel = new CSiteListDlg(m_sites, this);
   if (m_options.loadWebPanel) m_webPanel->Navigate(HostValue(kHostSidePanel));
   m_compPanel = new CCompPriceDlg(this);
   m_compPanel->SetJobs(m_jobs.get());

@@ -24,7 +24,8 @@ iconv_t DescriptorFor(const char* from, const char* to) {
   auto key = std::make_pair(std::string(from), std::string(to));
   auto it = cache.open.find(key);
   if (it == cache.open.end()) it = cache.open.emplace(key, iconv_open(to, from)).first;
-  if (it->second != reinterpret_cast<iconv_t>(-1)) iconv(it->second, nullptr, nullptr, nullptr, nullptr);
+  if (it->second != reinterpret_cast<iconv_t>(-1))
+    iconv(it->second, nullptr, nullptr, nullptr, nullptr);
   return it->second;
 }
 
@@ -37,8 +38,13 @@ size_t BadCharacterLength(const char* from, const unsigned char* p, size_t left)
   if (IsUtf16(from)) {
     if (left < 2) return left;
     bool bigEndian = std::strcmp(from, "UTF-16BE") == 0;
-    unsigned unit = bigEndian ? (p[0] << 8 | p[1]) : (p[1] << 8 | p[0]);
-    return (unit >= 0xD800 && unit <= 0xDBFF && left >= 4) ? 4 : 2;
+    auto unitAt = [&](size_t i) {
+      return bigEndian ? (p[i] << 8 | p[i + 1]) : (p[i + 1] << 8 | p[i]);
+    };
+    // A pair is skipped whole; a lone surrogate takes no neighbour with it.
+    const bool pair = unitAt(0) >= 0xD800 && unitAt(0) <= 0xDBFF && left >= 4 &&
+                      unitAt(2) >= 0xDC00 && unitAt(2) <= 0xDFFF;
+    return pair ? 4 : 2;
   }
   if (IsUtf8(from)) {
     size_t n = p[0] >= 0xF0 ? 4 : p[0] >= 0xE0 ? 3 : p[0] >= 0xC0 ? 2 : 1;
@@ -119,10 +125,43 @@ bool IsAscii(const std::string& text) {
   return true;
 }
 
+// Local text as GB18030 converters read it: a "€" stored by a GBK version of
+// the program as the single byte 0x80 reads as "€" still.
+std::string Readable(const std::string& local) {
+  return local.find('\x80') == std::string::npos ? local : GbkToLocal(local);
+}
+
+bool IsHighByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+bool IsDigitByte(unsigned char c) { return c >= 0x30 && c <= 0x39; }
+
 }  // namespace
 
+size_t LocalCharLength(const char* text, size_t length, size_t at) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  if (at >= length || !IsHighByte(p[at]) || at + 1 >= length) return 1;
+  if (!IsDigitByte(p[at + 1])) return 2;
+  const bool four = at + 3 < length && IsHighByte(p[at + 2]) && IsDigitByte(p[at + 3]);
+  return four ? 4 : 1;
+}
+
+std::string GbkToLocal(const std::string& gbk) {
+  std::string local;
+  local.reserve(gbk.size() + 8);
+  for (size_t i = 0; i < gbk.size();) {
+    if (gbk[i] == '\x80') {
+      local += "\xA2\xE3";
+      ++i;
+      continue;
+    }
+    const size_t length = LocalCharLength(gbk.data(), gbk.size(), i);
+    local.append(gbk, i, length);
+    i += length;
+  }
+  return local;
+}
+
 std::string LocalToUtf8(const std::string& local) {
-  return IsAscii(local) ? local : Convert(local, kLocalCodePage, "UTF-8");
+  return IsAscii(local) ? local : Convert(Readable(local), kLocalCodePage, "UTF-8");
 }
 
 std::string Utf8ToLocal(const std::string& utf8) {
@@ -130,7 +169,7 @@ std::string Utf8ToLocal(const std::string& utf8) {
 }
 
 std::u16string LocalToUtf16(const std::string& local) {
-  return Utf16Text(Convert(local, kLocalCodePage, "UTF-16LE"));
+  return Utf16Text(Convert(Readable(local), kLocalCodePage, "UTF-16LE"));
 }
 
 std::string Utf16ToLocal(const std::u16string& utf16) {
@@ -156,10 +195,14 @@ bool IsValidUtf8(const std::string& bytes) {
     }
     size_t len;
     unsigned min;
-    if (c >= 0xC2 && c <= 0xDF) len = 2, min = 0x80;
-    else if (c >= 0xE0 && c <= 0xEF) len = 3, min = 0x800;
-    else if (c >= 0xF0 && c <= 0xF4) len = 4, min = 0x10000;
-    else return false;
+    if (c >= 0xC2 && c <= 0xDF)
+      len = 2, min = 0x80;
+    else if (c >= 0xE0 && c <= 0xEF)
+      len = 3, min = 0x800;
+    else if (c >= 0xF0 && c <= 0xF4)
+      len = 4, min = 0x10000;
+    else
+      return false;
     if (i + len > n) return false;
     unsigned cp = c & (0x7F >> len);
     for (size_t k = 1; k < len; ++k) {

@@ -1,5 +1,8 @@
 #include "engine/addtask.h"
 
+#include <algorithm>
+#include <deque>
+#include <mutex>
 #include <utility>
 
 #include "base/message.h"
@@ -70,6 +73,13 @@ bool ReadWithRules(const TaskEnvironment& environment, CSpider& spider, CTask& t
   product.price = values.effectivePrice;
   product.stock = values.stock;
   product.domain = site->GetDomain();
+  if (site->IsLearned()) {
+    // Learned from one page, the shop is read as the general shop is: a
+    // page without a picture gets the blank one, and an unstated stock
+    // stays unknown.
+    if (product.info.image.empty()) product.info.image = BlankPicturePath();
+    return AcceptReadProduct(product.info, product.price, product.stock);
+  }
   return AcceptProduct(product.info.name, product.info.id, product.info.image, product.price,
                        product.stock);
 }
@@ -81,7 +91,9 @@ bool ReadGeneralShop(CSpider& spider, const std::string& url, AddedProduct& prod
   std::string page;
   GenericProduct generic;
   if (!FetchGenericPage(spider, url, page)) return false;
-  if (!ReadProductOrRender(spider, url, page, generic)) return false;
+  const bool read = ReadProductOrRender(spider, url, page, generic);
+  if (!PriceIsReadable(generic.price) && generic.stock != STOCK_OUT) RememberUnpricedLink(url);
+  if (!read) return false;
   if (!AcceptGenericProduct(generic)) return false;
   product.info = generic.info;
   if (product.info.image.empty()) product.info.image = BlankPicturePath();
@@ -92,7 +104,33 @@ bool ReadGeneralShop(CSpider& spider, const std::string& url, AddedProduct& prod
   return !product.domain.empty();
 }
 
+// So many unpriced links are remembered; older ones are forgotten.
+constexpr size_t kUnpricedLinks = 16;
+
+struct UnpricedLinks {
+  std::mutex lock;
+  std::deque<std::string> links;
+};
+
+UnpricedLinks& Unpriced() {
+  static UnpricedLinks unpriced;
+  return unpriced;
+}
+
 }  // namespace
+
+void RememberUnpricedLink(const std::string& link) {
+  UnpricedLinks& unpriced = Unpriced();
+  std::lock_guard hold(unpriced.lock);
+  unpriced.links.push_back(link);
+  if (unpriced.links.size() > kUnpricedLinks) unpriced.links.pop_front();
+}
+
+bool WasUnpricedLink(const std::string& link) {
+  UnpricedLinks& unpriced = Unpriced();
+  std::lock_guard hold(unpriced.lock);
+  return std::find(unpriced.links.begin(), unpriced.links.end(), link) != unpriced.links.end();
+}
 
 SiteRef GuessSiteFromLink(const CSiteList& sites, const std::string& link) {
   if (link.size() <= kShortestGuessedLink) return nullptr;

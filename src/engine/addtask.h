@@ -51,6 +51,11 @@ bool AcceptProduct(const std::string& name, const std::string& productId,
 // a refusal shows message 57721 (duplicate) or 57728 (fetch failed).
 AddResult AddWorker(const TaskEnvironment& environment, const TaskPtr& placeholder);
 
+// Links the general shop read without finding a price on their pages (the
+// latest few): the add window offers to learn their shops.
+void RememberUnpricedLink(const std::string& link);
+bool WasUnpricedLink(const std::string& link);
+
 // The account import's entry: the task, read from a server record, is
 // offered to the list; when the list takes it (AddMode "import"), true, and
 // the caller prepares its files (CAddWorkers::StartImport does both).

@@ -36,6 +36,11 @@ class ExtractTrace {
   // A page is being drawn by the browser; then how long that took.
   virtual void OnRender(const std::string& link) { (void)link; }
   virtual void OnRendered(double seconds) { (void)seconds; }
+  // A page read in its own character set: what it was read as, and why.
+  virtual void OnCharset(const std::string& charset, const std::string& source) {
+    (void)charset;
+    (void)source;
+  }
 };
 
 // What the steps of one product share. The referer (the product link) goes

@@ -9,8 +9,10 @@
 #include "base/codepage.h"
 #include "engine/extract.h"
 #include "engine/nocase.h"
+#include "engine/pagecharset.h"
 #include "engine/pagewalk.h"
 #include "engine/pricetext.h"
+#include "engine/productlink.h"
 #include "engine/spider.h"
 #include "engine/structured_internal.h"
 
@@ -68,15 +70,17 @@ bool GenericShopTakes(const std::string& link) {
   return web && !GenericSiteDomain(link).empty();
 }
 
-GenericProduct ReadGenericProduct(const std::string& page) {
-  return ReadGenericProductUtf8(LocalToUtf8(page));
+GenericProduct ReadGenericProduct(const std::string& page, const std::string& url) {
+  return ReadGenericProductUtf8(LocalToUtf8(page), url);
 }
 
-GenericProduct ReadGenericProductUtf8(const std::string& utf8Page) {
+GenericProduct ReadGenericProductUtf8(const std::string& utf8Page, const std::string& url) {
   GenericProduct product;
   const PageFacts facts = WalkPage(utf8Page);
   const FoundValues jsonLd = ReadJsonLd(facts.sources.jsonBlocks);
   product.data = StructuredFromSources(facts.sources, jsonLd);
+  if (product.data.id.Empty() && !url.empty())
+    product.data.id = StructuredValue{LinkWithoutTracking(url), "url"};
   product.reading = ReadProductPrice(facts, jsonLd);
   // A page without product data still shows the product's name as its title.
   if (product.data.name.Empty() && !facts.title.empty())
@@ -100,22 +104,31 @@ GenericProduct ReadGenericProductUtf8(const std::string& utf8Page) {
 }
 
 bool FetchGenericPage(CSpider& spider, const std::string& url, std::string& page,
-                      ExtractTrace* trace) {
+                      ExtractTrace* trace, std::string* refused) {
   if (trace) trace->OnRequest(url);
-  page = spider.GetPage(url, "utf-8", "", "");
+  std::string contentType;
+  const std::string bytes = spider.GetPageBytes(url, contentType);
+  const PageText read = DecodePage(bytes, contentType);
+  if (trace && !read.charset.empty()) trace->OnCharset(read.charset, read.source);
+  page = read.text;
+  if (refused) *refused = read.refused;
   return !page.empty();
 }
 
 bool ReadProductOrRender(CSpider& spider, const std::string& url, std::string& page,
                          GenericProduct& product, ExtractTrace* trace) {
-  product = ReadGenericProduct(page);
+  product = ReadGenericProduct(page, url);
   if (AcceptGenericProduct(product)) return true;
   page = RenderProductPage(spider, url, trace);
-  product = ReadGenericProduct(page);
+  product = ReadGenericProduct(page, url);
   return !page.empty();
 }
 
 bool AcceptGenericProduct(const GenericProduct& product) {
-  if (product.info.name.empty() || product.info.id.empty()) return false;
-  return PriceIsReadable(product.price) || product.stock == STOCK_OUT;
+  return AcceptReadProduct(product.info, product.price, product.stock);
+}
+
+bool AcceptReadProduct(const ItemInfo& info, const std::string& price, int stock) {
+  if (info.name.empty() || info.id.empty()) return false;
+  return PriceIsReadable(price) || stock == STOCK_OUT;
 }

@@ -32,17 +32,21 @@ struct GenericProduct {
 };
 
 // The product of a fetched page (local code page): the schema.org data, and
-// the price a shopper sees, refereed against it.
-GenericProduct ReadGenericProduct(const std::string& page);
+// the price a shopper sees, refereed against it. A page that names no
+// identifier of its own is known by its link (`url`, when given) without
+// fragment and tracking parameters; the id's source is then "url".
+GenericProduct ReadGenericProduct(const std::string& page, const std::string& url = std::string());
 // The same from a page in UTF-8, which holds every currency sign; the texts
 // of the product still come out in the local code page.
-GenericProduct ReadGenericProductUtf8(const std::string& utf8Page);
+GenericProduct ReadGenericProductUtf8(const std::string& utf8Page,
+                                      const std::string& url = std::string());
 
-// Fetches the page of a general shop's link; false when the fetch failed or
-// the page is empty. The fetcher converts a page the reply declares in
-// another charset (GBK ...); others are taken as UTF-8.
+// Fetches the page of a general shop's link and reads it in its own
+// character set (see DecodePage); false when the fetch failed, the page is
+// empty or it could not be read, and then `refused` (when given) says why
+// it could not be read, or is empty.
 bool FetchGenericPage(CSpider& spider, const std::string& url, std::string& page,
-                      ExtractTrace* trace = nullptr);
+                      ExtractTrace* trace = nullptr, std::string* refused = nullptr);
 
 // The product of a general shop's fetched page; when the page's bytes give
 // none that could become a task (AcceptGenericProduct), the page may draw it
@@ -54,3 +58,6 @@ bool ReadProductOrRender(CSpider& spider, const std::string& url, std::string& p
 // Whether a product of a general shop can become a task: a name, an
 // identifier, and a price above 0 or the word that it is out of stock.
 bool AcceptGenericProduct(const GenericProduct& product);
+// The same for a product read by rules learned from a page, which need
+// neither a picture nor a stock the page does not state.
+bool AcceptReadProduct(const ItemInfo& info, const std::string& price, int stock);

@@ -31,4 +31,5 @@ void CSite::CopyFrom(const CSite& other) {
   if (&other == this) return;
   m_fields = other.m_fields;
   m_render = other.m_render;
+  m_learned = other.m_learned;
 }

@@ -15,13 +15,14 @@
 
 // The 33 fields, in the order records declare them; each is also the name of
 // its sites.xml element.
-#define VANTREL_SITE_FIELDS(X)                                                                     \
-  X(Name)                                                                                          \
-  X(Domain) X(Encode) X(ImageRegex) X(NameRegex) X(IDRegex) X(PriceRegex) X(StockRegex)            \
-      X(OutOfStockFlag) X(Param1Regex) X(Param2Regex) X(Param3Regex) X(Param4Regex) X(Param5Regex) \
-          X(Param6Regex) X(Param7Regex) X(PriceUrl) X(StockUrl) X(Param1Url) X(Param2Url)          \
-              X(Param3Url) X(Param4Url) X(Param5Url) X(Param6Url) X(Param7Url) X(PriceImgTplPath)  \
-                  X(PriceImgType) X(PriceImgColors) X(GoodsUrlTpl) X(PromPriceUrl)                 \
+#define VANTREL_SITE_FIELDS(X)                                                                  \
+  X(Name)                                                                                       \
+  X(Domain)                                                                                     \
+  X(Encode) X(ImageRegex) X(NameRegex) X(IDRegex) X(PriceRegex) X(StockRegex) X(OutOfStockFlag) \
+      X(Param1Regex) X(Param2Regex) X(Param3Regex) X(Param4Regex) X(Param5Regex) X(Param6Regex) \
+          X(Param7Regex) X(PriceUrl) X(StockUrl) X(Param1Url) X(Param2Url) X(Param3Url)         \
+              X(Param4Url) X(Param5Url) X(Param6Url) X(Param7Url) X(PriceImgTplPath)            \
+                  X(PriceImgType) X(PriceImgColors) X(GoodsUrlTpl) X(PromPriceUrl)              \
                       X(PromPriceRegex) X(Flag) X(NoGoods)
 
 enum class SiteField : int {
@@ -68,9 +69,18 @@ class CSite {
   // Copies every field of `other`; copying a record onto itself does nothing.
   void CopyFrom(const CSite& other);
 
+  // When the record was learned from one of the shop's pages (a local time
+  // text), or "" for rules that people wrote. sites.xml keeps it in the
+  // optional element Learned after the last element of a record, written
+  // only when set.
+  const std::string& GetLearned() const { return m_learned; }
+  void SetLearned(const std::string& when) { m_learned = when; }
+  bool IsLearned() const { return !m_learned.empty(); }
+
  private:
   std::array<std::string, kSiteFieldCount> m_fields;
   bool m_render = false;
+  std::string m_learned;
 };
 
 // Records are handed out shared, so a rules refresh that replaces a record
@@ -105,6 +115,9 @@ class CSiteList {
   bool AddSite(SiteRef site);
   // Puts the record at that position; false when there is no such position.
   bool ReplaceSiteAt(size_t index, SiteRef site);
+  // Takes the record named `name` (without regard to case) out of the list;
+  // false when there is none.
+  bool RemoveSite(const std::string& name);
 
   // The first record whose Name equals the text without regard to case.
   SiteRef FindSiteByName(const std::string& name) const;

@@ -22,7 +22,10 @@ constexpr SiteField kTailFields[] = {Param1Url,       Param2Url,      Param3Url,
                                      PromPriceUrl,    StockUrl,       OutOfStockFlag, NoGoods,
                                      PriceImgTplPath, PriceImgColors, PriceImgType};
 
-// The optional last element of a Site; "1" turns it on.
+// Marks a record learned from a product page; only such records have it.
+constexpr const char* kLearnedElement = "Learned";
+
+// The optional element after Learned (or after the last field); "1" turns it on.
 constexpr const char* kRenderElement = "Render";
 
 bool IsRenderOn(const std::string& text) {
@@ -49,6 +52,7 @@ std::shared_ptr<CSite> ReadSite(XmlDocument& doc) {
     doc.LeaveElement();
   }
   ReadFields(doc, *site, kTailFields);
+  if (doc.FindChildElement(kLearnedElement)) site->SetLearned(doc.GetChildText());
   if (doc.FindChildElement(kRenderElement)) site->SetRender(IsRenderOn(doc.GetChildText()));
   doc.LeaveElement();
   return site;
@@ -101,7 +105,8 @@ std::string CSiteList::ToXml() const {
     AppendFields(xml, *site, kRegexFields);
     xml += "</RegularExpression>";
     AppendFields(xml, *site, kTailFields);
-    // After the last element, and only when set: files of shops that don't
+    if (site->IsLearned()) AppendElement(xml, kLearnedElement, site->GetLearned());
+    // Last, and only when set: files of shops that don't
     // render stay as they were, byte for byte.
     if (site->GetRender()) AppendXmlElement(xml, kRenderElement, "1");
     xml += "</Site>";

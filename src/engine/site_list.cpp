@@ -42,6 +42,16 @@ bool CSiteList::ReplaceSiteAt(size_t index, SiteRef site) {
   return true;
 }
 
+bool CSiteList::RemoveSite(const std::string& name) {
+  std::lock_guard<std::mutex> hold(m_lock);
+  for (auto site = m_sites.begin(); site != m_sites.end(); ++site) {
+    if (!EqualNoCase((*site)->Field(SiteField::Name), name)) continue;
+    m_sites.erase(site);
+    return true;
+  }
+  return false;
+}
+
 SiteRef CSiteList::FindFirst(const std::function<bool(const CSite&)>& match) const {
   std::lock_guard<std::mutex> hold(m_lock);
   for (const SiteRef& site : m_sites)

@@ -172,7 +172,21 @@ CSpider::~CSpider() = default;
 
 std::string CSpider::GetPage(const std::string& url, const std::string& charset,
                              const std::string& headers, const std::string& referer) const {
+  std::string contentType;
+  std::string body = GetPageBytes(url, contentType, headers, referer);
+  std::string named = NamedCharset(contentType);
+  std::string actual =
+      !named.empty() && strcasecmp(named.c_str(), charset.c_str()) != 0 ? named : charset;
+  size_t zero = body.find('\0');
+  if (zero != std::string::npos) body.resize(zero);
+  if (strcasecmp(actual.c_str(), "utf-8") == 0) Utf8ToLocal(body);
+  return body;
+}
+
+std::string CSpider::GetPageBytes(const std::string& url, std::string& contentType,
+                                  const std::string& headers, const std::string& referer) const {
   m_lastFailure = FetchFailure{};
+  contentType.clear();
   if (url.empty()) return std::string();
   TransferReply reply = Fetch(url, headers, referer, true);
   if (!reply.completed) {
@@ -185,16 +199,9 @@ std::string CSpider::GetPage(const std::string& url, const std::string& charset,
     m_lastFailure = FetchFailure{FetchFailure::kStatus, reply.status, {}};
     return std::string();
   }
-  std::string contentType;
   QueryHeader(reply.rawHeaders, "Content-Type", 0, contentType);
-  std::string named = NamedCharset(contentType);
-  std::string actual =
-      !named.empty() && strcasecmp(named.c_str(), charset.c_str()) != 0 ? named : charset;
   std::string body;
   if (!DecodeBody(reply, true, body)) return std::string();
-  size_t zero = body.find('\0');
-  if (zero != std::string::npos) body.resize(zero);
-  if (strcasecmp(actual.c_str(), "utf-8") == 0) Utf8ToLocal(body);
   return body;
 }
 

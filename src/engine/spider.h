@@ -99,6 +99,12 @@ class CSpider {
   std::string GetPage(const std::string& url, const std::string& charset,
                       const std::string& headers = std::string(),
                       const std::string& referer = std::string()) const;
+  // The body of a 200 reply as it came, inflated but neither converted nor
+  // cut at a zero byte, and the reply's Content-Type; empty on any failure.
+  // For pages whose character set is found from the page itself.
+  std::string GetPageBytes(const std::string& url, std::string& contentType,
+                           const std::string& headers = std::string(),
+                           const std::string& referer = std::string()) const;
   // What kept the last GetPage of this object from a page; kNone after a
   // page. Meant for an object that one thread uses (a tracking pass's own).
   FetchFailure LastFailure() const { return m_lastFailure; }

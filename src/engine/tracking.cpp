@@ -321,15 +321,19 @@ void CTracker::Pass(const TaskPtr& task, bool rendered) {
   std::function<std::string()> productId;
   const bool firstLook = task->GetUnobserved();
   if (generic) {
+    std::string refused;
     if (rendered)
       page = RenderProductPage(spider, url);
     else
-      FetchGenericPage(spider, url, page);
+      FetchGenericPage(spider, url, page, nullptr, &refused);
     if (page.empty()) {
-      FailedFetch(task, spider.LastFailure());
+      if (refused.empty())
+        FailedFetch(task, spider.LastFailure());
+      else
+        FailedPass(task, refused);
       return;
     }
-    const GenericProduct product = ReadGenericProduct(page);
+    const GenericProduct product = ReadGenericProduct(page, url);
     // A page whose bytes hold no product may draw it with scripts.
     if (!rendered && !AcceptGenericProduct(product)) {
       RenderLater(task);

@@ -2,9 +2,11 @@
 #include <string>
 
 #include "base/hosts.h"
+#include "engine/productlink.h"
 #include "engine/spider.h"
 #include "services/shoplinks.h"
 #include "services/shoplinks_shops.h"
+#include "text/regex.h"
 
 namespace {
 
@@ -20,20 +22,6 @@ void ReplaceAll(std::string& text, const std::string& what, const std::string& w
 // goes. A pattern that does not match removes nothing.
 void Remove(std::string& link, const std::string& pattern) {
   ReplaceAll(link, RegexGroup1(link, pattern), "");
-}
-
-// A configured host put into a pattern: every byte that could mean something
-// to the pattern compiler is escaped.
-std::string PatternLiteral(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    unsigned char u = static_cast<unsigned char>(c);
-    bool plain =
-        u >= 0x80 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-    if (!plain) out += '\\';
-    out += c;
-  }
-  return out;
 }
 
 // A parameter and its value up to the next "&" (which goes too). The name
@@ -135,9 +123,7 @@ const CleanRow kCleanRows[] = {
 }  // namespace
 
 std::string CleanShopLink(const std::string& link) {
-  std::string cleaned = link;
-  ReplaceAll(cleaned, "&amp;", "&");
-  Remove(cleaned, "(#.*?$)");
+  std::string cleaned = LinkWithoutFragment(link);
   if (LinkHasSuffix(cleaned, {kHostAffiliateNetworkDomain})) {
     RemoveRedirect(cleaned, kHostAffiliateNetworkDomain, "[?&]t=");
   }

@@ -9,6 +9,7 @@
 #include "base/hosts.h"
 #include "base/programdir.h"
 #include "base/timetext.h"
+#include "engine/sitelearned.h"
 #include "engine/spider.h"
 
 namespace {
@@ -154,5 +155,7 @@ bool RefreshSiteRules(CSiteList& sites) {
   // after a failed fetch could replace good rules with an empty list.
   const bool merged = FileExists(fetched) && sites.MergeFetchedSites(fetched);
   DeleteFile(fetched);
-  return merged && sites.SaveSites(ProgramFile("sites.xml"));
+  if (!merged) return false;
+  KeepLearnedSites(sites, ProgramFile("sites.xml"));
+  return sites.SaveSites(ProgramFile("sites.xml"));
 }

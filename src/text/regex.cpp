@@ -29,6 +29,19 @@ void CRegexPattern::SetPattern(const std::string& pattern, int flags) {
   SetPattern(pattern.data(), pattern.size(), flags);
 }
 
+std::string PatternLiteral(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 4);
+  for (char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    const bool plain =
+        u >= 0x80 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (!plain) out += '\\';
+    out += c;
+  }
+  return out;
+}
+
 int CRegexPattern::Flags() const { return m_program ? m_program->data.flags : 0; }
 
 CRegexMatch CRegexPattern::Search(const char* text, int start) const {

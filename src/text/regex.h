@@ -4,10 +4,14 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
-// A backtracking regular-expression engine over 8-bit text (GBK for Chinese:
-// one byte is one character). Every shop rule and server reply is read with it.
+// A backtracking regular-expression engine over 8-bit text in the local code
+// page: one byte is one character, except that the ASCII digits inside a
+// GB18030 four-byte character are never taken for digits and no match or
+// group begins or ends inside one. Every shop rule and server reply is read
+// with it.
 
 enum RegexFlags : int {
   RX_DOT_ALL = 0x01,        // "." also matches "\n"
@@ -17,6 +21,10 @@ enum RegexFlags : int {
   RX_RIGHT_TO_LEFT = 0x10,  // matched from right to left
   RX_EXTENDED = 0x20,       // white space ignored, "#" starts a comment
 };
+
+// A text as a pattern that matches it literally: every ASCII byte other than
+// a letter or a digit is escaped; bytes of other characters stay as they are.
+std::string PatternLiteral(std::string_view text);
 
 // Why a search found nothing: it looked everywhere, or it gave up. A search
 // gives up after kRegexStepLimit backtracking steps (a pattern or a text

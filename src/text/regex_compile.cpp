@@ -105,13 +105,17 @@ void Compiler::EmitTree(int root) {
       case RxKind::kEmpty:
         done = true;
         break;
-      case RxKind::kString:
-        Emit(kOpString, static_cast<int>(m_p.pool.size()), static_cast<int>(n.text.size()), 0, 0,
-             static_cast<uint8_t>((n.icase ? 1 : 0) | (n.rtl ? 2 : 0)));
+      case RxKind::kString: {
+        // A literal with a digit is checked against four-byte characters.
+        const bool digits =
+            std::any_of(n.text.begin(), n.text.end(), [](char c) { return c >= '0' && c <= '9'; });
+        Emit(kOpString, static_cast<int>(m_p.pool.size()), static_cast<int>(n.text.size()),
+             digits ? 1 : 0, 0, static_cast<uint8_t>((n.icase ? 1 : 0) | (n.rtl ? 2 : 0)));
         for (char c : n.text)
           m_p.pool.push_back(n.icase ? static_cast<char>(RxFold(static_cast<uint8_t>(c))) : c);
         done = true;
         break;
+      }
       case RxKind::kSet:
         Emit(kOpSet, AddSet(m_tree.sets[static_cast<size_t>(n.set)]), 0, 0, 0, n.rtl ? 2 : 0);
         done = true;

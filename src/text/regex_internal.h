@@ -101,7 +101,7 @@ void RxParse(const char* pattern, size_t length, int flags, RxTree& tree);
 enum RxOp : uint8_t {
   kOpMatch,
   kOpFail,
-  kOpString,         // a = pool offset, b = length; flag: 1 icase, 2 backward
+  kOpString,         // a = pool offset, b = length, c = 1 with a digit; flag: 1 icase, 2 backward
   kOpSet,            // a = set; flag 2 backward
   kOpRepeatSet,      // a = set, b = min, c = max, d = hint set or -1; flag: kind | 4 backward
   kOpRepeatSetBack,  // resumes kOpRepeatSet at pc - 1 on backtracking

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/codepage.h"
 #include "text/regex.h"
 
 namespace {
@@ -17,7 +18,34 @@ constexpr int32_t kTagSlot = -4;      // b <= kTagSlot: register -4 - b had valu
 // Beyond this many backtracking entries a search gives up (about 256 MB).
 constexpr size_t kStackLimit = size_t{1} << 25;
 
+// How far back InsideChar looks for a byte that always stands alone (ASCII
+// other than a digit or a letter); beyond that a position counts as the
+// start of a character, as in plain byte matching.
+constexpr int kMaxLookBack = 1024;
+
 bool IsUndo(int32_t b) { return b == kTagCall || b <= kTagSlot; }
+bool IsHigh(uint8_t c) { return c >= 0x81 && c <= 0xFE; }
+bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
+bool StandsAlone(uint8_t c) {
+  return c < 0x30 || (c > 0x39 && c < 0x40) || c == 0x7F || c == 0x80 || c == 0xFF;
+}
+
+// Whether byte `at` of a local text is the second, third or fourth byte of
+// a four-byte character; false when it can't be told within kMaxLookBack.
+bool InsideFourByte(const uint8_t* s, int n, int at) {
+  const bool candidate = (IsDigit(s[at]) && at >= 1 && IsHigh(s[at - 1])) ||
+                         (IsHigh(s[at]) && at >= 2 && IsDigit(s[at - 1]) && IsHigh(s[at - 2]));
+  if (!candidate) return false;
+  int from = at;
+  while (from > 0 && !StandsAlone(s[from - 1])) {
+    if (at - from >= kMaxLookBack) return false;
+    --from;
+  }
+  const char* text = reinterpret_cast<const char*>(s);
+  size_t i = static_cast<size_t>(from);
+  while (i < static_cast<size_t>(at)) i += LocalCharLength(text, static_cast<size_t>(n), i);
+  return i != static_cast<size_t>(at);
+}
 bool IsBarrier(int32_t b) { return b == kTagBarrier || b >= kTagNeg; }
 
 }  // namespace
@@ -128,8 +156,8 @@ bool RxMatcher::Boundary(int kind, int pos) const {
              (pos == n - 2 && s[pos] == '\r' && s[pos + 1] == '\n');
     case kRxWordBoundary:
     case kRxNotWordBoundary: {
-      bool before = pos > 0 && RxIsWord(s[pos - 1]);
-      bool after = pos < n && RxIsWord(s[pos]);
+      bool before = pos > 0 && IsWordAt(pos - 1);
+      bool after = pos < n && IsWordAt(pos);
       return (before != after) == (kind == kRxWordBoundary);
     }
     case kRxSearchStart:
@@ -211,11 +239,19 @@ int RxMatcher::RunLength(const RxInst& inst, int pos, bool backward, int max) co
   int limit = std::min(room, max);
   if (set.Full()) return limit;
   int k = 0;
-  if (backward) {
-    while (k < limit && set.Has(m_s[pos - 1 - k])) ++k;
+  // Most sets see a digit as they see a high byte; they need no look at
+  // four-byte characters.
+  if (set.Has('0') == set.Has(0x80) && set.Has('9') == set.Has(0x80)) {
+    if (backward) {
+      while (k < limit && set.Has(m_s[pos - 1 - k])) ++k;
+    } else {
+      const uint8_t* p = m_s + pos;
+      while (k < limit && set.Has(p[k])) ++k;
+    }
+  } else if (backward) {
+    while (k < limit && In(set, pos - 1 - k)) ++k;
   } else {
-    const uint8_t* p = m_s + pos;
-    while (k < limit && set.Has(p[k])) ++k;
+    while (k < limit && In(set, pos + k)) ++k;
   }
   return k;
 }
@@ -232,13 +268,18 @@ int RxMatcher::LazyNext(const RxInst& inst, int q, int start) const {
     uint8_t h = 0;
     while (!hint.Has(h)) ++h;
     long long stop = std::min<long long>(last, m_n - 1);
-    if (q > stop) return -1;
-    const void* hit = std::memchr(m_s + q, h, static_cast<size_t>(stop - q + 1));
-    return hit ? static_cast<int>(static_cast<const uint8_t*>(hit) - m_s) : -1;
+    while (q <= stop) {
+      const void* hit = std::memchr(m_s + q, h, static_cast<size_t>(stop - q + 1));
+      if (!hit) return -1;
+      q = static_cast<int>(static_cast<const uint8_t*>(hit) - m_s);
+      if (In(hint, q)) return q;
+      ++q;
+    }
+    return -1;
   }
   for (; q <= last && q < m_n; ++q) {
-    if (hint.Has(m_s[q])) return q;
-    if (!set.Has(m_s[q])) return -1;
+    if (In(hint, q)) return q;
+    if (!In(set, q)) return -1;
   }
   return -1;
 }
@@ -253,12 +294,40 @@ int RxMatcher::GreedyBack(const RxInst& inst, int q, int low) const {
   if (hint.Count() == 1 && q >= low) {
     uint8_t h = 0;
     while (!hint.Has(h)) ++h;
-    const void* hit = memrchr(m_s + low, h, static_cast<size_t>(q - low + 1));
-    return hit ? static_cast<int>(static_cast<const uint8_t*>(hit) - m_s) : -1;
+    while (q >= low) {
+      const void* hit = memrchr(m_s + low, h, static_cast<size_t>(q - low + 1));
+      if (!hit) return -1;
+      q = static_cast<int>(static_cast<const uint8_t*>(hit) - m_s);
+      if (In(hint, q)) return q;
+      --q;
+    }
+    return -1;
   }
   for (; q >= low; --q)
-    if (hint.Has(m_s[q])) return q;
+    if (In(hint, q)) return q;
   return -1;
+}
+
+bool RxMatcher::InsideFourByteChar(int pos) const { return InsideFourByte(m_s, m_n, pos); }
+
+bool RxMatcher::In(const RxByteSet& set, int pos) const {
+  const uint8_t c = m_s[pos];
+  const bool has = set.Has(c);
+  if (!IsDigit(c) || has == set.Has(0x80)) return has;
+  return InsideChar(pos) ? !has : has;
+}
+
+bool RxMatcher::IsWordAt(int pos) const {
+  return RxIsWord(m_s[pos]) && !(IsDigit(m_s[pos]) && InsideChar(pos));
+}
+
+// A literal's digits match only digits that stand where the literal has
+// them: on their own, or inside the same four-byte character.
+bool RxMatcher::LiteralFits(const uint8_t* literal, int length, int at) const {
+  for (int i = 0; i < length; ++i)
+    if (IsDigit(literal[i]) && InsideChar(at + i) != InsideFourByte(literal, length, i))
+      return false;
+  return true;
 }
 
 bool RxMatcher::Run(int start) {
@@ -267,6 +336,7 @@ bool RxMatcher::Run(int start) {
   const int n = m_n;
   int pc = 0;
   int pos = start;
+  if (InsideChar(start)) return false;
   m_stack.clear();
   m_frames.clear();
   m_topChoice = -1;
@@ -276,7 +346,9 @@ bool RxMatcher::Run(int start) {
     switch (in.op) {
       case kOpMatch:
         m_end = pos;
-        return true;
+        if (!InsideChar(pos)) return true;
+        ok = false;
+        break;
       case kOpFail:
         ok = false;
         break;
@@ -295,6 +367,7 @@ bool RxMatcher::Run(int start) {
         } else {
           ok = std::memcmp(s + at, lit, static_cast<size_t>(len)) == 0;
         }
+        ok = ok && (in.c == 0 || LiteralFits(lit, len, at));
         if (ok) pos = (in.flag & 2) ? at : at + len;
         ++pc;
         break;
@@ -302,10 +375,10 @@ bool RxMatcher::Run(int start) {
       case kOpSet: {
         const RxByteSet& set = m_p.sets[static_cast<size_t>(in.a)];
         if (in.flag & 2) {
-          ok = pos > 0 && set.Has(s[pos - 1]);
+          ok = pos > 0 && In(set, pos - 1);
           --pos;
         } else {
-          ok = pos < n && set.Has(s[pos]);
+          ok = pos < n && In(set, pos);
           ++pos;
         }
         ++pc;
@@ -374,8 +447,8 @@ bool RxMatcher::Run(int start) {
         if (kind == kRxLazy) {
           const RxByteSet& set = m_p.sets[static_cast<size_t>(r.a)];
           int taken = backward ? data - pos : pos - data;
-          bool can = taken < r.c &&
-                     (backward ? pos > 0 && set.Has(s[pos - 1]) : pos < n && set.Has(s[pos]));
+          bool can =
+              taken < r.c && (backward ? pos > 0 && In(set, pos - 1) : pos < n && In(set, pos));
           if (can) q = backward ? pos - 1 : LazyNext(r, pos + 1, data);
           more = q >= 0;
         } else if (backward) {
@@ -461,6 +534,10 @@ bool RxMatcher::Run(int start) {
         pc = in.a;
         break;
       case kOpOpen: {
+        if (InsideChar(pos)) {
+          ok = false;
+          break;
+        }
         int g = 4 * in.a;
         if (m_reg[static_cast<size_t>(g)] >= 0)
           Set(g + 1, m_reg[static_cast<size_t>(g + 1)] - 1);  // entered again by recursion
@@ -470,6 +547,10 @@ bool RxMatcher::Run(int start) {
         break;
       }
       case kOpClose: {
+        if (InsideChar(pos)) {
+          ok = false;
+          break;
+        }
         int g = 4 * in.a;
         int nest = m_reg[static_cast<size_t>(g + 1)];
         if (nest < 0) {

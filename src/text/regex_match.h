@@ -42,6 +42,23 @@ class RxMatcher {
   int LazyNext(const RxInst& inst, int q, int start) const;
   int GreedyBack(const RxInst& inst, int q, int low) const;
   int RunLength(const RxInst& inst, int pos, bool backward, int max) const;
+  // Text in the local code page may hold GB18030's four-byte characters,
+  // whose second and fourth bytes are ASCII digits. No match, group or class
+  // test takes such a byte for a digit: a match and its groups neither begin
+  // nor end inside such a character, and classes see its bytes as high bytes.
+  bool InsideChar(int pos) const {
+    // Only a digit after a high byte, or a high byte after such a digit, may
+    // stand inside one; everything else is decided here.
+    if (pos <= 0 || pos >= m_n) return false;
+    const uint8_t c = m_s[pos], before = m_s[pos - 1];
+    const bool digitAfterHigh = c >= '0' && c <= '9' && before >= 0x81 && before <= 0xFE;
+    const bool highAfterDigit = c >= 0x81 && c <= 0xFE && before >= '0' && before <= '9';
+    return (digitAfterHigh || highAfterDigit) && InsideFourByteChar(pos);
+  }
+  bool InsideFourByteChar(int pos) const;
+  bool In(const RxByteSet& set, int pos) const;
+  bool IsWordAt(int pos) const;
+  bool LiteralFits(const uint8_t* literal, int length, int at) const;
 
   const RegexProgramData& m_p;
   const uint8_t* m_s;

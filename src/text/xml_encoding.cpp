@@ -315,6 +315,39 @@ const char* CodePageIconvName(int codePage) {
   return nullptr;
 }
 
+std::string CharsetOfContentType(std::string_view contentType) {
+  std::string charset = CharsetOfContent(contentType);
+  std::string clean;
+  for (char c : charset)
+    if (c != '"' && c != '\'') clean += c;
+  return clean;
+}
+
+std::string HtmlCharsetDeclaration(std::string_view head) {
+  for (size_t i = head.find('<'); i != std::string_view::npos; i = head.find('<', i + 1)) {
+    if (head.substr(i).starts_with("<!--")) {
+      i = head.find("-->", i);
+      if (i == std::string_view::npos) break;
+      continue;
+    }
+    std::string_view name = TagNameAt(head, i);
+    if (EqualsNoCase(name, "/head") || EqualsNoCase(name, "body")) break;
+    if (!EqualsNoCase(name, "meta")) continue;
+    size_t end = head.find('>', i);
+    if (end == std::string_view::npos) end = head.size();
+    std::string_view tag = head.substr(i + 1 + name.size(), end - i - 1 - name.size());
+    if (auto charset = AttributeValue(tag, "charset"); charset && !charset->empty())
+      return std::string(*charset);
+    auto equiv = AttributeValue(tag, "http-equiv");
+    auto content = AttributeValue(tag, "content");
+    if (equiv && content && EqualsNoCase(*equiv, "content-type")) {
+      std::string charset = CharsetOfContentType(*content);
+      if (!charset.empty()) return charset;
+    }
+  }
+  return "";
+}
+
 std::string DeclaredEncoding(std::string_view head) {
   size_t i = SkipSpace(head, 0);
   std::string_view rest = head.substr(i);

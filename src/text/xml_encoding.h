@@ -47,3 +47,11 @@ XmlDecodeResult DecodeXmlBytes(std::string_view bytes, std::string& log);
 
 // The encoding declared in the first bytes of a document, "" when none.
 std::string DeclaredEncoding(std::string_view head);
+
+// The charset a Content-Type value names ("text/html; charset=gbk" gives
+// "gbk"), without quotes; "" when it names none.
+std::string CharsetOfContentType(std::string_view contentType);
+// The charset the head of an HTML page declares in a meta element, either
+// <meta charset="..."> or <meta http-equiv="Content-Type" content="...">;
+// "" when none before the end of the head.
+std::string HtmlCharsetDeclaration(std::string_view head);

@@ -14,6 +14,7 @@
 #include "engine/addtask.h"
 #include "engine/extract.h"
 #include "engine/generic.h"
+#include "engine/pagecharset.h"
 #include "engine/site.h"
 #include "engine/spider.h"
 #include "tools/arguments.h"
@@ -48,6 +49,9 @@ class PrintingTrace : public ExtractTrace {
     std::fflush(stdout);
   }
   void OnRendered(double seconds) override { std::printf("render time: %.2f s\n", seconds); }
+  void OnCharset(const std::string& charset, const std::string& source) override {
+    std::printf("charset: %s (%s)\n", charset.c_str(), source.c_str());
+  }
 };
 
 int Usage(const char* problem) {
@@ -119,17 +123,21 @@ std::string LoadPage(const ExtractOptions& options, const std::string& url, cons
     // the page is fetched the way that shop's pages are. A page no shop
     // recognises is read as the general shop's, drawn by the browser when
     // its bytes give no product.
+    std::string refused;
     if (options.render)
       page = RenderProductPage(spider, url, trace);
     else
-      FetchGenericPage(spider, url, page, trace);
+      FetchGenericPage(spider, url, page, trace, &refused);
     site = sites.FindSiteInPage(page);
     if (!site) {
       GenericProduct product;
       if (!page.empty() && !options.render &&
           !ReadProductOrRender(spider, url, page, product, trace))
         page.clear();
-      if (page.empty()) ReportNoPage(spider);
+      if (!refused.empty())
+        std::fprintf(stderr, "vantrelctl extract: %s\n", LocalToUtf8(refused).c_str());
+      else if (page.empty())
+        ReportNoPage(spider);
       return page;
     }
     if (options.render) site = RenderedShop(site);
@@ -215,10 +223,18 @@ int RunExtract(const std::vector<std::string>& args) {
   else if (SiteRef inPage = sites.FindSiteInPage(page))
     site = inPage;
   if (!site) {
-    // A saved page of a shop without rules is taken as UTF-8 when it is.
-    const bool utf8 = !options.pageFile.empty() && IsValidUtf8(page);
-    return PrintGeneric(utf8 ? ReadGenericProductUtf8(page) : ReadGenericProduct(page),
-                        options.candidates);
+    // A saved page of a shop without rules is read in its own character set,
+    // as a fetched one is (without the reply's header).
+    if (!options.pageFile.empty()) {
+      const PageText read = DecodePage(page, "");
+      if (trace) trace->OnCharset(read.charset, read.source);
+      if (read.text.empty()) {
+        std::fprintf(stderr, "vantrelctl extract: %s\n", LocalToUtf8(read.refused).c_str());
+        return 1;
+      }
+      page = read.text;
+    }
+    return PrintGeneric(ReadGenericProduct(page, url), options.candidates);
   }
   // A saved page is in the character set of its shop, as the shop sent it.
   if (!options.pageFile.empty() && strcasecmp(site->GetEncode().c_str(), "utf-8") == 0)
@@ -264,32 +280,34 @@ VANTREL_COMMAND(extract, "extract",
                 "sent (links after placeholder substitution) and \"cache hit: KEY\" when\n"
                 "a step reuses a reply of the same product, and \"rule STEP: WHY\" when a\n"
                 "rule's search of a step (param1 ... param7, price, promprice, stock) gave\n"
-                "up, e.g. \"rule price: match limit exceeded\" (then it found nothing).\n"
+                "up, e.g. \"rule price: match limit exceeded\" (then it found nothing),\n"
+                "and for the general shop \"charset: NAME (WHY)\": the character set the\n"
+                "page was read in and what told it (bom, header, utf-16 check, meta,\n"
+                "utf-8 check, or default for GBK).\n"
                 "A page that no shop rule recognises (or --site 通用) is read as the\n"
-                "general shop's: its schema.org JSON-LD, microdata and Open Graph product\n"
-                "data. It prints site, name, id, image, price (\"%.2f\"), currency and\n"
-                "stock, each followed by a \"KEY.source:\" line naming where the value came\n"
-                "from (json-ld, microdata, opengraph, or link for the canonical link\n"
-                "standing in for an id), and price.written / stock.written as the page\n"
-                "wrote them; exit status 1 when the product could not be added. When\n"
-                "the page's bytes give no product, the page is drawn once by the browser\n"
+                "general shop's, in its own character set (a byte-order mark, the\n"
+                "reply's Content-Type, <meta> charset, UTF-8 when valid, else GBK; a\n"
+                "page naming an unknown charset that is not UTF-8 is refused), from its\n"
+                "schema.org JSON-LD, microdata and Open Graph product data, and from the\n"
+                "price a shopper sees on the page, weighed from its visible text, price\n"
+                "attributes, meta tags and script state; when schema.org and the page\n"
+                "disagree, a stated price shown struck through next to a lower one gives\n"
+                "way to that sale price. A page whose price can't be told apart gives\n"
+                "none. It prints site, name, id, image, price (\"%.2f\"), currency and\n"
+                "stock, each followed by a \"KEY.source:\" line naming where the value\n"
+                "came from (json-ld, microdata, opengraph; meta for other price meta\n"
+                "tags, state for a script's state, page for the page's text; link for\n"
+                "the canonical link standing in for an id, url for the product link\n"
+                "itself without its fragment and tracking parameters when the page names\n"
+                "no id), and price.written / stock.written as the page wrote them; exit\n"
+                "status 1 when the product could not be added. When the page's bytes\n"
+                "give no product, the page is drawn once by the browser\n"
                 "(chromium-headless-shell) and read again.\n"
                 "--render has the browser draw the page (after the scripts ran) and reads\n"
                 "that, as for a shop whose record has <Render>1</Render>; --trace then\n"
                 "prints \"render: URL\" and \"render time: SECONDS s\". A page that could\n"
                 "not be drawn prints \"vantrelctl extract: 渲染失败: WHY\" on standard\n"
                 "error, e.g. when chromium-headless-shell is not installed.\n"
-                "data, and the price a shopper sees on the page, weighed from its visible\n"
-                "text, price attributes, meta tags and script state; when schema.org and\n"
-                "the page disagree, a stated price shown struck through next to a lower\n"
-                "one gives way to that sale price. A page whose price can't be told\n"
-                "apart gives none. It prints site, name, id, image, price (\"%.2f\"),\n"
-                "currency and stock, each followed by a \"KEY.source:\" line naming where\n"
-                "the value came from (json-ld, microdata, opengraph; meta for other price\n"
-                "meta tags, state for a script's state, page for the page's text; link\n"
-                "for the canonical link standing in for an id), and price.written /\n"
-                "stock.written as the page wrote them; exit status 1 when the product\n"
-                "could not be added.\n"
                 "--candidates then prints every price the reader weighed, best first, one\n"
                 "\"candidate: PRICE<TAB>SCORE<TAB>SOURCE<TAB>TEXT\" line each (for a shop\n"
                 "with rules: what the general shop's reader sees on the same page).\n"

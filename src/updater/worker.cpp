@@ -13,6 +13,7 @@
 #include "base/programdir.h"
 #include "base/stringtable.h"
 #include "engine/site.h"
+#include "engine/sitelearned.h"
 #include "engine/spider.h"
 #include "updater/download.h"
 #include "updater/replacement.h"
@@ -171,6 +172,7 @@ bool CUpdateWorker::UpdateSiteRules() {
   // Without the server's rules there is nothing to merge; rewriting the local
   // file from itself could only lose it (a missing one would come back empty).
   bool merged = FileExists(serverRules) && sites.MergeFetchedSites(serverRules);
+  if (merged) KeepLearnedSites(sites, rulesFile);
   m_sink.ReportProgress(75);
   bool saved = merged && sites.SaveSites(rulesFile);
   m_sink.ReportProgress(100);

@@ -109,6 +109,19 @@ TEST_F(MainWindowChangeTest, APriceDropIsListedSoundedAndPoppedUpOnce) {
   EXPECT_TRUE(popups[0]->Text().contains(QStringLiteral("89.00")));
 }
 
+TEST_F(MainWindowChangeTest, ANameGbkLacksShowsWholeInTheRowTheListAndThePopUp) {
+  const QString name = QStringLiteral("🔥 한국어 ¥ € ไทย 小米");
+  TaskPtr task = AddTask(ToLocal(name), true);
+  DropPrice(task);
+  OpenWindowWith(0, 0);
+  EXPECT_EQ(Cell(0, kColumnName), name);
+  Track();
+  EXPECT_EQ(window->ChangePanel().CellText(0, CChangeListDlg::kName), name);
+  const std::vector<CPopMsgDlg*> popups = PopUps();
+  ASSERT_EQ(popups.size(), 1u);
+  EXPECT_TRUE(popups[0]->Text().contains(name)) << popups[0]->Text().toStdString();
+}
+
 TEST_F(MainWindowChangeTest, WithoutPopUpsTheChangeIsStillSoundedAndListed) {
   TaskPtr task = AddTask("Kettle", true);
   DropPrice(task);

@@ -4,6 +4,7 @@
 
 #include "base/codepage.h"
 #include "base/stringtable.h"
+#include "engine/generic.h"
 #include "productfiles_fixture.h"
 #include "services/account.h"
 #include "support/fake_account_server.h"
@@ -160,6 +161,33 @@ TEST_F(AddTaskTest, AcceptRule) {
       EXPECT_FALSE(tracker->IsScheduled(task->GetUrl()));
     }
   }
+}
+
+TEST_F(AddTaskTest, ALearnedShopNeedsNeitherAPictureNorAStatedStock) {
+  CSite learned = ShopSite("Learned", shop.Host(), "");
+  learned.SetStockRegex("");
+  learned.SetLearned("2024-05-01 10:00:00");
+  sites.AddSite(std::make_shared<CSite>(learned));
+  shop.Page("/item/1.html", Page("Kettle", "1", "", "99.00", ""));
+  AddChoices choices;
+  choices.link = shop.Link("/item/1.html");
+  choices.siteName = "Learned";
+  TaskPtr task = MakePlaceholderTask(choices, ProgramProductServices(&sites));
+  ASSERT_EQ(AddWorker(Environment(), task), AddResult::kAdded);
+  EXPECT_EQ(task->GetCurrentPrice(), "99.00");
+  EXPECT_EQ(task->GetCurrentStock(), STOCK_UNKNOWN);
+}
+
+TEST_F(AddTaskTest, AGeneralShopLinkWithoutAPriceIsRememberedForLearning) {
+  shop.Page("/item/2.html", R"(<script type="application/ld+json">{"@type":"Product",)"
+                            R"("name":"Kettle","sku":"K2"}</script>)");
+  AddChoices choices;
+  choices.link = shop.Link("/item/2.html");
+  choices.siteName = GenericSiteName();
+  TaskPtr task = MakePlaceholderTask(choices, ProgramProductServices(&sites));
+  EXPECT_FALSE(WasUnpricedLink(task->GetUrl()));
+  EXPECT_EQ(AddWorker(Environment(), task), AddResult::kFailed);
+  EXPECT_TRUE(WasUnpricedLink(task->GetUrl()));
 }
 
 TEST_F(AddTaskTest, AFailedFetchWritesNothing) {

@@ -25,8 +25,9 @@ TEST(ComparisonDecode, ServerEscapes) {
       {"\\u4e2", "\\u4e2"},
       {"\\uZZZZ\\", "\\uZZZZ\\"},
       {"\\\\/x", "\\\\/x"},
-      // A character GBK lacks, and a surrogate pair, each become one "?".
-      {"\\u0e01|\\ud83d\\ude00|", "?|?|"},
+      // A character GBK lacked and a surrogate pair survive; a lone
+      // surrogate becomes "?".
+      {"\\u0e01|\\ud83d\\ude00|\\ud83d|", "\u0e01|\U0001F600|?|"},
       // A zero character would cut the text short.
       {"a\\u0000b", "ab"},
   };

@@ -186,6 +186,24 @@ TEST_F(StartupFiles, RefreshMergesTheFetchedRulesAndSavesThem) {
   EXPECT_NE(saved.FindSiteByDomain("fresh.example"), nullptr);
 }
 
+TEST_F(StartupFiles, TheStartUpRefreshKeepsLearnedShops) {
+  CSiteList learned;
+  auto shop = std::make_shared<CSite>();
+  shop->SetName("learned");
+  shop->SetDomain("learned.example");
+  shop->SetLearned("2024-05-01 10:00:00");
+  learned.AddSite(shop);
+  ASSERT_TRUE(learned.SaveSites(home.File("sites.xml")));
+  folder.Serve("sites.xml", SitesFile("7", "Fresh", "fresh.example"));
+  CSiteList sites;  // as at start-up: nothing loaded yet
+  ASSERT_TRUE(RefreshSiteRules(sites));
+  CSiteList saved;
+  ASSERT_TRUE(saved.LoadSites(home.File("sites.xml")));
+  EXPECT_NE(saved.FindSiteByDomain("fresh.example"), nullptr);
+  ASSERT_NE(saved.FindSiteByDomain("learned.example"), nullptr);
+  EXPECT_TRUE(saved.FindSiteByDomain("learned.example")->IsLearned());
+}
+
 TEST_F(StartupFiles, FailedRefreshKeepsTheRulesFile) {
   home.Write("sites.xml", SitesFile("5", "Old", "old.example"));
   // Left by an earlier run: must not pass for what the server sent.

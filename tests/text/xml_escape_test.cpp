@@ -27,8 +27,8 @@ TEST(XmlEscape, UnescapesReferences) {
       {"&nosuch; &#0; &#xZZ; &#; &;", "&nosuch; &#0; &#xZZ; &#; &;"},
       {"&#x110000; &#99999999999;", "&#x110000; &#99999999999;"},
       {"&#xD800;", "&#xD800;"},          // a lone surrogate is no character
-      {"&#3585;", "&#3585;"},            // Thai: no local form, stays
-      {"&nbsp;", "&nbsp;"},              // no local form either
+      {"&#3585;", "\x81\x32\xCE\x39"},   // Thai, which GBK lacked
+      {"&nbsp;", "\x81\x30\x84\x32"},    // likewise
       {"&thetasym", "&thetasym"},        // no ";"
       {"&abcdefghij;", "&abcdefghij;"},  // ten characters is too long
       {"&&amp;;", "&&;"},

@@ -33,16 +33,16 @@ class VantrelctlFetch : public ::testing::Test {
   TestHttpServer m_server;
 };
 
-TEST_F(VantrelctlFetch, GzipUtf8PageBecomesGbkText) {
+TEST_F(VantrelctlFetch, GzipUtf8PageBecomesLocalText) {
   int status = -1;
-  // Through GBK and back: the character GBK lacks became "?".
+  // Through the local code page and back: the emoji GBK lacked survives.
   EXPECT_EQ(RunShell(VantrelctlPath() + " fetch '" + m_server.Url("/item") + "'", status),
             "<p>\xe4\xbb\xb7\xe6\xa0\xbc\xef\xbc\x9a\xef\xbf\xa5"
-            "199 ?</p>");
+            "199 \xF0\x9F\x98\x80</p>");
   EXPECT_EQ(status, 0);
   EXPECT_EQ(RunShell(VantrelctlPath() + " fetch --local '" + m_server.Url("/item") + "'", status),
             "<p>\xbc\xdb\xb8\xf1\xa3\xba\xa3\xa4"
-            "199 ?</p>");
+            "199 \x94\x39\xFC\x36</p>");
   EXPECT_EQ(status, 0);
 }
 

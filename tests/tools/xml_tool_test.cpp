@@ -31,7 +31,7 @@ TEST(VantrelctlXml, IllFormedAndUnreadable) {
             "wellformed: no\na\n  b\nc\n");
   EXPECT_EQ(status, 1);
   EXPECT_EQ(RunShell("printf '<a>1</a>' | " + VantrelctlPath() + " xml --log -", status),
-            "wellformed: yes\na = 1\nlog: <converted_to encoding=\"CP936\"/>\n");
+            "wellformed: yes\na = 1\nlog: <converted_to encoding=\"GB18030\"/>\n");
   EXPECT_EQ(status, 0);
   EXPECT_EQ(RunShell(VantrelctlPath() + " xml " + dir.File("missing.xml") + " 2>/dev/null", status),
             "");
