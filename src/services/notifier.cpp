@@ -1,7 +1,5 @@
 // The notifier's thread: tries, growing waits, statuses and the log.
-#include <cstdio>
-
-#include "base/files.h"
+#include "base/logfile.h"
 #include "base/programdir.h"
 #include "base/timetext.h"
 #include "services/notify.h"
@@ -13,12 +11,9 @@ constexpr int kTries = 3;
 constexpr long long kLogLimitBytes = 1 << 20;
 
 void LogFailure(NotifyChannel channel, const std::string& error) {
-  const std::string path = ProgramFile("notify.log");
-  const char* mode = FileSize(path) > kLogLimitBytes ? "w" : "a";
-  if (FILE* log = std::fopen(path.c_str(), mode)) {
-    std::fprintf(log, "%s\t%s\t%s\n", FormatNowText().c_str(), ChannelName(channel), error.c_str());
-    std::fclose(log);
-  }
+  // The window and vantrelctl may log at the same time.
+  AppendLogLine(ProgramFile("notify.log"),
+                FormatNowText() + "\t" + ChannelName(channel) + "\t" + error, kLogLimitBytes);
 }
 
 }  // namespace
