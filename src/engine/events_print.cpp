@@ -87,7 +87,11 @@ bool CPrintingEventSink::SendUploadProgress(const CTaskImportStatus& status) {
 }
 
 int CPrintingEventSink::ShowMessage(unsigned id, int kind) {
-  Print(Line({FormatNowText(), "Message", "", "", "", "", "", LoadString(id)}));
+  return ShowMessageText(id, kind, LoadString(id));
+}
+
+int CPrintingEventSink::ShowMessageText(unsigned, int kind, const std::string& localText) {
+  Print(Line({FormatNowText(), "Message", "", "", "", "", "", localText}));
   return kind == kMessageQuestion ? IDNO : IDOK;
 }
 

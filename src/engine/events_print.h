@@ -31,6 +31,7 @@ class CPrintingEventSink : public EventSink {
   // Printed as "Message" with the message text; answers as nobody is there
   // to ask: IDOK, or IDNO to a question.
   int ShowMessage(unsigned id, int kind) override;
+  int ShowMessageText(unsigned id, int kind, const std::string& localText) override;
 
   // The line for a task event, without the line break (for tests).
   static std::string TaskLine(const std::string& time, const std::string& event, const CTask& task);

@@ -26,6 +26,7 @@ struct RecordedEvent {
   // Picture path, pop-up change text, failure alert, sound file or message id.
   std::string text;
   std::string gotoUrl;  // the pop-up's shop link
+  std::string detail;   // a message's whole text
   CTaskImportStatus status;
 };
 
@@ -45,8 +46,10 @@ class CRecordingEventSink : public EventSink {
   void PlaySound(const std::string& path) override;
   bool SendImportProgress(const CTaskImportStatus& status) override;
   bool SendUploadProgress(const CTaskImportStatus& status) override;
-  // Recorded as "Message" with the id as text; answers IDOK.
+  // Recorded as "Message" with the id as text (and the whole text as
+  // detail); answers IDOK.
   int ShowMessage(unsigned id, int kind) override;
+  int ShowMessageText(unsigned id, int kind, const std::string& localText) override;
 
   // What the progress events answer (true: the window is still there).
   void SetProgressAnswer(bool answer);

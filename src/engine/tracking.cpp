@@ -8,6 +8,7 @@
 #include "base/ini.h"
 #include "base/message.h"
 #include "base/programdir.h"
+#include "base/stoprequest.h"
 #include "base/stringtable.h"
 #include "base/timetext.h"
 #include "engine/events.h"
@@ -168,8 +169,9 @@ CTracker::CTracker(CSiteList& sites, CTaskList& tasks, EventSink& events, Tracki
       m_sleepTimeMs(settings.sleepTimeMs),
       m_failAlert(settings.failAlert),
       m_queue(std::make_unique<CTimerQueue>(std::move(clock), workers)),
-      m_taskFileSave([this] { return m_tasks.SaveTasks(ProgramFile("tasks.xml")); },
-                     [this] { m_events.ShowMessage(IDS_SAVE_TASKS_FAILED, kMessageInfo); }) {}
+      // Passes never wait on a file another process holds: the saver does.
+      m_taskFileSave([this] { return SaveFiles(); }, [this] { TellSaveFailed(); },
+                     std::chrono::seconds(1), CCoalescedSave::First::kOnSaverThread) {}
 
 CTracker::~CTracker() {
   UnscheduleAll();
@@ -251,7 +253,7 @@ void CTracker::TakeInMergedTasks(const std::vector<TaskPtr>& added,
 }
 
 bool CTracker::StillTracked(const CTask& task) const {
-  return m_tasks.IndexOf(&task) >= 0 && !EqualNoCase(task.GetAddMode(), "del");
+  return m_tasks.Contains(&task) && !EqualNoCase(task.GetAddMode(), "del");
 }
 
 void CTracker::TrackingPass(const TaskPtr& task) {
@@ -285,7 +287,8 @@ void CTracker::TrackingPass(const TaskPtr& task) {
   const bool firstLook = task->GetUnobserved();
   if (generic) {
     if (!FetchGenericPage(spider, url, page)) {
-      FailedPass(task, NoPageReason(spider.LastFailure()));
+      // A fetch cut short because the process is ending observed nothing.
+      if (!StopRequested()) FailedPass(task, NoPageReason(spider.LastFailure()));
       return;
     }
     const GenericProduct product = ReadGenericProduct(page);
@@ -295,6 +298,7 @@ void CTracker::TrackingPass(const TaskPtr& task) {
     productId = [id = product.info.id] { return id; };
   } else {
     page = FetchProductPage(spider, *site, url);
+    if (StopRequested()) return;
     if (page.size() < kShortestPage) {
       FailedPass(task, page.empty() ? NoPageReason(spider.LastFailure())
                                     : LoadString(IDS_FAIL_SHORT_PAGE));
@@ -310,6 +314,8 @@ void CTracker::TrackingPass(const TaskPtr& task) {
     productId = [&page, &site] { return ExtractItemInfo(page, *site).id; };
   }
 
+  // Steps whose requests were cut short read nothing worth keeping.
+  if (StopRequested()) return;
   // A task stays unobserved until a pass reads its price. A general shop's
   // page may name no price for a product that is sold out.
   const bool priceRead = task->GetPriceState() != "error";
@@ -330,9 +336,9 @@ void CTracker::TrackingPass(const TaskPtr& task) {
   // The files of a task deleted meanwhile, here or by another process, are
   // gone and must stay gone.
   if (PriceChangeSeen(*task, decision)) m_tasks.Refresh(ProgramFile("tasks.xml"));
-  if (PriceChangeSeen(*task, decision) && StillTracked(*task)) {
-    if (m_recordPrice)
-      m_recordPrice(*task, ProgramFile("productprices/" + ProductFileKey(*task) + ".xml"));
+  if (PriceChangeSeen(*task, decision) && StillTracked(*task) && m_recordPrice) {
+    const std::string path = ProgramFile("productprices/" + ProductFileKey(*task) + ".xml");
+    WriteHistory(task, path, m_recordPrice(*task, path));
   }
   Report(task, decision.AnythingToTell(), ChangeText(*task));
   SaveTaskFile();
@@ -370,3 +376,59 @@ void CTracker::FailedPass(const TaskPtr& task, const std::string& reason) {
 }
 
 void CTracker::SaveTaskFile() { m_taskFileSave.MarkChanged(); }
+
+void CTracker::WriteHistory(const TaskPtr& task, const std::string& path, HistoryWrite write) {
+  if (!write) return;
+  {
+    // A write left to the saver goes first: it must not land after this one.
+    std::lock_guard lock(m_historyLock);
+    auto pending = m_pendingHistories.find(HistoryKey(path, task.get()));
+    if (pending != m_pendingHistories.end()) {
+      pending->second = PendingHistory{task, std::move(write)};
+      return;
+    }
+  }
+  // A pass never waits for another process's writer; the saver does.
+  if (write(FileLock::Wait::kNotAtAll).ok) return;
+  std::lock_guard lock(m_historyLock);
+  m_pendingHistories.try_emplace(HistoryKey(path, task.get()),
+                                 PendingHistory{task, std::move(write)});
+}
+
+bool CTracker::WritePendingHistories() {
+  std::map<HistoryKey, PendingHistory> pending;
+  {
+    std::lock_guard lock(m_historyLock);
+    pending.swap(m_pendingHistories);
+  }
+  LockedWrite failure;
+  for (auto& [key, entry] : pending) {
+    TaskPtr task = entry.task.lock();
+    // A task deleted meanwhile keeps its files deleted.
+    if (!task || !StillTracked(*task)) continue;
+    const LockedWrite written = entry.write(FileLock::Wait::kPatiently);
+    if (written.ok) continue;
+    failure = written;
+    std::lock_guard lock(m_historyLock);
+    // A newer write of the same file, queued meanwhile, holds this one's point too.
+    m_pendingHistories.try_emplace(key, std::move(entry));
+  }
+  m_lastHistoryFailure = failure;
+  return failure.ok;
+}
+
+bool CTracker::SaveFiles() {
+  const bool histories = WritePendingHistories();
+  m_lastTasksSaveFailed = !m_tasks.SaveTasks(ProgramFile("tasks.xml"));
+  return histories && !m_lastTasksSaveFailed;
+}
+
+void CTracker::TellSaveFailed() {
+  if (m_lastTasksSaveFailed)
+    m_events.ShowMessageText(IDS_SAVE_TASKS_FAILED, kMessageInfo, SaveTasksFailedText(m_tasks));
+  if (!m_lastHistoryFailure.ok) {
+    std::string text = LoadString(IDS_SAVE_HISTORY_FAILED);
+    if (m_lastHistoryFailure.busy) text += FileHeldText(m_lastHistoryFailure.holder);
+    m_events.ShowMessageText(IDS_SAVE_HISTORY_FAILED, kMessageInfo, text);
+  }
+}

@@ -314,7 +314,9 @@ TEST_F(ProductFilesTest, HostileDomainAndIdentifierStayInTheProductFolders) {
                                              "productimgs/" + key,
                                              "productimgs/blank.jpg",
                                              "productitems/" + key + ".xml",
+                                             "productprices.lock",
                                              "productprices/" + key + ".xml",
+                                             "productprices/" + key + ".xml.spare",
                                              "tasks.xml",
                                              "tasks.xml.lock"};
   EXPECT_EQ(inHome, expected);
