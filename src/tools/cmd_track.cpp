@@ -4,12 +4,13 @@
 
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/files.h"
 #include "base/programdir.h"
+#include "base/stoprequest.h"
 #include "engine/events_print.h"
 #include "engine/events_queue.h"
 #include "engine/site.h"
@@ -22,8 +23,8 @@
 
 namespace {
 
-// SIGINT and SIGTERM are taken by sigtimedwait on the main thread; blocking
-// them before any thread starts keeps them away from the pool's threads.
+// SIGINT and SIGTERM are taken by a thread of their own; blocking them
+// before any thread starts keeps them away from the pool's threads.
 sigset_t StopSignals() {
   sigset_t set;
   sigemptyset(&set);
@@ -32,11 +33,24 @@ sigset_t StopSignals() {
   return set;
 }
 
-// True when a stop signal came within `wait`.
-bool StopRequested(const sigset_t& signals, std::chrono::milliseconds wait) {
-  const timespec timeout{static_cast<time_t>(wait.count() / 1000),
-                         static_cast<long>(wait.count() % 1000) * 1000000L};
-  return sigtimedwait(&signals, nullptr, &timeout) > 0;
+// A stop signal may come at any point, in a pass or a lock wait included:
+// from then on running transfers end and lock waits are cut short, so that
+// the passes, the last saves and the command are over within two seconds.
+void WatchStopSignals(const sigset_t& signals) {
+  std::thread([signals] {
+    int signal = 0;
+    if (sigwait(&signals, &signal) == 0) RequestStop();
+  }).detach();
+}
+
+// True when a stop was requested within `wait`.
+bool StopSignalCame(std::chrono::milliseconds wait) {
+  const auto end = std::chrono::steady_clock::now() + wait;
+  while (!StopRequested()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
 }
 
 // One one-shot timer per tracked task, staggered as at start-up.
@@ -58,6 +72,7 @@ int RunTrack(const std::vector<std::string>& args) {
   }
   const sigset_t signals = StopSignals();
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  WatchStopSignals(signals);
 
   SweepProgramTemporaries();
   CSiteList sites;
@@ -97,11 +112,11 @@ int RunTrack(const std::vector<std::string>& args) {
       ScheduleOnce(tracker, tasks, settings.sleepTimeMs);
       // One-shot timers leave the queue when they fire.
       while (tracker.Queue().TimerCount() > 0 || !tracker.Queue().WaitIdle({})) {
-        if (StopRequested(signals, std::chrono::milliseconds(100))) break;
+        if (StopSignalCame(std::chrono::milliseconds(100))) break;
       }
     } else {
       tracker.ScheduleAllTasks();
-      while (!StopRequested(signals, std::chrono::milliseconds(1000))) {
+      while (!StopSignalCame(std::chrono::milliseconds(1000))) {
         // Adds of other processes are tracked without waiting for a pass.
         tasks.Refresh(tasksPath);
       }
@@ -124,8 +139,10 @@ VANTREL_COMMAND(
     "seconds apart. Passes save tasks.xml (at most once a second, and on the way\n"
     "out) and the history files as the program does; tasks that other processes\n"
     "add to or delete from tasks.xml meanwhile are taken in. Ends on SIGINT or\n"
-    "SIGTERM once the running passes have finished; with --once, after one pass\n"
-    "of each tracked task.\n"
+    "SIGTERM within two seconds (running passes are cut short and change\n"
+    "nothing; what the others found is saved); with --once, after one pass of\n"
+    "each tracked task. A file another process holds locked (one stopped with\n"
+    "Ctrl-Z) is waited for 10 seconds at most; its changes are saved later.\n"
     "Prints one line per event, eight tab-separated columns in UTF-8:\n"
     "  TIME EVENT LINK PRICESTATE STOCKSTATE PRICE STOCK TEXT\n"
     "TIME is local time \"YYYY-MM-DD HH:MM:SS\". EVENT is UpdateData (the row is\n"
