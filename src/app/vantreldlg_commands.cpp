@@ -65,8 +65,9 @@ std::vector<TaskPtr> CVantrelDlg::SelectedTasks() const {
 }
 
 void CVantrelDlg::SaveTaskFile() {
-  if (!m_tasks.SaveTasks(ProgramFile("tasks.xml")))
-    ShowMessage(IDS_SAVE_TASKS_FAILED, kMessageInfo);
+  // Another process may hold tasks.xml's lock for seconds: the window
+  // thread leaves the save to the saver, which tells of a failure.
+  m_taskFileSave->MarkChanged();
 }
 
 void CVantrelDlg::FillRowOf(const TaskPtr& task) {
