@@ -1,5 +1,7 @@
 #include "engine/coalescedsave.h"
 
+#include <algorithm>
+
 CCoalescedSave::CCoalescedSave(SaveFunction save, FailureFunction failed,
                                std::chrono::milliseconds interval, First first)
     : m_save(std::move(save)), m_failed(std::move(failed)), m_interval(interval), m_first(first) {}
@@ -48,9 +50,12 @@ void CCoalescedSave::MarkChanged() {
     SaveUnlocked(lock);
     if (!m_pending) return;
   }
+  // A saver already waiting for the interval to end needs no waking.
+  const bool wake = !m_pending;
+  if (wake) m_firstChange = std::chrono::steady_clock::now();
   m_pending = true;
   StartSaverLocked();
-  m_wake.notify_all();
+  if (wake) m_wake.notify_all();
 }
 
 void CCoalescedSave::Flush() {
@@ -66,7 +71,9 @@ void CCoalescedSave::Run() {
       m_wake.wait(lock);
       continue;
     }
-    const auto due = m_lastSave + m_interval;
+    const auto after =
+        m_first == First::kAfterInterval ? std::max(m_lastSave, m_firstChange) : m_lastSave;
+    const auto due = after + m_interval;
     if (std::chrono::steady_clock::now() < due) {
       m_wake.wait_until(lock, due);
       continue;

@@ -20,10 +20,12 @@ class CCoalescedSave {
  public:
   using SaveFunction = std::function<bool()>;
   using FailureFunction = std::function<void()>;
-  // Where the first change after a quiet interval is saved: on the thread
-  // that made it, or (for a window thread, which must never wait on a file)
-  // on the saver thread as well.
-  enum class First { kOnChangingThread, kOnSaverThread };
+  // When the first change after a quiet interval is saved: at once on the
+  // thread that made it; at once on the saver thread (a window thread must
+  // never wait on a file another process holds); or by the saver an
+  // interval later, with everything else changed meanwhile (a burst of
+  // tracking passes makes one save).
+  enum class First { kOnChangingThread, kOnSaverThread, kAfterInterval };
   CCoalescedSave(SaveFunction save, FailureFunction failed,
                  std::chrono::milliseconds interval = std::chrono::seconds(1),
                  First first = First::kOnChangingThread);
@@ -53,5 +55,6 @@ class CCoalescedSave {
   bool m_failureTold = false;  // since the last change or success
   bool m_stop = false;
   std::chrono::steady_clock::time_point m_lastSave{};
+  std::chrono::steady_clock::time_point m_firstChange{};  // of what is pending
   std::thread m_thread;
 };

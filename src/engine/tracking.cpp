@@ -169,9 +169,10 @@ CTracker::CTracker(CSiteList& sites, CTaskList& tasks, EventSink& events, Tracki
       m_sleepTimeMs(settings.sleepTimeMs),
       m_failAlert(settings.failAlert),
       m_queue(std::make_unique<CTimerQueue>(std::move(clock), workers)),
-      // Passes never wait on a file another process holds: the saver does.
+      // Passes never wait on a file another process holds: the saver does,
+      // once for the changes of each second (a sale changes many at once).
       m_taskFileSave([this] { return SaveFiles(); }, [this] { TellSaveFailed(); },
-                     std::chrono::seconds(1), CCoalescedSave::First::kOnSaverThread) {}
+                     std::chrono::seconds(1), CCoalescedSave::First::kAfterInterval) {}
 
 CTracker::~CTracker() {
   UnscheduleAll();

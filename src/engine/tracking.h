@@ -165,7 +165,8 @@ class CTracker {
   CPassGate m_gate;  // outlives the queue, whose callbacks use it
   std::unique_ptr<CTimerQueue> m_queue;
   // Passes only mark the list changed; the saver thread writes tasks.xml
-  // (with the histories left to it) at most once a second and when the
-  // tracker goes (after its passes ended). A crash loses at most that second.
+  // (with the histories left to it) a second after a change, with every
+  // change of that second, and when the tracker goes (after its passes
+  // ended). A crash loses at most that second.
   CCoalescedSave m_taskFileSave;
 };

@@ -65,4 +65,14 @@ TEST(CoalescedSave, AFailedSaveIsToldOnceAndTriedAgainOnTheSaverThread) {
   EXPECT_EQ(saves, saved);
 }
 
+TEST(CoalescedSave, ABurstOfChangesMakesOneSaveAnIntervalLater) {
+  std::atomic<int> saves{0};
+  CCoalescedSave save([&] { return ++saves > 0; }, nullptr, 100ms,
+                      CCoalescedSave::First::kAfterInterval);
+  for (int i = 0; i < 100; ++i) save.MarkChanged();
+  EXPECT_EQ(saves, 0);
+  for (int i = 0; i < 400 && saves < 1; ++i) std::this_thread::sleep_for(5ms);
+  EXPECT_EQ(saves, 1);
+}
+
 }  // namespace
