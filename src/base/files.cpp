@@ -155,7 +155,10 @@ bool WriteFileSwapped(const std::string& path, const std::string& bytes) {
   struct stat spareStat;
   bool ok = fstat(fd, &spareStat) == 0 && S_ISREG(spareStat.st_mode);
   if (ok && (spareStat.st_mode & 07777) != mode) fchmod(fd, mode);
-  ok = ok && WriteAll(fd, bytes) && ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
+  // Files written this way mostly grow: the spare is cut only when it is longer.
+  ok = ok && WriteAll(fd, bytes) &&
+       (static_cast<uint64_t>(spareStat.st_size) <= bytes.size() ||
+        ftruncate(fd, static_cast<off_t>(bytes.size())) == 0);
   if (close(fd) != 0) ok = false;
   if (!ok) return WriteFileAtomic(path, bytes, mode);
   if (renameat2(AT_FDCWD, spare.c_str(), AT_FDCWD, path.c_str(), RENAME_EXCHANGE) == 0) return true;

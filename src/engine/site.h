@@ -15,14 +15,13 @@
 
 // The 33 fields, in the order records declare them; each is also the name of
 // its sites.xml element.
-#define VANTREL_SITE_FIELDS(X)                                                                  \
-  X(Name)                                                                                       \
-  X(Domain)                                                                                     \
-  X(Encode) X(ImageRegex) X(NameRegex) X(IDRegex) X(PriceRegex) X(StockRegex) X(OutOfStockFlag) \
-      X(Param1Regex) X(Param2Regex) X(Param3Regex) X(Param4Regex) X(Param5Regex) X(Param6Regex) \
-          X(Param7Regex) X(PriceUrl) X(StockUrl) X(Param1Url) X(Param2Url) X(Param3Url)         \
-              X(Param4Url) X(Param5Url) X(Param6Url) X(Param7Url) X(PriceImgTplPath)            \
-                  X(PriceImgType) X(PriceImgColors) X(GoodsUrlTpl) X(PromPriceUrl)              \
+#define VANTREL_SITE_FIELDS(X)                                                                     \
+  X(Name)                                                                                          \
+  X(Domain) X(Encode) X(ImageRegex) X(NameRegex) X(IDRegex) X(PriceRegex) X(StockRegex)            \
+      X(OutOfStockFlag) X(Param1Regex) X(Param2Regex) X(Param3Regex) X(Param4Regex) X(Param5Regex) \
+          X(Param6Regex) X(Param7Regex) X(PriceUrl) X(StockUrl) X(Param1Url) X(Param2Url)          \
+              X(Param3Url) X(Param4Url) X(Param5Url) X(Param6Url) X(Param7Url) X(PriceImgTplPath)  \
+                  X(PriceImgType) X(PriceImgColors) X(GoodsUrlTpl) X(PromPriceUrl)                 \
                       X(PromPriceRegex) X(Flag) X(NoGoods)
 
 enum class SiteField : int {

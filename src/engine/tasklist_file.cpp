@@ -156,10 +156,14 @@ std::string CTaskList::FileText(SavedValues* written) const {
   std::string text;
   text.reserve(m_lastFileSize + m_lastFileSize / 8);
   text = kTasksHead;
-  CTaskValues values;
+  if (written) written->reserve(m_tasks.size());
   for (const TaskPtr& task : m_tasks) {
+    CTaskValues values;
     task->AppendXml(text, written ? &values : nullptr);
-    if (written) written->insert_or_assign(FoldCase(values.url), values);
+    if (written) {
+      std::string key = FoldCase(values.url);
+      written->insert_or_assign(std::move(key), std::move(values));
+    }
   }
   text += kTasksTail;
   m_lastFileSize = text.size();
@@ -184,7 +188,9 @@ bool CTaskList::SaveTasks(const std::string& path) {
     listener = m_mergeListener;
     if (TakeInFile(path, merged, true)) {
       SavedValues written;
-      saved = WriteFileAtomic(path, FileText(&written));
+      // Saved after every pass that changed something: swapped in through
+      // its spare, a save costs no new file.
+      saved = WriteFileSwapped(path, FileText(&written));
       if (saved) {
         m_base = std::move(written);
         m_stamp = StampOf(path);

@@ -63,12 +63,14 @@ TEST_F(SharedFiles, SwappedWritesReuseTwoFilesAndKeepTheMode) {
   const std::string path = dir.File("h.xml");
   std::set<ino_t> inodes;
   for (int i = 0; i < 6; ++i) {
-    ASSERT_TRUE(WriteFileSwapped(path, "version " + std::to_string(i)));
+    // Each version shorter than the one before: nothing of an older one stays.
+    const std::string bytes = "version " + std::to_string(i) + std::string(10 - i, '.');
+    ASSERT_TRUE(WriteFileSwapped(path, bytes));
     if (i == 0) chmod(path.c_str(), 0640);
     struct stat st;
     ASSERT_EQ(stat(path.c_str(), &st), 0);
     inodes.insert(st.st_ino);
-    EXPECT_EQ(dir.Read("h.xml"), "version " + std::to_string(i));
+    EXPECT_EQ(dir.Read("h.xml"), bytes);
     if (i > 0) {
       EXPECT_EQ(st.st_mode & 07777, 0640u);
     }

@@ -318,7 +318,8 @@ TEST_F(ProductFilesTest, HostileDomainAndIdentifierStayInTheProductFolders) {
                                              "productprices/" + key + ".xml",
                                              "productprices/" + key + ".xml.spare",
                                              "tasks.xml",
-                                             "tasks.xml.lock"};
+                                             "tasks.xml.lock",
+                                             "tasks.xml.spare"};
   EXPECT_EQ(inHome, expected);
 
   ASSERT_TRUE(DeleteTask(Environment(), task));
