@@ -408,8 +408,12 @@ void CVantrelDlg::ImportTaskFile(const QString& path) {
     return;
   }
   // The account import's path: rows, files and timers follow from the list.
-  const ImportOutcome outcome = ImportExportedTasks(
-      entries, m_tasks, [this](const TaskPtr& task) { return m_addWorkers->StartImport(task); });
+  // The imported histories are written under their folder's lock, which the
+  // window thread never waits on.
+  const ImportOutcome outcome = m_jobs->Wait([this, &entries] {
+    return ImportExportedTasks(
+        entries, m_tasks, [this](const TaskPtr& task) { return m_addWorkers->StartImport(task); });
+  });
   const auto skipped = static_cast<long long>(entries.size() - outcome.added.size());
   ShowMessageText(0, kMessageInfo,
                   ToLocal(QStringLiteral("导入任务完成：添加 %1 个，已存在 %2 个。")
