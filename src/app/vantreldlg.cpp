@@ -2,6 +2,7 @@
 #include "app/vantreldlg.h"
 
 #include <algorithm>
+#include <chrono>
 #include <thread>
 
 #include <QApplication>
@@ -27,6 +28,7 @@
 #include "base/autostart.h"
 #include "base/files.h"
 #include "base/hosts.h"
+#include "base/message.h"
 #include "base/openlink.h"
 #include "base/programdir.h"
 #include "base/stringtable.h"
@@ -76,6 +78,15 @@ CVantrelDlg::CVantrelDlg(CSiteList& sites, CTaskList& tasks, MainWindowOptions o
       m_tasks(tasks),
       m_options(std::move(options)),
       m_events(new CWindowEventSink(*this, this)),
+      m_taskFileSave(std::make_unique<CCoalescedSave>(
+          [this] { return m_tasks.SaveTasks(ProgramFile("tasks.xml")); },
+          [this] {
+            // Told on the window thread; the saver never waits for the box.
+            m_events->PostToWindowThread([text = SaveTasksFailedText(m_tasks)] {
+              ShowMessageText(IDS_SAVE_TASKS_FAILED, kMessageInfo, text);
+            });
+          },
+          std::chrono::milliseconds(200), CCoalescedSave::First::kOnSaverThread)),
       m_jobs(std::make_unique<CWindowJobs>()) {
   setObjectName(QStringLiteral("Vantrel"));
   const QPixmap icon = SkinPixmap(QStringLiteral("imgs/AppIcon.png"));
@@ -544,8 +555,13 @@ void CVantrelDlg::StopTracking() {
   if (m_refreshTimer) m_refreshTimer->stop();
   m_tasks.SetMergeListener(nullptr);
   if (m_tracker) m_tracker->UnscheduleAll();
-  m_tasks.SaveTasks(ProgramFile("tasks.xml"));
+  // The program is ending: this one save waits on the window thread, and
+  // only as long as FileLockPatience().
+  SaveTaskFile();
+  FlushTaskFile();
 }
+
+void CVantrelDlg::FlushTaskFile() { m_taskFileSave->Flush(); }
 
 void CVantrelDlg::Shutdown() {
   if (m_shutDown) return;
@@ -566,5 +582,6 @@ void CVantrelDlg::Shutdown() {
   m_addWorkers.reset();
   if (m_deleteWorker.joinable()) m_deleteWorker.join();
   m_tracker.reset();
-  m_tasks.SaveTasks(ProgramFile("tasks.xml"));
+  SaveTaskFile();
+  m_taskFileSave.reset();
 }

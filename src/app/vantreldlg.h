@@ -10,6 +10,7 @@
 
 #include "app/windoweventsink.h"
 #include "engine/addtask.h"
+#include "engine/coalescedsave.h"
 #include "engine/tasklist.h"
 #include "engine/timerqueue.h"
 #include "services/account.h"
@@ -69,6 +70,9 @@ class CVantrelDlg : public QWidget, private WindowEventHandler {
   CChangeListDlg& ChangePanel() { return *m_changes; }
   // Where the window's blocking work (the program's servers, downloads) runs.
   CWindowJobs& Jobs() { return *m_jobs; }
+  // The window's commands leave tasks.xml to a saver thread (the window
+  // thread never waits on the file's lock); this writes what they left.
+  void FlushTaskFile();
 
   // The counters of the status line.
   int TotalCount() const;
@@ -211,6 +215,8 @@ class CVantrelDlg : public QWidget, private WindowEventHandler {
   CTaskList& m_tasks;
   MainWindowOptions m_options;
   CWindowEventSink* m_events;
+  // Saves tasks.xml for the window's commands, off the window thread.
+  std::unique_ptr<CCoalescedSave> m_taskFileSave;
   std::unique_ptr<CWindowJobs> m_jobs;
   // Declared before the tracker: it outlives the passes that tell it.
   std::unique_ptr<CNotifier> m_notifier;

@@ -67,8 +67,9 @@ std::vector<TaskPtr> CVantrelDlg::SelectedTasks() const {
 }
 
 void CVantrelDlg::SaveTaskFile() {
-  if (!m_tasks.SaveTasks(ProgramFile("tasks.xml")))
-    ShowMessage(IDS_SAVE_TASKS_FAILED, kMessageInfo);
+  // Another process may hold tasks.xml's lock for seconds: the window
+  // thread leaves the save to the saver, which tells of a failure.
+  m_taskFileSave->MarkChanged();
 }
 
 void CVantrelDlg::FillRowOf(const TaskPtr& task) {
@@ -434,8 +435,12 @@ void CVantrelDlg::ImportTaskFile(const QString& path) {
     return;
   }
   // The account import's path: rows, files and timers follow from the list.
-  const ImportOutcome outcome = ImportExportedTasks(
-      entries, m_tasks, [this](const TaskPtr& task) { return m_addWorkers->StartImport(task); });
+  // The imported histories are written under their folder's lock, which the
+  // window thread never waits on.
+  const ImportOutcome outcome = m_jobs->Wait([this, &entries] {
+    return ImportExportedTasks(
+        entries, m_tasks, [this](const TaskPtr& task) { return m_addWorkers->StartImport(task); });
+  });
   const auto skipped = static_cast<long long>(entries.size() - outcome.added.size());
   ShowMessageText(IDS_TASK_FILE_IMPORTED, kMessageInfo,
                   ToLocal(LoadQString(IDS_TASK_FILE_IMPORTED)

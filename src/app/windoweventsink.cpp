@@ -6,6 +6,7 @@
 #include <QThread>
 
 #include "base/message.h"
+#include "base/stringtable.h"
 #include "engine/task.h"
 
 // The waits of sending threads: each waits for its own call to be done or
@@ -125,6 +126,10 @@ bool CWindowEventSink::SendUploadProgress(const CTaskImportStatus& status) {
 }
 
 int CWindowEventSink::ShowMessage(unsigned id, int kind) {
+  return ShowMessageText(id, kind, LoadString(id));
+}
+
+int CWindowEventSink::ShowMessageText(unsigned id, int kind, const std::string& localText) {
   if (m_closed->load()) return kind == kMessageQuestion ? IDCANCEL : IDOK;
-  return ::ShowMessage(id, kind);
+  return ::ShowMessageText(id, kind, localText);
 }

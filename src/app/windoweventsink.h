@@ -63,6 +63,7 @@ class CWindowEventSink : public QObject, public EventSink {
   bool SendUploadProgress(const CTaskImportStatus& status) override;
   // Once closed, nothing is shown and the answer is "确定" or "取消".
   int ShowMessage(unsigned id, int kind) override;
+  int ShowMessageText(unsigned id, int kind, const std::string& localText) override;
 
   void Close();
   bool IsClosed() const { return m_closed->load(); }

@@ -9,12 +9,25 @@
 // files.
 
 bool FileExists(const std::string& path);
+
+// What tells one version of a file from another: a save renames or swaps a
+// new file in, so the inode changes even when size and times do not (file
+// times are only as fine as the kernel's tick).
+struct FileStamp {
+  bool exists = false;
+  uint64_t device = 0, inode = 0, size = 0;
+  int64_t mtimeNs = 0, ctimeNs = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+FileStamp StampOf(const std::string& path);
 // Size in bytes, or -1 when the file does not exist.
 int64_t FileSize(const std::string& path);
 // The bytes of a regular file of at most kMaxWholeFileBytes; false (and
 // nothing) for anything else: a missing file, a device, a FIFO, a folder.
 inline constexpr uint64_t kMaxWholeFileBytes = uint64_t{1} << 30;
-bool ReadWholeFile(const std::string& path, std::string& bytes);
+// A file that changes while it is read (a writer swapped it and wrote into
+// the old one) is read again; `stamp`, when given, is the version read.
+bool ReadWholeFile(const std::string& path, std::string& bytes, FileStamp* stamp = nullptr);
 
 // Writes the bytes to a temporary file in the same folder and renames it over
 // `path`, so that a crash or a full disk never leaves a half-written file.
@@ -26,6 +39,15 @@ bool WriteFileAtomic(const std::string& path, const std::string& bytes, mode_t m
 // replaced: false, with `problem` saying which ("is a symbolic link" ...).
 bool WriteUserFile(const std::string& path, const std::string& bytes, bool force,
                    std::string& problem);
+// Replaces the file's bytes without a new file for each write, for files
+// written often: the bytes go into the file's spare (SpareFilePath, made
+// once) and the two are swapped in one step, so a reader finds the old file
+// or the new one whole and a writer killed halfway leaves the file as it
+// was; the spare then holds the previous version. A missing file is made as
+// WriteFileAtomic makes it; a file system that can't swap gets a rename. The
+// caller keeps other writers of the file out (FileLock).
+bool WriteFileSwapped(const std::string& path, const std::string& bytes);
+std::string SpareFilePath(const std::string& path);
 // WriteFileAtomic for a file of secrets: readable by its owner only (0600),
 // also when the file it replaces was readable by others.
 bool WritePrivateFileAtomic(const std::string& path, const std::string& bytes);

@@ -1,10 +1,15 @@
 #include "base/ini.h"
 
 #include <strings.h>
+#include <time.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "base/files.h"
@@ -33,10 +38,13 @@ struct IniLines {
   bool crlf = true;                // a file written with bare "\n" keeps them
 };
 
-IniLines ReadLines(const std::string& file) {
+std::atomic<unsigned long> g_fileReads{0};
+
+IniLines ReadLines(const std::string& file, FileStamp* stamp = nullptr) {
   IniLines ini;
   std::string bytes;
-  if (!ReadWholeFile(file, bytes)) return ini;
+  ++g_fileReads;
+  if (!ReadWholeFile(file, bytes, stamp)) return ini;
   if (bytes.find("\r\n") == std::string::npos && bytes.find('\n') != std::string::npos)
     ini.crlf = false;
   size_t pos = 0;
@@ -51,7 +59,7 @@ IniLines ReadLines(const std::string& file) {
   return ini;
 }
 
-bool WriteLines(const std::string& file, const IniLines& ini) {
+bool WriteLinesToFile(const std::string& file, const IniLines& ini) {
   std::string bytes;
   for (const std::string& line : ini.lines) {
     bytes += line;
@@ -112,15 +120,83 @@ std::optional<size_t> FindKey(const IniLines& ini, const SectionRange& range,
   return std::nullopt;
 }
 
+std::string Fold(const std::string& name) {
+  std::string folded = name;
+  for (char& c : folded)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return folded;
+}
+
+std::string ValueKey(const std::string& section, const std::string& key) {
+  return Fold(section) + '\n' + Fold(key);
+}
+
+// Every value a read can find, by ValueKey: the keys of the first section of
+// each name, the first of each name in it, as FindSection and FindKey find
+// them.
+std::unordered_map<std::string, std::string> IndexValues(const IniLines& ini) {
+  std::unordered_map<std::string, std::string> values;
+  std::unordered_map<std::string, bool> seen;
+  std::optional<std::string> section;  // none before the first header, or in a later twin
+  for (const std::string& line : ini.lines) {
+    if (auto name = SectionName(line)) {
+      section = seen.emplace(Fold(*name), true).second ? std::optional(*name) : std::nullopt;
+      continue;
+    }
+    std::string k, v;
+    if (section && KeyOfLine(line, k, v)) values.emplace(ValueKey(*section, k), Unquote(v));
+  }
+  return values;
+}
+
+// config.ini is read by every pass, for every setting and host: each file
+// is parsed once and read again only when its stamp changes.
+struct CachedIni {
+  FileStamp stamp;
+  // A file changed twice within one tick of the file clock keeps its stamp:
+  // until the clock has moved past the stamp, the file is read again.
+  bool settled = false;
+  std::shared_ptr<const std::unordered_map<std::string, std::string>> values;
+};
+std::map<std::string, CachedIni> g_cache;  // under g_iniLock
+
+int64_t FileClockNowNs() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME_COARSE, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+void CacheLocked(const std::string& file, const FileStamp& stamp, const IniLines& ini) {
+  CachedIni& cached = g_cache[file];
+  cached.stamp = stamp;
+  cached.settled = !stamp.exists || FileClockNowNs() > std::max(stamp.mtimeNs, stamp.ctimeNs);
+  cached.values =
+      std::make_shared<const std::unordered_map<std::string, std::string>>(IndexValues(ini));
+}
+
 std::optional<std::string> ReadValue(const std::string& file, const std::string& section,
                                      const std::string& key) {
   std::lock_guard lock(g_iniLock);
-  IniLines ini = ReadLines(file);
-  auto line = FindKey(ini, FindSection(ini, section), key);
-  if (!line) return std::nullopt;
-  std::string k, v;
-  KeyOfLine(ini.lines[*line], k, v);
-  return Unquote(v);
+  const FileStamp stamp = StampOf(file);
+  auto cached = g_cache.find(file);
+  if (cached == g_cache.end() || !cached->second.settled || cached->second.stamp != stamp) {
+    FileStamp read = stamp;
+    const IniLines ini = stamp.exists ? ReadLines(file, &read) : IniLines{};
+    CacheLocked(file, read, ini);
+    cached = g_cache.find(file);
+  }
+  auto value = cached->second.values->find(ValueKey(section, key));
+  if (value == cached->second.values->end()) return std::nullopt;
+  return value->second;
+}
+
+bool WriteLines(const std::string& file, const IniLines& ini) {
+  if (!WriteLinesToFile(file, ini)) {
+    g_cache.erase(file);
+    return false;
+  }
+  CacheLocked(file, StampOf(file), ini);
+  return true;
 }
 
 }  // namespace
@@ -129,6 +205,8 @@ std::string IniGetString(const std::string& file, const std::string& section,
                          const std::string& key, const std::string& defaultValue) {
   return ReadValue(file, section, key).value_or(defaultValue);
 }
+
+unsigned long IniFileReads() { return g_fileReads.load(); }
 
 int IniGetInt(const std::string& file, const std::string& section, const std::string& key,
               int defaultValue) {

@@ -8,6 +8,9 @@
 // pair of enclosing quotes; a write creates the file, section and key as
 // needed and keeps every other line as it was. Writes are atomic, and a new
 // file is readable by its owner only (config.ini holds the account).
+//
+// Every file is parsed once and read again only when it changed (its
+// FileStamp): config.ini is asked for each setting and host of every pass.
 
 std::string IniGetString(const std::string& file, const std::string& section,
                          const std::string& key, const std::string& defaultValue);
@@ -16,6 +19,10 @@ std::string IniGetString(const std::string& file, const std::string& section,
 // the value, 0 when there is none (an empty value gives 0).
 int IniGetInt(const std::string& file, const std::string& section, const std::string& key,
               int defaultValue);
+
+// How many times an INI file was read from the disk, for tests and
+// benchmarks that count them.
+unsigned long IniFileReads();
 
 // False when the text holds a CR, LF or NUL: written into a line it would end
 // the line early and could add sections or keys of its own.

@@ -1,8 +1,10 @@
 #include "engine/coalescedsave.h"
 
+#include <algorithm>
+
 CCoalescedSave::CCoalescedSave(SaveFunction save, FailureFunction failed,
-                               std::chrono::milliseconds interval)
-    : m_save(std::move(save)), m_failed(std::move(failed)), m_interval(interval) {}
+                               std::chrono::milliseconds interval, First first)
+    : m_save(std::move(save)), m_failed(std::move(failed)), m_interval(interval), m_first(first) {}
 
 CCoalescedSave::~CCoalescedSave() {
   {
@@ -17,24 +19,43 @@ CCoalescedSave::~CCoalescedSave() {
 void CCoalescedSave::SaveUnlocked(std::unique_lock<std::mutex>& lock) {
   m_pending = false;
   m_saving = true;
-  m_lastSave = std::chrono::steady_clock::now();
   lock.unlock();
   const bool saved = m_save();
-  if (!saved && m_failed) m_failed();
   lock.lock();
+  // The interval runs from the end of a save: a save that waited long for a
+  // lock is not followed at once by the next wait.
+  m_lastSave = std::chrono::steady_clock::now();
+  const bool tell = !saved && !m_failureTold;
+  m_failing = !saved;
+  m_failureTold = !saved;
+  if (!saved) m_pending = true;
   m_saving = false;
   m_wake.notify_all();
+  if (tell && m_failed) {
+    lock.unlock();
+    m_failed();
+    lock.lock();
+  }
+}
+
+void CCoalescedSave::StartSaverLocked() {
+  if (!m_thread.joinable() && !m_stop) m_thread = std::thread(&CCoalescedSave::Run, this);
 }
 
 void CCoalescedSave::MarkChanged() {
   std::unique_lock<std::mutex> lock(m_mutex);
-  if (!m_saving && std::chrono::steady_clock::now() - m_lastSave >= m_interval) {
+  m_failureTold = false;
+  if (m_first == First::kOnChangingThread && !m_saving && !m_failing &&
+      std::chrono::steady_clock::now() - m_lastSave >= m_interval) {
     SaveUnlocked(lock);
-    return;
+    if (!m_pending) return;
   }
+  // A saver already waiting for the interval to end needs no waking.
+  const bool wake = !m_pending;
+  if (wake) m_firstChange = std::chrono::steady_clock::now();
   m_pending = true;
-  if (!m_thread.joinable() && !m_stop) m_thread = std::thread(&CCoalescedSave::Run, this);
-  m_wake.notify_all();
+  StartSaverLocked();
+  if (wake) m_wake.notify_all();
 }
 
 void CCoalescedSave::Flush() {
@@ -50,7 +71,9 @@ void CCoalescedSave::Run() {
       m_wake.wait(lock);
       continue;
     }
-    const auto due = m_lastSave + m_interval;
+    const auto after =
+        m_first == First::kAfterInterval ? std::max(m_lastSave, m_firstChange) : m_lastSave;
+    const auto due = after + m_interval;
     if (std::chrono::steady_clock::now() < due) {
       m_wake.wait_until(lock, due);
       continue;

@@ -3,6 +3,7 @@
 #include <ctime>
 #include <sstream>
 
+#include "base/filelock.h"
 #include "base/files.h"
 #include "base/programdir.h"
 #include "engine/curlhandle.h"
@@ -51,6 +52,12 @@ bool ParseLine(std::string line, CookieRecord& cookie) {
   return true;
 }
 
+// What tells one cookie from another in a store: its domain (any case),
+// whether subdomains share it, its path and its name.
+std::string CookieKey(const CookieRecord& c) {
+  return ToLower(c.domain) + (c.includeSubdomains ? "\t1\t" : "\t0\t") + c.path + "\t" + c.name;
+}
+
 bool DomainMatches(const CookieRecord& cookie, const std::string& host) {
   std::string domain = ToLower(cookie.domain);
   if (host == domain) return true;
@@ -81,13 +88,53 @@ CCookieStore::CCookieStore(std::string path) : m_path(std::move(path)) {
   curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
   curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
   curl_share_setopt(m_share, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
+  const std::vector<CookieRecord> cookies = ReadFileCookies(m_path, &m_stamp);
+  for (const CookieRecord& cookie : cookies) AddLine(NetscapeLine(cookie));
+  m_base = LinesOf(cookies);
+}
+
+CCookieStore::Lines CCookieStore::LinesOf(const std::vector<CookieRecord>& cookies) {
+  Lines lines;
+  for (const CookieRecord& cookie : cookies) lines[CookieKey(cookie)] = NetscapeLine(cookie);
+  return lines;
+}
+
+std::vector<CookieRecord> CCookieStore::ReadFileCookies(const std::string& path, FileStamp* stamp) {
   std::string bytes;
-  if (!ReadWholeFile(m_path, bytes)) return;
+  *stamp = StampOf(path);
+  if (!ReadWholeFile(path, bytes, stamp)) return {};
+  std::vector<CookieRecord> cookies;
   std::istringstream in(bytes);
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     CookieRecord cookie;
-    if (ParseLine(line, cookie)) AddLine(NetscapeLine(cookie));
+    if (ParseLine(line, cookie)) cookies.push_back(cookie);
+  }
+  return cookies;
+}
+
+void CCookieStore::TakeInChangesLocked(const Lines& theirs) const {
+  const Lines mine = LinesOf(List());
+  auto lineOf = [](const Lines& lines, const std::string& key) {
+    auto it = lines.find(key);
+    return it == lines.end() ? std::string() : it->second;
+  };
+  Lines changed;  // what they changed, for both keys they hold and keys they dropped
+  for (const Lines* side : {&theirs, static_cast<const Lines*>(&m_base)})
+    for (const auto& [key, line] : *side) changed.emplace(key, lineOf(theirs, key));
+  for (const auto& [key, their] : changed) {
+    const std::string base = lineOf(m_base, key);
+    if (their == base || lineOf(mine, key) != base) continue;
+    if (!their.empty()) {
+      AddLine(their);
+      continue;
+    }
+    // Removed there: the same cookie, long expired, replaces it here.
+    CookieRecord gone;
+    if (ParseLine(base, gone)) {
+      gone.expires = 1;
+      AddLine(NetscapeLine(gone));
+    }
   }
 }
 
@@ -172,7 +219,22 @@ std::vector<CookieRecord> CCookieStore::Matching(const std::string& url) const {
 
 bool CCookieStore::Save() const {
   std::lock_guard<std::mutex> guard(m_saveLock);
+  FileLock lock(m_path + ".lock");
+  if (lock.Busy()) return false;
+  if (StampOf(m_path) != m_stamp) {
+    FileStamp read;
+    const Lines theirs = LinesOf(ReadFileCookies(m_path, &read));
+    TakeInChangesLocked(theirs);
+    m_base = theirs;
+    m_stamp = read;
+  }
+  const std::vector<CookieRecord> cookies = List();
+  Lines mine = LinesOf(cookies);
+  if (mine == m_base && m_stamp.exists) return true;
   std::string text = "# Netscape HTTP Cookie File\n";
-  for (const CookieRecord& cookie : List()) text += NetscapeLine(cookie) + "\n";
-  return WritePrivateFileAtomic(m_path, text);
+  for (const CookieRecord& cookie : cookies) text += NetscapeLine(cookie) + "\n";
+  if (!WritePrivateFileAtomic(m_path, text)) return false;
+  m_base = std::move(mine);
+  m_stamp = StampOf(m_path);
+  return true;
 }

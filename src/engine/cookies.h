@@ -1,12 +1,15 @@
 #pragma once
 
 #include <array>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include <curl/curl.h>
+
+#include "base/files.h"
 
 // One cookie as the store keeps it.
 struct CookieRecord {
@@ -48,10 +51,23 @@ class CCookieStore {
   // The cookies a request to `url` would carry, in the store's order.
   std::vector<CookieRecord> Matching(const std::string& url) const;
 
-  // Writes the whole store to its file (atomically).
+  // Writes the whole store to its file (atomically). Other processes keep
+  // stores of the same file, so the write takes its lock (path + ".lock")
+  // and first takes in what they saved since this store last read or wrote
+  // the file: cookies they added or changed are taken unless this store
+  // changed them too, cookies they removed go unless changed here. False
+  // when the file can't be written or another process held the lock too
+  // long; the store keeps its cookies for the next save.
   bool Save() const;
 
  private:
+  // Cookies by what names one (domain, subdomains, path, name), each as its
+  // file line.
+  using Lines = std::map<std::string, std::string>;
+  static Lines LinesOf(const std::vector<CookieRecord>& cookies);
+  static std::vector<CookieRecord> ReadFileCookies(const std::string& path, FileStamp* stamp);
+  // Applies what another process changed in the file since m_base.
+  void TakeInChangesLocked(const Lines& theirs) const;
   static void Lock(CURL*, curl_lock_data data, curl_lock_access, void* self);
   static void Unlock(CURL*, curl_lock_data data, void* self);
   bool AddLine(const std::string& line) const;
@@ -60,6 +76,9 @@ class CCookieStore {
   CURLSH* m_share = nullptr;
   std::array<std::mutex, CURL_LOCK_DATA_LAST> m_locks;
   mutable std::mutex m_saveLock;
+  // Under m_saveLock: the file as this store last read or wrote it.
+  mutable Lines m_base;
+  mutable FileStamp m_stamp;
 };
 
 // Makes sure libcurl's global state is set up (once, before any transfer).

@@ -62,4 +62,7 @@ class EventSink {
   // which this forwards to unless a sink shows or records it itself); waits
   // for the answer.
   virtual int ShowMessage(unsigned id, int kind);
+  // The same for a message whose text is built around the string
+  // (ShowMessageText of base/message.h): a process id, a path.
+  virtual int ShowMessageText(unsigned id, int kind, const std::string& localText);
 };

@@ -88,11 +88,15 @@ bool CPrintingEventSink::SendUploadProgress(const CTaskImportStatus& status) {
 }
 
 int CPrintingEventSink::ShowMessage(unsigned id, int kind) {
+  return ShowMessageText(id, kind, LoadString(id));
+}
+
+int CPrintingEventSink::ShowMessageText(unsigned id, int kind, const std::string& localText) {
   {
     std::lock_guard<std::mutex> lock(m_lock);
     m_shown.insert(id);
   }
-  Print(Line({FormatNowText(), "Message", "", "", "", "", "", LoadString(id)}));
+  Print(Line({FormatNowText(), "Message", "", "", "", "", "", localText}));
   return kind == kMessageQuestion ? IDNO : IDOK;
 }
 

@@ -34,6 +34,7 @@ class CPrintingEventSink : public EventSink {
   // Printed as "Message" with the message text; answers as nobody is there
   // to ask: IDOK, or IDNO to a question.
   int ShowMessage(unsigned id, int kind) override;
+  int ShowMessageText(unsigned id, int kind, const std::string& localText) override;
   // Whether message `id` was shown, so that a command can end with the status
   // its messages call for.
   bool Showed(unsigned id);

@@ -79,6 +79,12 @@ int CEventDispatcher::ShowMessage(unsigned id, int kind) {
   return answer;
 }
 
+int CEventDispatcher::ShowMessageText(unsigned id, int kind, const std::string& localText) {
+  int answer = 0;
+  Send([&] { answer = m_target.ShowMessageText(id, kind, localText); });
+  return answer;
+}
+
 void CEventDispatcher::Flush() {
   if (std::this_thread::get_id() == m_thread.get_id()) return;
   std::unique_lock lock(m_lock);

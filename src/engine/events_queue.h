@@ -36,6 +36,7 @@ class CEventDispatcher : public EventSink {
   bool SendImportProgress(const CTaskImportStatus& status) override;
   bool SendUploadProgress(const CTaskImportStatus& status) override;
   int ShowMessage(unsigned id, int kind) override;
+  int ShowMessageText(unsigned id, int kind, const std::string& localText) override;
 
   // Returns when every event queued before the call has been handled.
   void Flush();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/message.h"
+#include "base/stringtable.h"
 #include "engine/task.h"
 
 RecordedEvent DescribeEvent(std::string name, bool sent, const std::shared_ptr<CTask>& task) {
@@ -79,9 +80,14 @@ bool CRecordingEventSink::SendUploadProgress(const CTaskImportStatus& status) {
   return m_progressAnswer;
 }
 
-int CRecordingEventSink::ShowMessage(unsigned id, int) {
+int CRecordingEventSink::ShowMessage(unsigned id, int kind) {
+  return ShowMessageText(id, kind, LoadString(id));
+}
+
+int CRecordingEventSink::ShowMessageText(unsigned id, int, const std::string& localText) {
   RecordedEvent event = DescribeEvent("Message", true, nullptr);
   event.text = std::to_string(id);
+  event.detail = localText;
   Record(std::move(event));
   return IDOK;
 }

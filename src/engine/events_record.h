@@ -28,6 +28,7 @@ struct RecordedEvent {
   std::string gotoUrl;  // the pop-up's shop link
   // The pop-up's deal verdict, or the task's (UpdateChangeData).
   std::string verdict;
+  std::string detail;  // a message's whole text
   CTaskImportStatus status;
 };
 
@@ -47,8 +48,10 @@ class CRecordingEventSink : public EventSink {
   void PlaySound(const std::string& path) override;
   bool SendImportProgress(const CTaskImportStatus& status) override;
   bool SendUploadProgress(const CTaskImportStatus& status) override;
-  // Recorded as "Message" with the id as text; answers IDOK.
+  // Recorded as "Message" with the id as text (and the whole text as
+  // detail); answers IDOK.
   int ShowMessage(unsigned id, int kind) override;
+  int ShowMessageText(unsigned id, int kind, const std::string& localText) override;
 
   // What the progress events answer (true: the window is still there).
   void SetProgressAnswer(bool answer);

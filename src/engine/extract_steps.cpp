@@ -25,9 +25,14 @@ namespace {
 constexpr const char* kGoodsId = "$goodsid";
 constexpr const char* kTmallStart = "999999999";
 
+// Group 1 of a rule pattern of the site, compiled once per record.
+std::string RuleGroup1(const std::string& text, const CSite& site, SiteField field) {
+  return PatternGroup1(text, *site.Pattern(field));
+}
+
 std::string ProductId(const std::string& page, const CSite& site) {
-  std::string pattern = site.GetIDRegex();
-  return pattern.empty() ? std::string() : RegexGroup1(page, pattern);
+  return site.Field(SiteField::IDRegex).empty() ? std::string()
+                                                : RuleGroup1(page, site, SiteField::IDRegex);
 }
 
 std::string ParamName(int n) { return "$param" + std::to_string(n); }
@@ -159,13 +164,14 @@ std::string ExtractParam(const ExtractContext& context, const CSite& site, int n
     body = StepBody(context, site, request, n == 1 ? CacheRule::kAlwaysSend : CacheRule::kReadFirst,
                     kNoExtras);
   }
-  return UrlEncode(RegexGroup1(body, site.GetParamRegex(n)));
+  SiteField field;
+  return ParamRegexField(n, field) ? UrlEncode(RuleGroup1(body, site, field)) : std::string();
 }
 
 std::string ExtractPrice(const ExtractContext& context, const CSite& site,
                          const ExtractParams& params) {
-  std::string text = RegexGroup1(
-      ValueSource(context, site, site.GetPriceUrl(), params, kGomeRegion), site.GetPriceRegex());
+  std::string text = RuleGroup1(ValueSource(context, site, site.GetPriceUrl(), params, kGomeRegion),
+                                site, SiteField::PriceRegex);
   if (!text.empty() && !site.GetPriceImgTplPath().empty()) {
     // What the page names is fetched, never read from the disk.
     const std::string link = PriceImageLink(text, site.GetDomain());
@@ -184,7 +190,7 @@ std::string ExtractPromPrice(const ExtractContext& context, const CSite& site,
       ValueSource(context, site, tpl, params, kGomeRegion, {{"$memberprice", price}});
   std::string text = !tpl.empty() && IsTmallShop(site.GetDomain())
                          ? LowestTmallPromotion(body)
-                         : RegexGroup1(body, site.GetPromPriceRegex());
+                         : RuleGroup1(body, site, SiteField::PromPriceRegex);
   return FormatPrice(ReadPriceNumber(text));
 }
 
@@ -203,7 +209,7 @@ int ExtractStock(const ExtractContext& context, const CSite& site, const Extract
     if (strcasecmp(status.c_str(), "2") == 0) return STOCK_OUT;
     if (status != "1" && ReadPriceNumber(ExtractPrice(context, site, params)) > 0) return STOCK_IN;
   }
-  const std::string stockText = RegexGroup1(body, site.GetStockRegex());
+  const std::string stockText = RuleGroup1(body, site, SiteField::StockRegex);
   if (stockText.empty()) return STOCK_UNKNOWN;
   Marker flag = SplitMarker(site.GetOutOfStockFlag());
   bool found = stockText.find(flag.text) != std::string::npos;
@@ -211,8 +217,8 @@ int ExtractStock(const ExtractContext& context, const CSite& site, const Extract
 }
 
 ItemInfo ExtractItemInfo(const std::string& page, const CSite& site) {
-  ItemInfo info{RegexGroup1(page, site.GetNameRegex()), ProductId(page, site),
-                RegexGroup1(page, site.GetImageRegex())};
+  ItemInfo info{RuleGroup1(page, site, SiteField::NameRegex), ProductId(page, site),
+                RuleGroup1(page, site, SiteField::ImageRegex)};
   const std::string domain = site.GetDomain();
   std::string& image = info.image;
   if (image.empty() || strncasecmp(image.c_str(), "http://", 7) == 0 || KeepsImageLinkAsIs(domain))

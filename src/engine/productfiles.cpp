@@ -176,6 +176,7 @@ void DeleteProductFiles(const CTask& task, const CTaskList& remaining) {
   DeleteFile(ProductPicturePath(task));
   DeleteFile(ProductComparisonPath(task));
   DeleteFile(ProductHistoryPath(task));
+  DeleteFile(SpareFilePath(ProductHistoryPath(task)));
 }
 
 bool DeleteTask(const TaskEnvironment& environment, const TaskPtr& task) {

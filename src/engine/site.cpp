@@ -1,5 +1,7 @@
 #include "engine/site.h"
 
+#include "text/regex.h"
+
 namespace {
 
 constexpr const char* kFieldNames[] = {
@@ -23,6 +25,27 @@ std::string ParamField(const CSite& site, const SiteField (&fields)[7], int n) {
 }  // namespace
 
 const char* SiteFieldName(SiteField field) { return kFieldNames[static_cast<size_t>(field)]; }
+
+bool ParamRegexField(int n, SiteField& field) {
+  if (n < 1 || n > 7) return false;
+  field = kParamRegex[n - 1];
+  return true;
+}
+
+std::shared_ptr<const CRegexPattern> SitePatterns::Get(SiteField field,
+                                                       const std::string& text) const {
+  std::lock_guard<std::mutex> hold(m_lock);
+  Entry& entry = m_entries[static_cast<size_t>(field)];
+  if (!entry.pattern || entry.text != text) {
+    entry.text = text;
+    entry.pattern = std::make_shared<const CRegexPattern>(text, RX_DOT_ALL | RX_IGNORE_CASE);
+  }
+  return entry.pattern;
+}
+
+std::shared_ptr<const CRegexPattern> CSite::Pattern(SiteField field) const {
+  return m_patterns.Get(field, Field(field));
+}
 
 std::string CSite::GetParamRegex(int n) const { return ParamField(*this, kParamRegex, n); }
 std::string CSite::GetParamUrl(int n) const { return ParamField(*this, kParamUrl, n); }

@@ -18,7 +18,8 @@
 #define VANTREL_SITE_FIELDS(X)                                                                  \
   X(Name)                                                                                       \
   X(Domain)                                                                                     \
-  X(Encode) X(ImageRegex) X(NameRegex) X(IDRegex) X(PriceRegex) X(StockRegex) X(OutOfStockFlag) \
+  X(Encode)                                                                                     \
+  X(ImageRegex) X(NameRegex) X(IDRegex) X(PriceRegex) X(StockRegex) X(OutOfStockFlag)           \
       X(Param1Regex) X(Param2Regex) X(Param3Regex) X(Param4Regex) X(Param5Regex) X(Param6Regex) \
           X(Param7Regex) X(PriceUrl) X(StockUrl) X(Param1Url) X(Param2Url) X(Param3Url)         \
               X(Param4Url) X(Param5Url) X(Param6Url) X(Param7Url) X(PriceImgTplPath)            \
@@ -35,6 +36,29 @@ inline constexpr size_t kSiteFieldCount = 33;
 
 // The element name of a field in sites.xml.
 const char* SiteFieldName(SiteField field);
+// Param1Regex ... Param7Regex by number; false for a number outside 1 to 7.
+bool ParamRegexField(int n, SiteField& field);
+
+class CRegexPattern;
+
+// The compiled patterns of a record's fields, each kept with the text it was
+// compiled from, so that a field set afterwards is compiled again. A copy of
+// a record starts without patterns.
+class SitePatterns {
+ public:
+  SitePatterns() = default;
+  SitePatterns(const SitePatterns&) {}
+  SitePatterns& operator=(const SitePatterns&) { return *this; }
+  std::shared_ptr<const CRegexPattern> Get(SiteField field, const std::string& text) const;
+
+ private:
+  struct Entry {
+    std::string text;
+    std::shared_ptr<const CRegexPattern> pattern;
+  };
+  mutable std::mutex m_lock;
+  mutable std::array<Entry, kSiteFieldCount> m_entries;
+};
 
 class CSite {
  public:
@@ -77,10 +101,16 @@ class CSite {
   void SetLearned(const std::string& when) { m_learned = when; }
   bool IsLearned() const { return !m_learned.empty(); }
 
+  // The field's pattern compiled as rule patterns are (RX_DOT_ALL |
+  // RX_IGNORE_CASE), compiled once per record: a rules refresh puts new
+  // records in, and the patterns of the old rules go with them.
+  std::shared_ptr<const CRegexPattern> Pattern(SiteField field) const;
+
  private:
   std::array<std::string, kSiteFieldCount> m_fields;
   bool m_render = false;
   std::string m_learned;
+  SitePatterns m_patterns;
 };
 
 // Records are handed out shared, so a rules refresh that replaces a record

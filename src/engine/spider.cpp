@@ -26,15 +26,22 @@ std::string RequestHeaders(const std::string& extra, const std::string& referer)
 }
 
 // Header names and these values are case-insensitive: "content-encoding:
-// GZIP" is a gzip body too.
-bool Matches(const std::string& text, const char* pattern) {
-  return CRegexPattern(pattern, RX_IGNORE_CASE).Search(text).Found();
+// GZIP" is a gzip body too. Compiled once, not for every reply.
+bool NamesGzip(const std::string& headers) {
+  static const CRegexPattern pattern("Content-Encoding:\\s*gzip", RX_IGNORE_CASE);
+  return pattern.Search(headers).Found();
+}
+
+bool NamesDeflate(const std::string& headers) {
+  static const CRegexPattern pattern("Content-Encoding:\\s*deflate", RX_IGNORE_CASE);
+  return pattern.Search(headers).Found();
 }
 
 // The charset a Content-Type names, without quotes or blanks; "utf8" is
 // "utf-8". Empty when it names none.
 std::string NamedCharset(const std::string& contentType) {
-  std::string named = RegexGroup1(contentType, "charset=(.*?)$");
+  static const CRegexPattern charset("charset=(.*?)$", RX_DOT_ALL | RX_IGNORE_CASE);
+  std::string named = PatternGroup1(contentType, charset);
   std::string clean;
   for (char c : named)
     if (c != '"' && c != '\'' && c != ' ' && c != '\t') clean += c;
@@ -54,9 +61,8 @@ bool HasContentLength(const std::string& rawHeaders, int& length) {
 // The body's encoding: with a Content-Length both gzip and deflate are
 // recognised, without one only gzip.
 Encoding BodyEncoding(const std::string& rawHeaders, bool withLength, bool deflateToo) {
-  if (Matches(rawHeaders, "Content-Encoding:\\s*gzip")) return Encoding::kGzip;
-  if (withLength && deflateToo && Matches(rawHeaders, "Content-Encoding:\\s*deflate"))
-    return Encoding::kDeflate;
+  if (NamesGzip(rawHeaders)) return Encoding::kGzip;
+  if (withLength && deflateToo && NamesDeflate(rawHeaders)) return Encoding::kDeflate;
   return Encoding::kNone;
 }
 
@@ -275,7 +281,11 @@ bool CSpider::SetCookie(const std::string& url, const std::string& name,
 void CSpider::Utf8ToLocal(std::string& text) { text = ::Utf8ToLocal(text); }
 
 std::string RegexGroup1(const std::string& text, const std::string& pattern) {
-  CRegexMatch match = CRegexPattern(pattern, RX_DOT_ALL | RX_IGNORE_CASE).Search(text);
+  return PatternGroup1(text, CRegexPattern(pattern, RX_DOT_ALL | RX_IGNORE_CASE));
+}
+
+std::string PatternGroup1(const std::string& text, const CRegexPattern& pattern) {
+  CRegexMatch match = pattern.Search(text);
   if (!match.Found() || match.HighestGroup() < 1) return std::string();
   int begin = match.GroupBegin(1);
   int end = match.GroupEnd(1);

@@ -155,6 +155,9 @@ class CSpider {
 // searches `text` from its start and returns group 1 of the first match;
 // empty when nothing matches or group 1 took no part.
 std::string RegexGroup1(const std::string& text, const std::string& pattern);
+// The same with a pattern compiled already.
+class CRegexPattern;
+std::string PatternGroup1(const std::string& text, const CRegexPattern& pattern);
 
 // Transfer limits. The defaults are those a desktop user expects (give up a
 // connect after 60 s, a transfer when less than 1 byte/s arrives for 60 s,

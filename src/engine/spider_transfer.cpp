@@ -12,6 +12,7 @@
 
 #include "base/ini.h"
 #include "base/programdir.h"
+#include "base/stoprequest.h"
 #include "engine/cookies.h"
 #include "engine/curlhandle.h"
 #include "engine/proxy.h"
@@ -79,6 +80,44 @@ curl_socket_t OpenFilteredSocket(void* filter, curlsocktype, curl_sockaddr* addr
   return socket(address->family, address->socktype, address->protocol);
 }
 
+// Ends a transfer once the process is asked to end.
+int OnProgress(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return StopRequested() ? 1 : 0;
+}
+
+// The easy handle of a thread, kept between its transfers so that a worker
+// reuses its connections (keep-alive to the same shop) instead of making a
+// handle and a connection per request. Its options are set afresh for each
+// transfer; it stays attached to the cookie store it shares, which it keeps
+// alive as long as it is attached.
+class ThreadHandle {
+ public:
+  ~ThreadHandle() {
+    // The handle goes before the store whose share it is attached to.
+    m_curl.reset();
+    m_store.reset();
+  }
+  CURL* Take(const std::shared_ptr<CCookieStore>& store) {
+    if (!m_curl) {
+      m_curl.reset(curl_easy_init());
+    } else {
+      curl_easy_reset(m_curl.get());
+    }
+    if (m_curl && store != m_store) {
+      // Another program directory (tests) has a store of its own.
+      if (m_store) curl_easy_setopt(m_curl.get(), CURLOPT_SHARE, nullptr);
+      m_store = store;
+    }
+    return m_curl.get();
+  }
+
+ private:
+  CurlEasy m_curl;
+  std::shared_ptr<CCookieStore> m_store;
+};
+
+thread_local ThreadHandle t_handle;
+
 curl_slist* HeaderList(const std::string& headers, bool post) {
   curl_slist* list = AppendHeaderLines(nullptr, headers);
   // Never wait for a "100 Continue" before sending a form.
@@ -138,13 +177,18 @@ void LoadFetchTimeout() {
 
 TransferReply PerformTransfer(const TransferRequest& request) {
   TransferReply reply;
+  if (StopRequested()) return reply;
   InitCurlOnce();
   std::shared_ptr<CCookieStore> cookies = CCookieStore::ForProgram();
-  CurlEasy curl(curl_easy_init());
-  if (!curl) return reply;
+  const CAddressFilterScope::Filter* filter = CAddressFilterScope::Current();
+  // A connection kept from an earlier transfer was never shown to this
+  // filter: a filtered transfer makes its own.
+  CurlEasy own;
+  if (filter) own.reset(curl_easy_init());
+  CURL* c = filter ? own.get() : t_handle.Take(cookies);
+  if (!c) return reply;
   CurlHeaderList headers(HeaderList(request.headers, request.post));
   Exchange exchange{&request, &reply};
-  CURL* c = curl.get();
   long exchangeMilliseconds = g_exchangeSeconds.load() * 1000L;
   long connectMilliseconds = g_connectMilliseconds.load();
   CDeadlineScope* deadline = CDeadlineScope::Current();
@@ -182,11 +226,13 @@ TransferReply PerformTransfer(const TransferRequest& request) {
                      static_cast<curl_off_t>(request.postBody.size()));
     curl_easy_setopt(c, CURLOPT_POSTFIELDS, request.postBody.data());
   }
+  curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &OnProgress);
   if (!ApplyProxy(c)) {
     reply.proxyRefused = true;
     return reply;
   }
-  if (const CAddressFilterScope::Filter* filter = CAddressFilterScope::Current()) {
+  if (filter) {
     curl_easy_setopt(c, CURLOPT_OPENSOCKETFUNCTION, &OpenFilteredSocket);
     curl_easy_setopt(c, CURLOPT_OPENSOCKETDATA, filter);
   }

@@ -147,14 +147,21 @@ std::shared_ptr<CTask> CTask::Copy() const {
 }
 
 CTask::CTask(XmlDocument& record, RecordText form) {
+  bool observed = false;
   for (const SavedField& field : kSavedFields) {
     if (!record.FindChildElement(field.tag)) continue;
     std::string text = record.GetChildText();
     // Older programs wrote links as raw local bytes next to UTF-8 names: a
     // field that is not UTF-8 is taken as it stands.
     if (form == RecordText::kEachFieldItsOwn && IsValidUtf8(text)) text = Utf8ToLocal(text);
+    if (field.text == &CTaskValues::currentPrice || field.number == &CTaskValues::currentStock)
+      observed = observed || !text.empty();
     SetFieldFromText(m_values, field, std::move(text));
   }
+  // An entry that another tool or a person wrote without price and stock
+  // was never observed: its first pass takes them without telling, as for an
+  // imported task.
+  if (!observed) m_values.unobserved = true;
 }
 
 bool CTask::MergeSaved(const CTaskValues& base, const CTaskValues& theirs) {

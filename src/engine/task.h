@@ -41,7 +41,8 @@ struct CTaskValues {
   std::string currency;
   std::string dropPercent;
   // Set on a task whose price and stock this program has not read yet (one
-  // taken from the account): its first pass takes them without telling.
+  // taken from the account, or a tasks.xml entry written without either):
+  // its first pass takes them without telling.
   bool unobserved = false;
   // The passes that failed in a row (no page, an error reply, no price), and
   // the time and reason of the last of them; all cleared by a good pass.

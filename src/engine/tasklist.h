@@ -9,6 +9,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include <sys/types.h>
+
+#include "base/files.h"
 #include "engine/task.h"
 
 using TaskPtr = std::shared_ptr<CTask>;
@@ -37,6 +40,8 @@ class CTaskList {
   TaskPtr TaskAt(int index) const;
   // -1 when the task is not in the list.
   int IndexOf(const CTask* task) const;
+  // Whether the task is in the list, without walking it.
+  bool Contains(const CTask* task) const;
   // Puts `task` where `position` stands.
   bool SetTaskAt(const TaskPtr& position, TaskPtr task);
   bool RemoveTaskAt(const TaskPtr& position);
@@ -47,11 +52,12 @@ class CTaskList {
 
   // Several processes (the window, `vantrelctl`, their tracking passes)
   // share one tasks.xml. Each save takes the lock file path + ".lock"
-  // (flock), and when the file changed since this list last loaded or saved
-  // it, reads it again and takes in what the others did before writing:
-  // tasks they added are added, tasks they deleted are removed (even when
-  // changed here), fields they changed are taken unless changed here too,
-  // and tasks deleted here stay deleted.
+  // (FileLock, a bounded wait), and when the file changed since this list
+  // last loaded or saved it, reads it again and takes in what the others did
+  // before writing: tasks they added are added, tasks they deleted are
+  // removed (even when changed here), fields they changed are taken unless
+  // changed here too, and tasks deleted here stay deleted. Reading takes no
+  // lock: saves rename a whole file over the old one.
 
   // Reads tasks.xml and appends its tasks; false when the file can't be
   // loaded or is not well-formed (then no task is added). A file that exists
@@ -64,8 +70,15 @@ class CTaskList {
                  Unreadable unreadable = Unreadable::kMoveAside);
   // Writes tasks.xml atomically after taking in the changes of other
   // processes; false when the file can't be written (the old file is then
-  // left as it was).
+  // left as it was) or another process held the lock longer than
+  // FileLockPatience() (LastLockHolder names it). The list keeps its
+  // changes either way, for the next save.
   bool SaveTasks(const std::string& path);
+  // The process that held tasks.xml.lock when the last save gave up waiting
+  // for it; 0 when the last save did not fail for the lock.
+  pid_t LastLockHolder() const;
+  // Whether the last save failed for the lock.
+  bool LastSaveFoundLockBusy() const;
   // Takes in the changes other processes saved since this list last read or
   // wrote the file, without writing. False when nothing changed.
   bool Refresh(const std::string& path);
@@ -81,36 +94,37 @@ class CTaskList {
   std::string ToFileText() const;
 
  private:
-  std::list<TaskPtr>::const_iterator Find(const std::string& url) const;
-  std::list<TaskPtr>::iterator Locate(const TaskPtr& position);
+  using Position = std::list<TaskPtr>::iterator;
+  // The task with that Url (without regard to case); null when none.
+  TaskPtr FindLocked(const std::string& url) const;
+  // Appends a task and indexes it; the caller holds m_listLock.
+  void AppendLocked(TaskPtr task);
+  Position EraseLocked(Position at);
 
-  // What identifies one version of the file: a save renames a new file
-  // over it, so the inode changes even when size and time do not.
-  struct FileStamp {
-    bool exists = false;
-    uint64_t device = 0, inode = 0, size = 0;
-    int64_t mtimeNs = 0;
-    bool operator==(const FileStamp&) const = default;
-  };
   using SavedValues = std::unordered_map<std::string, CTaskValues>;
-  static FileStamp StampOf(const std::string& path);
   std::string FileText(SavedValues* written) const;
   // Reads the file as it is now; false when it exists but can't be loaded.
-  bool ReadFile(const std::string& path, std::vector<TaskPtr>& tasks, bool& exists);
-  // Brings the list up to date with the file when its stamp changed; call
-  // with the file lock held. False when the file can't be read and could not
-  // be moved aside either.
+  // `stamp` is the version read.
+  bool ReadFile(const std::string& path, std::vector<TaskPtr>& tasks, bool& exists,
+                FileStamp& stamp);
+  // Brings the list up to date with the file when its stamp changed. False
+  // when the file can't be read and, `locked` (the file lock is held), could
+  // not be moved aside either.
   struct Merged {
     bool changed = false;
     std::vector<TaskPtr> added, removed;
   };
-  bool TakeInFile(const std::string& path, Merged& merged);
+  bool TakeInFile(const std::string& path, Merged& merged, bool locked);
   // Applies the file's tasks to the list against m_base.
   void Merge(std::vector<TaskPtr> theirs, Merged& merged);
 
   mutable std::mutex m_listLock;
   mutable std::mutex m_saveLock;
   std::list<TaskPtr> m_tasks;
+  // Under m_listLock: where each task stands, and the tasks by folded Url
+  // (Url is fixed while a task is listed: an edit puts a new task in).
+  std::unordered_map<const CTask*, Position> m_positions;
+  std::unordered_map<std::string, const CTask*> m_byUrl;
   // The size of the last file text, to build the next one in one piece.
   mutable size_t m_lastFileSize = 0;
   // Under m_saveLock: the file as this list last read or wrote it.
@@ -119,7 +133,12 @@ class CTaskList {
   SavedValues m_base;
   std::string m_setAside;
   MergeListener m_mergeListener;
+  bool m_lastSaveBusy = false;
+  pid_t m_lastLockHolder = 0;
 };
 
 // The message that tells the user where an unreadable tasks.xml went.
 std::string TasksSetAsideText(const std::string& asidePath);
+// The message of a failed save of tasks.xml: "保存任务文件失败！", and when
+// another process held the file, which one and that the changes are kept.
+std::string SaveTasksFailedText(const CTaskList& tasks);

@@ -28,24 +28,14 @@ std::string TasksSetAsideText(const std::string& asidePath) {
   return LoadString(IDS_TASKS_SET_ASIDE) + Utf8ToLocal(asidePath);
 }
 
-CTaskList::FileStamp CTaskList::StampOf(const std::string& path) {
-  FileStamp stamp;
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0) return stamp;
-  stamp.exists = true;
-  stamp.device = st.st_dev;
-  stamp.inode = st.st_ino;
-  stamp.size = static_cast<uint64_t>(st.st_size);
-  stamp.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  return stamp;
-}
-
-bool CTaskList::ReadFile(const std::string& path, std::vector<TaskPtr>& tasks, bool& exists) {
+bool CTaskList::ReadFile(const std::string& path, std::vector<TaskPtr>& tasks, bool& exists,
+                         FileStamp& stamp) {
   tasks.clear();
   std::string bytes;
-  exists = FileExists(path);
+  stamp = StampOf(path);
+  exists = stamp.exists;
   if (!exists) return true;
-  if (!ReadWholeFile(path, bytes)) return false;
+  if (!ReadWholeFile(path, bytes, &stamp)) return false;
   XmlDocument document;
   // Files of older programs hold links as raw local bytes beside UTF-8
   // names; such a file is read field by field.
@@ -67,10 +57,13 @@ bool CTaskList::LoadTasks(const std::string& path, const std::string& itemsFolde
                           Unreadable unreadable) {
   std::vector<TaskPtr> loaded;
   {
+    // No file lock: a save renames a whole file over the old one, and a
+    // process stopped while it holds the lock must not keep others from
+    // starting.
     std::lock_guard<std::mutex> saving(m_saveLock);
-    FileLock fileLock(path + ".lock");
     bool exists = false;
-    if (!ReadFile(path, loaded, exists)) {
+    FileStamp read;
+    if (!ReadFile(path, loaded, exists, read)) {
       // The next save would replace the file with whatever is in memory:
       // the unreadable one goes where no later incident can reach it.
       if (unreadable == Unreadable::kMoveAside) m_setAside = MoveAside(path);
@@ -79,7 +72,7 @@ bool CTaskList::LoadTasks(const std::string& path, const std::string& itemsFolde
       m_base.clear();
       return false;
     }
-    m_stamp = StampOf(path);
+    m_stamp = read;
     m_stampKnown = true;
     m_base.clear();
     for (const TaskPtr& task : loaded) m_base.emplace(FoldCase(task->GetUrl()), task->GetValues());
@@ -89,10 +82,8 @@ bool CTaskList::LoadTasks(const std::string& path, const std::string& itemsFolde
     for (const TaskPtr& task : loaded) attach(*task, itemsFolder, pricesFolder);
   }
   std::lock_guard<std::mutex> lock(m_listLock);
-  std::unordered_set<std::string> urls;
-  for (const TaskPtr& task : m_tasks) urls.insert(FoldCase(task->GetUrl()));
   for (TaskPtr& task : loaded) {
-    if (urls.insert(FoldCase(task->GetUrl())).second) m_tasks.push_back(std::move(task));
+    if (!FindLocked(task->GetUrl())) AppendLocked(std::move(task));
   }
   return true;
 }
@@ -112,7 +103,7 @@ void CTaskList::Merge(std::vector<TaskPtr> theirs, Merged& merged) {
       if (base != m_base.end() && their == theirValues.end()) {
         // Deleted elsewhere: it must not come back, whatever changed here.
         merged.removed.push_back(*it);
-        it = m_tasks.erase(it);
+        it = EraseLocked(it);
         changed = true;
         continue;
       }
@@ -125,19 +116,23 @@ void CTaskList::Merge(std::vector<TaskPtr> theirs, Merged& merged) {
       // A task of the old file that is not here was deleted here.
       if (ours.count(key) != 0 || m_base.count(key) != 0) continue;
       merged.added.push_back(task);
-      m_tasks.push_back(std::move(task));
+      AppendLocked(std::move(task));
       changed = true;
     }
   }
   m_base = std::move(theirValues);
 }
 
-bool CTaskList::TakeInFile(const std::string& path, Merged& merged) {
+bool CTaskList::TakeInFile(const std::string& path, Merged& merged, bool locked) {
   const FileStamp now = StampOf(path);
   if (m_stampKnown && now == m_stamp) return true;
   std::vector<TaskPtr> theirs;
   bool exists = false;
-  if (!ReadFile(path, theirs, exists)) {
+  FileStamp read;
+  if (!ReadFile(path, theirs, exists, read)) {
+    // Without the lock another process may be saving a good file there
+    // right now: the next save, which holds it, deals with this one.
+    if (!locked) return false;
     // Unreadable, and never loaded here: it is kept, not replaced.
     const std::string aside = MoveAside(path);
     if (aside.empty()) return false;
@@ -151,7 +146,7 @@ bool CTaskList::TakeInFile(const std::string& path, Merged& merged) {
   } else {
     Merge(std::move(theirs), merged);
   }
-  m_stamp = StampOf(path);
+  m_stamp = exists ? read : StampOf(path);
   m_stampKnown = true;
   return true;
 }
@@ -161,10 +156,14 @@ std::string CTaskList::FileText(SavedValues* written) const {
   std::string text;
   text.reserve(m_lastFileSize + m_lastFileSize / 8);
   text = kTasksHead;
-  CTaskValues values;
+  if (written) written->reserve(m_tasks.size());
   for (const TaskPtr& task : m_tasks) {
+    CTaskValues values;
     task->AppendXml(text, written ? &values : nullptr);
-    if (written) written->insert_or_assign(FoldCase(values.url), values);
+    if (written) {
+      std::string key = FoldCase(values.url);
+      written->insert_or_assign(std::move(key), std::move(values));
+    }
   }
   text += kTasksTail;
   m_lastFileSize = text.size();
@@ -179,13 +178,19 @@ bool CTaskList::SaveTasks(const std::string& path) {
   MergeListener listener;
   {
     // Saves from several threads are taken one at a time, so that an older
-    // snapshot is never renamed over a newer one.
-    std::lock_guard<std::mutex> saving(m_saveLock);
-    listener = m_mergeListener;
+    // snapshot is never renamed over a newer one. The file lock comes first:
+    // its wait may be long, and refreshes must not wait with it.
     FileLock fileLock(path + ".lock");
-    if (TakeInFile(path, merged)) {
+    std::lock_guard<std::mutex> saving(m_saveLock);
+    m_lastSaveBusy = fileLock.Busy();
+    m_lastLockHolder = fileLock.Holder();
+    if (m_lastSaveBusy) return false;
+    listener = m_mergeListener;
+    if (TakeInFile(path, merged, true)) {
       SavedValues written;
-      saved = WriteFileAtomic(path, FileText(&written));
+      // Saved after every pass that changed something: swapped in through
+      // its spare, a save costs no new file.
+      saved = WriteFileSwapped(path, FileText(&written));
       if (saved) {
         m_base = std::move(written);
         m_stamp = StampOf(path);
@@ -203,11 +208,26 @@ bool CTaskList::Refresh(const std::string& path) {
     std::lock_guard<std::mutex> saving(m_saveLock);
     listener = m_mergeListener;
     if (m_stampKnown && StampOf(path) == m_stamp) return false;
-    FileLock fileLock(path + ".lock");
-    TakeInFile(path, merged);
+    TakeInFile(path, merged, false);
   }
   if (merged.changed && listener) listener(merged.added, merged.removed);
   return merged.changed;
+}
+
+pid_t CTaskList::LastLockHolder() const {
+  std::lock_guard<std::mutex> saving(m_saveLock);
+  return m_lastLockHolder;
+}
+
+bool CTaskList::LastSaveFoundLockBusy() const {
+  std::lock_guard<std::mutex> saving(m_saveLock);
+  return m_lastSaveBusy;
+}
+
+std::string SaveTasksFailedText(const CTaskList& tasks) {
+  std::string text = LoadString(IDS_SAVE_TASKS_FAILED);
+  if (tasks.LastSaveFoundLockBusy()) text += FileHeldText(tasks.LastLockHolder());
+  return text;
 }
 
 std::string CTaskList::SetAsideFile() const {

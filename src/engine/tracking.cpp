@@ -8,6 +8,7 @@
 #include "base/ini.h"
 #include "base/message.h"
 #include "base/programdir.h"
+#include "base/stoprequest.h"
 #include "base/stringtable.h"
 #include "base/timetext.h"
 #include "engine/events.h"
@@ -196,8 +197,10 @@ CTracker::CTracker(CSiteList& sites, CTaskList& tasks, EventSink& events, Tracki
       m_realDealsOnly(settings.realDealsOnly),
       m_renderGate(kMaxConcurrentRenders),
       m_queue(std::make_unique<CTimerQueue>(std::move(clock), workers)),
-      m_taskFileSave([this] { return m_tasks.SaveTasks(ProgramFile("tasks.xml")); },
-                     [this] { m_events.ShowMessage(IDS_SAVE_TASKS_FAILED, kMessageInfo); }) {}
+      // Passes never wait on a file another process holds: the saver does,
+      // once for the changes of each second (a sale changes many at once).
+      m_taskFileSave([this] { return SaveFiles(); }, [this] { TellSaveFailed(); },
+                     std::chrono::seconds(1), CCoalescedSave::First::kAfterInterval) {}
 
 CTracker::~CTracker() {
   UnscheduleAll();
@@ -280,7 +283,7 @@ void CTracker::TakeInMergedTasks(const std::vector<TaskPtr>& added,
 }
 
 bool CTracker::StillTracked(const CTask& task) const {
-  return m_tasks.IndexOf(&task) >= 0 && !EqualNoCase(task.GetAddMode(), "del");
+  return m_tasks.Contains(&task) && !EqualNoCase(task.GetAddMode(), "del");
 }
 
 void CTracker::TrackingPass(const TaskPtr& task) { Pass(task, false); }
@@ -327,6 +330,8 @@ void CTracker::Pass(const TaskPtr& task, bool rendered) {
     else
       FetchGenericPage(spider, url, page, nullptr, &refused);
     if (page.empty()) {
+      // A fetch cut short because the process is ending observed nothing.
+      if (StopRequested()) return;
       if (refused.empty())
         FailedFetch(task, spider.LastFailure());
       else
@@ -345,6 +350,7 @@ void CTracker::Pass(const TaskPtr& task, bool rendered) {
     productId = [id = product.info.id] { return id; };
   } else {
     page = FetchProductPage(spider, *site, url);
+    if (StopRequested()) return;
     if (page.empty()) {
       FailedFetch(task, spider.LastFailure());
       return;
@@ -368,6 +374,8 @@ void CTracker::Pass(const TaskPtr& task, bool rendered) {
     productId = [&page, &site] { return ExtractItemInfo(page, *site).id; };
   }
 
+  // Steps whose requests were cut short read nothing worth keeping.
+  if (StopRequested()) return;
   // A task stays unobserved until a pass reads its price. A sold-out
   // product's page often names no price, in any shop: that is news about
   // its stock, not a failed pass.
@@ -390,9 +398,9 @@ void CTracker::Pass(const TaskPtr& task, bool rendered) {
   // The files of a task deleted meanwhile, here or by another process, are
   // gone and must stay gone.
   if (PriceChangeSeen(*task, decision)) m_tasks.Refresh(ProgramFile("tasks.xml"));
-  if (PriceChangeSeen(*task, decision) && StillTracked(*task)) {
-    if (m_recordPrice)
-      m_recordPrice(*task, ProgramFile("productprices/" + ProductFileKey(*task) + ".xml"));
+  if (PriceChangeSeen(*task, decision) && StillTracked(*task) && m_recordPrice) {
+    const std::string path = ProgramFile("productprices/" + ProductFileKey(*task) + ".xml");
+    WriteHistory(task, path, m_recordPrice(*task, path));
   }
   JudgeDrop(*task, m_judgeDeal, m_realDealsOnly, decision);
   const Telling telling = decision.AnythingToTell() ? Telling::kYes
@@ -447,3 +455,59 @@ void CTracker::RenderLater(const TaskPtr& task) {
 }
 
 void CTracker::SaveTaskFile() { m_taskFileSave.MarkChanged(); }
+
+void CTracker::WriteHistory(const TaskPtr& task, const std::string& path, HistoryWrite write) {
+  if (!write) return;
+  {
+    // A write left to the saver goes first: it must not land after this one.
+    std::lock_guard lock(m_historyLock);
+    auto pending = m_pendingHistories.find(HistoryKey(path, task.get()));
+    if (pending != m_pendingHistories.end()) {
+      pending->second = PendingHistory{task, std::move(write)};
+      return;
+    }
+  }
+  // A pass never waits for another process's writer; the saver does.
+  if (write(FileLock::Wait::kNotAtAll).ok) return;
+  std::lock_guard lock(m_historyLock);
+  m_pendingHistories.try_emplace(HistoryKey(path, task.get()),
+                                 PendingHistory{task, std::move(write)});
+}
+
+bool CTracker::WritePendingHistories() {
+  std::map<HistoryKey, PendingHistory> pending;
+  {
+    std::lock_guard lock(m_historyLock);
+    pending.swap(m_pendingHistories);
+  }
+  LockedWrite failure;
+  for (auto& [key, entry] : pending) {
+    TaskPtr task = entry.task.lock();
+    // A task deleted meanwhile keeps its files deleted.
+    if (!task || !StillTracked(*task)) continue;
+    const LockedWrite written = entry.write(FileLock::Wait::kPatiently);
+    if (written.ok) continue;
+    failure = written;
+    std::lock_guard lock(m_historyLock);
+    // A newer write of the same file, queued meanwhile, holds this one's point too.
+    m_pendingHistories.try_emplace(key, std::move(entry));
+  }
+  m_lastHistoryFailure = failure;
+  return failure.ok;
+}
+
+bool CTracker::SaveFiles() {
+  const bool histories = WritePendingHistories();
+  m_lastTasksSaveFailed = !m_tasks.SaveTasks(ProgramFile("tasks.xml"));
+  return histories && !m_lastTasksSaveFailed;
+}
+
+void CTracker::TellSaveFailed() {
+  if (m_lastTasksSaveFailed)
+    m_events.ShowMessageText(IDS_SAVE_TASKS_FAILED, kMessageInfo, SaveTasksFailedText(m_tasks));
+  if (!m_lastHistoryFailure.ok) {
+    std::string text = LoadString(IDS_SAVE_HISTORY_FAILED);
+    if (m_lastHistoryFailure.busy) text += FileHeldText(m_lastHistoryFailure.holder);
+    m_events.ShowMessageText(IDS_SAVE_HISTORY_FAILED, kMessageInfo, text);
+  }
+}

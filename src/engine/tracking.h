@@ -7,7 +7,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
+#include "base/filelock.h"
 #include "engine/coalescedsave.h"
 #include "engine/dealnote.h"
 #include "engine/passgate.h"
@@ -60,11 +62,15 @@ bool DropIsLargeEnough(const std::string& oldPrice, const std::string& newPrice,
 // "不确定" for -1, "缺货" for 0, "有货" for any other value.
 std::string StockWord(int stock);
 
-// Adds a point dated now at the task's CurrentPrice to its price history
-// and, when the history accepts it, writes the history to `historyPath`. The
-// histories live in the services layer, which provides the program's one
-// (RecordTrackedPrice); without one, passes record no history.
-using RecordPriceFunction = std::function<void(CTask& task, const std::string& historyPath)>;
+// Writes a history file, waiting for another writer as `wait` says.
+using HistoryWrite = std::function<LockedWrite(FileLock::Wait wait)>;
+// Adds a point dated now at the task's CurrentPrice to its price history;
+// when the history accepts it, the write of the history to `historyPath`
+// (else an empty function). The histories live in the services layer, which
+// provides the program's one (RecordTrackedPrice); without one, passes
+// record no history.
+using RecordPriceFunction =
+    std::function<HistoryWrite(CTask& task, const std::string& historyPath)>;
 
 // The tracking side of the program: the timer queue, one timer per tracked
 // task (TaskTimers, by Url) and the pass that each firing runs.
@@ -125,7 +131,8 @@ class CTracker {
   const CPassGate& Gate() const { return m_gate; }
   // Passes waiting for or holding a render turn, under the key "render".
   const CPassGate& RenderGate() const { return m_renderGate; }
-  // Writes now what the passes left to be saved.
+  // Writes now what the passes left to be saved: history files and
+  // tasks.xml.
   void FlushTaskFile() { m_taskFileSave.Flush(); }
 
  private:
@@ -147,6 +154,14 @@ class CTracker {
   // A pass that got no page at all.
   void FailedFetch(const TaskPtr& task, const FetchFailure& failure);
   void SaveTaskFile();
+  // Writes the history at once when no other writer holds its folder, else
+  // leaves it to the saver.
+  void WriteHistory(const TaskPtr& task, const std::string& path, HistoryWrite write);
+  // What the saver does: the histories left to it, then tasks.xml. False
+  // when anything could not be written (it stays for the next save).
+  bool SaveFiles();
+  bool WritePendingHistories();
+  void TellSaveFailed();
 
   CSiteList& m_sites;
   CTaskList& m_tasks;
@@ -161,11 +176,26 @@ class CTracker {
 
   mutable std::mutex m_timersLock;
   std::map<std::string, TimerId> m_taskTimers;
+
+  // History writes that found another writer at work, by file and task
+  // (two tasks of one product keep a history each); each writes its history
+  // whole, so the last one of a task is enough.
+  struct PendingHistory {
+    std::weak_ptr<CTask> task;
+    HistoryWrite write;
+  };
+  using HistoryKey = std::pair<std::string, const CTask*>;
+  std::mutex m_historyLock;
+  std::map<HistoryKey, PendingHistory> m_pendingHistories;
+  LockedWrite m_lastHistoryFailure;
+  bool m_lastTasksSaveFailed = false;
   // Both outlive the queue, whose callbacks use them.
   CPassGate m_gate;
   CPassGate m_renderGate;  // at most kMaxConcurrentRenders passes render at once
   std::unique_ptr<CTimerQueue> m_queue;
-  // Passes only mark the list changed; tasks.xml is written at most once a
-  // second and when the tracker goes (after its passes ended).
+  // Passes only mark the list changed; the saver thread writes tasks.xml
+  // (with the histories left to it) a second after a change, with every
+  // change of that second, and when the tracker goes (after its passes
+  // ended). A crash loses at most that second.
   CCoalescedSave m_taskFileSave;
 };

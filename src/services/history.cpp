@@ -259,9 +259,12 @@ bool CPriceInfo::SaveCache(const std::string& path) const {
 
 bool CPriceInfo::LoadCache(const std::string& path) {
   XmlDocument document;
-  if (!document.LoadFile(path)) return false;
+  std::string bytes;
+  FileStamp version;
+  if (!ReadWholeFile(path, bytes, &version) || !document.LoadFromMemory(bytes)) return false;
   {
     std::lock_guard<std::mutex> lock(m_lock);
+    m_fileVersion = version;
     struct {
       const char* tag;
       std::string* field;
@@ -284,6 +287,57 @@ bool CPriceInfo::LoadCache(const std::string& path) {
   }
   AddItems(items);
   return true;
+}
+
+FileStamp CPriceInfo::FileVersion() const {
+  std::lock_guard<std::mutex> lock(m_lock);
+  return m_fileVersion;
+}
+
+void CPriceInfo::SetFileVersion(const FileStamp& version) {
+  std::lock_guard<std::mutex> lock(m_lock);
+  m_fileVersion = version;
+}
+
+void CPriceInfo::MergeFrom(const CPriceInfo& other) {
+  if (&other == this) return;
+  std::vector<Point> theirs;
+  CPriceInfoItem theirLowest, theirHighest;
+  {
+    std::lock_guard<std::mutex> lock(other.m_lock);
+    theirs.assign(other.m_items.begin(), other.m_items.end());
+    theirLowest = {other.m_lowestDate, other.m_lowestPrice};
+    theirHighest = {other.m_highestDate, other.m_highestPrice};
+  }
+  std::lock_guard<std::mutex> lock(m_lock);
+  auto key = [](const Point& point) {
+    return std::make_pair(point.when, FoldCase(point.item.price));
+  };
+  std::set<std::pair<std::time_t, std::string>> known;
+  for (const Point& point : m_items) known.insert(key(point));
+  std::vector<Point> all(m_items.begin(), m_items.end());
+  for (Point& point : theirs)
+    if (known.insert(key(point)).second) all.push_back(std::move(point));
+  if (all.size() != m_items.size()) {
+    // Newest first; points of one date keep the order they had.
+    std::stable_sort(all.begin(), all.end(),
+                     [](const Point& a, const Point& b) { return a.when > b.when; });
+    m_items.assign(std::make_move_iterator(all.begin()), std::make_move_iterator(all.end()));
+  }
+  // A price of 0 or none is no lowest price.
+  const double ourLow = PriceValue(m_lowestPrice), theirLow = PriceValue(theirLowest.price);
+  if (theirLow > 0 &&
+      (ourLow <= 0 || theirLow < ourLow ||
+       (theirLow == ourLow && DateValue(theirLowest.date) < DateValue(m_lowestDate)))) {
+    m_lowestPrice = theirLowest.price;
+    m_lowestDate = theirLowest.date;
+  }
+  const double ourHigh = PriceValue(m_highestPrice), theirHigh = PriceValue(theirHighest.price);
+  if (theirHigh > ourHigh || (theirHigh > 0 && theirHigh == ourHigh &&
+                              DateValue(theirHighest.date) < DateValue(m_highestDate))) {
+    m_highestPrice = theirHighest.price;
+    m_highestDate = theirHighest.date;
+  }
 }
 
 void CPriceInfo::SetSummary(const CPriceInfoItem& lowest, const CPriceInfoItem& highest) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/files.h"
+
 // One point of a price history. The date is local time
 // "%d-%02d-%02d %02d:%02d:%02d"; the price is a decimal text.
 struct CPriceInfoItem {
@@ -49,6 +51,16 @@ class CPriceInfo {
   // Reads a history file: the summary as the file has it, the points sorted
   // again. False for a missing or unreadable file.
   bool LoadCache(const std::string& path);
+  // The version of the history file this history last read or wrote (none
+  // before either), so that a save can tell what other writers added.
+  FileStamp FileVersion() const;
+  void SetFileVersion(const FileStamp& version);
+
+  // Takes in the points of `other` that this history lacks (same date to the
+  // second and same price count as one point), in date order; the lowest and
+  // the highest price become the lower and the higher of the two (ties keep
+  // the earlier date).
+  void MergeFrom(const CPriceInfo& other);
   // The bytes SaveCache writes.
   std::string ToCacheText() const;
 
@@ -73,6 +85,7 @@ class CPriceInfo {
   void TakeIntoSummary(const CPriceInfoItem& item);
 
   mutable std::mutex m_lock;
+  FileStamp m_fileVersion;
   std::string m_lowestDate;
   std::string m_lowestPrice;
   std::string m_highestDate;

@@ -1,8 +1,6 @@
 // The notifier's threads, one per channel: tries, growing waits, statuses and the log.
-#include <cstdio>
-
 #include "base/codepage.h"
-#include "base/files.h"
+#include "base/logfile.h"
 #include "base/outputfield.h"
 #include "base/programdir.h"
 #include "base/timetext.h"
@@ -15,14 +13,11 @@ constexpr int kTries = 3;
 constexpr long long kLogLimitBytes = 1 << 20;
 
 void LogFailure(NotifyChannel channel, const std::string& error) {
-  const std::string path = ProgramFile("notify.log");
-  const char* mode = FileSize(path) > kLogLimitBytes ? "w" : "a";
-  if (FILE* log = std::fopen(path.c_str(), mode)) {
-    // A server's error text must not forge lines of the log.
-    std::fprintf(log, "%s\t%s\t%s\n", FormatNowText().c_str(), ChannelName(channel),
-                 EscapeOutputField(error).c_str());
-    std::fclose(log);
-  }
+  // The window and vantrelctl may log at the same time; a server's error
+  // text must not forge lines of the log.
+  AppendLogLine(ProgramFile("notify.log"),
+                FormatNowText() + "\t" + ChannelName(channel) + "\t" + EscapeOutputField(error),
+                kLogLimitBytes);
 }
 
 // A message a channel did not send before the program ended.

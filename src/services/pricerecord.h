@@ -2,12 +2,14 @@
 
 #include <string>
 
+#include "engine/tracking.h"
+
 class CTask;
 
 // What a tracking pass does with a new price: a point dated now at the
 // task's CurrentPrice goes into its price history (made from the file at
 // `historyPath` when the task has none attached, so that no point is lost),
-// the lowest and highest prices follow it, and the history is written to
-// `historyPath`. False when the history refused the point (nothing is
-// written) or the file could not be written.
-bool RecordTrackedPrice(CTask& task, const std::string& historyPath);
+// and the lowest and highest prices follow it. Returns the write of the
+// history to `historyPath` (SaveHistoryFile), which the tracker runs; empty
+// when the history refused the point.
+HistoryWrite RecordTrackedPrice(CTask& task, const std::string& historyPath);

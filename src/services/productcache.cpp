@@ -6,6 +6,7 @@
 #include "base/files.h"
 #include "services/comparison.h"
 #include "services/history.h"
+#include "services/historyfile.h"
 
 namespace {
 
@@ -53,7 +54,9 @@ std::shared_ptr<CETaoInfo> FetchComparisonFile(const CTask& task, const std::str
 std::shared_ptr<CPriceInfo> FetchHistoryFile(const CTask& task, const std::string& path) {
   auto info = std::make_shared<CPriceInfo>();
   info->FetchFromServer(task.GetUrl(), task.GetCurrentPrice());
-  info->SaveCache(path);
+  // Another link of the same product may have recorded points in the file
+  // already: they are kept with the server's.
+  SaveHistoryFile(*info, path);
   return info;
 }
 

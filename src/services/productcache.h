@@ -20,7 +20,9 @@ std::string HistoryFilePath(const CTask& task, const std::string& pricesFolder);
 bool ComparisonFileIsFresh(const std::string& path);
 
 // Fetches a task's comparison (or history) from the server, writes its cache
-// file and returns it; a failed fetch still writes the (empty) result.
+// file and returns it; a failed fetch still writes the (empty) result. A
+// history file already there (another link of the same product) keeps its
+// points: they join the server's (SaveHistoryFile).
 std::shared_ptr<CETaoInfo> FetchComparisonFile(const CTask& task, const std::string& path,
                                                const CSiteList* sites);
 std::shared_ptr<CPriceInfo> FetchHistoryFile(const CTask& task, const std::string& path);

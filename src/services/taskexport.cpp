@@ -11,6 +11,7 @@
 #include "base/programdir.h"
 #include "engine/tasklist.h"
 #include "services/history.h"
+#include "services/historyfile.h"
 
 namespace {
 
@@ -440,7 +441,7 @@ ImportOutcome ImportExportedTasks(const std::vector<ExportedTask>& entries, cons
     // A history file of the same product already there is the newer one.
     const std::string historyPath = HistoryPath(entry.values);
     if (entry.history && !list.FindByUrl(entry.values.url) && !FileExists(historyPath))
-      entry.history->SaveCache(historyPath);
+      SaveHistoryFile(*entry.history, historyPath);
     auto task = std::make_shared<CTask>(entry.values);
     const bool taken = add(task);
     if (taken) outcome.added.push_back(task);

@@ -4,12 +4,13 @@
 
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/files.h"
 #include "base/programdir.h"
+#include "base/stoprequest.h"
 #include "base/stringtable.h"
 #include "engine/events_print.h"
 #include "engine/events_queue.h"
@@ -25,8 +26,8 @@
 
 namespace {
 
-// SIGINT and SIGTERM are taken by sigtimedwait on the main thread; blocking
-// them before any thread starts keeps them away from the pool's threads.
+// SIGINT and SIGTERM are taken by a thread of their own; blocking them
+// before any thread starts keeps them away from the pool's threads.
 sigset_t StopSignals() {
   sigset_t set;
   sigemptyset(&set);
@@ -35,11 +36,24 @@ sigset_t StopSignals() {
   return set;
 }
 
-// True when a stop signal came within `wait`.
-bool StopRequested(const sigset_t& signals, std::chrono::milliseconds wait) {
-  const timespec timeout{static_cast<time_t>(wait.count() / 1000),
-                         static_cast<long>(wait.count() % 1000) * 1000000L};
-  return sigtimedwait(&signals, nullptr, &timeout) > 0;
+// A stop signal may come at any point, in a pass or a lock wait included:
+// from then on running transfers end and lock waits are cut short, so that
+// the passes, the last saves and the command are over within two seconds.
+void WatchStopSignals(const sigset_t& signals) {
+  std::thread([signals] {
+    int signal = 0;
+    if (sigwait(&signals, &signal) == 0) RequestStop();
+  }).detach();
+}
+
+// True when a stop was requested within `wait`.
+bool StopSignalCame(std::chrono::milliseconds wait) {
+  const auto end = std::chrono::steady_clock::now() + wait;
+  while (!StopRequested()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
 }
 
 constexpr std::chrono::seconds kNotifyExitWait(10);
@@ -63,6 +77,7 @@ int RunTrack(const std::vector<std::string>& args) {
   }
   const sigset_t signals = StopSignals();
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  WatchStopSignals(signals);
 
   SweepProgramTemporaries();
   CSiteList sites;
@@ -103,11 +118,11 @@ int RunTrack(const std::vector<std::string>& args) {
       ScheduleOnce(tracker, tasks, settings.sleepTimeMs);
       // One-shot timers leave the queue when they fire.
       while (tracker.Queue().TimerCount() > 0 || !tracker.Queue().WaitIdle({})) {
-        if (StopRequested(signals, std::chrono::milliseconds(100))) break;
+        if (StopSignalCame(std::chrono::milliseconds(100))) break;
       }
     } else {
       tracker.ScheduleAllTasks();
-      while (!StopRequested(signals, std::chrono::milliseconds(1000))) {
+      while (!StopSignalCame(std::chrono::milliseconds(1000))) {
         // Adds of other processes are tracked without waiting for a pass.
         tasks.Refresh(tasksPath);
       }
@@ -121,8 +136,7 @@ int RunTrack(const std::vector<std::string>& args) {
   // the exit, and what it did not send is logged to notify.log.
   const auto flushEnd = std::chrono::steady_clock::now() + kNotifyExitWait;
   while (!notifier.Flush(std::chrono::milliseconds(100)) &&
-         std::chrono::steady_clock::now() < flushEnd &&
-         !StopRequested(signals, std::chrono::milliseconds(0))) {
+         std::chrono::steady_clock::now() < flushEnd && !StopRequested()) {
   }
   // A run whose changes did not all reach tasks.xml must not look like success.
   return printer.Showed(IDS_SAVE_TASKS_FAILED) ? 1 : 0;
@@ -139,9 +153,11 @@ VANTREL_COMMAND(track, "track", "[--once]",
                 "second, and on the way\n"
                 "out) and the history files as the program does; tasks that other processes\n"
                 "add to or delete from tasks.xml meanwhile are taken in. Ends on SIGINT or\n"
-                "SIGTERM once the running passes have finished (a page the browser is still\n"
-                "drawing is given up, and that pass records nothing); with --once, after one\n"
-                "pass of each tracked task.\n"
+                "SIGTERM within two seconds (running passes, a page the browser is still\n"
+                "drawing among them, are cut short and change nothing; what the others\n"
+                "found is saved); with --once, after one pass of each tracked task. A\n"
+                "file another process holds locked (one stopped with Ctrl-Z) is waited\n"
+                "for 10 seconds at most; its changes are saved later.\n"
                 "Prints one line per event, eight tab-separated columns in UTF-8:\n"
                 "  TIME EVENT LINK PRICESTATE STOCKSTATE PRICE STOCK TEXT\n"
                 "TIME is local time \"YYYY-MM-DD HH:MM:SS\". EVENT is UpdateData (the row is\n"

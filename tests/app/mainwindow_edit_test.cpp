@@ -48,6 +48,7 @@ TEST_F(MainWindowTest, EditReplacesTheTaskAndItsTimerAndSaves) {
   EXPECT_EQ(Cell(0, kColumnFrequency), QStringLiteral("1小时"));
   EXPECT_TRUE(window->Tracker().IsScheduled(edited->GetUrl()));
   ExpectCounts(2, 2, 0);
+  window->FlushTaskFile();
   CTaskList saved;
   ASSERT_TRUE(saved.LoadTasks(ProgramFile("tasks.xml"), "", "", nullptr));
   EXPECT_EQ(saved.TaskAt(0)->GetProductName(), "Kettle 2");
@@ -98,6 +99,7 @@ TEST_F(MainWindowTest, BatchEditSetsTheFrequencyOfEverySelectedTask) {
   EXPECT_EQ(tasks.TaskAt(1)->GetFrequencyMinute(), "15");
   EXPECT_EQ(tasks.TaskAt(2)->GetFrequencyHour(), "1");
   EXPECT_EQ(Cell(1, kColumnFrequency), QStringLiteral("2小时"));
+  window->FlushTaskFile();
   CTaskList saved;
   ASSERT_TRUE(saved.LoadTasks(ProgramFile("tasks.xml"), "", "", nullptr));
   EXPECT_EQ(saved.TaskAt(0)->GetFrequencyHour(), "2");

@@ -108,6 +108,7 @@ class MainWindowTest : public testing::Test {
 
   // The statuses tasks.xml holds now, in order.
   std::vector<int> SavedStatuses() {
+    if (window) window->FlushTaskFile();
     CTaskList saved;
     EXPECT_TRUE(saved.LoadTasks(ProgramFile("tasks.xml"), "", "", nullptr));
     std::vector<int> statuses;

@@ -104,10 +104,15 @@ TEST_F(WindowGeometryTest, CountersAreCurrentWhenAFailedSaveShowsItsBox) {
   // tasks.xml can't be written: a folder of that name is in the way.
   std::filesystem::remove(ProgramFile("tasks.xml"));
   std::filesystem::create_directories(ProgramFile("tasks.xml") + "/x");
+  // The saver tells of the failure on the window thread.
   window->PauseAll();
-  ASSERT_FALSE(shownWith.isEmpty());
+  window->FlushTaskFile();
+  ASSERT_TRUE(SpinUntil([&] { return !shownWith.isEmpty(); }));
   EXPECT_NE(shownWith.indexOf(QStringLiteral("暂停 <b>2</b>")), -1) << shownWith.toStdString();
+  shownWith.clear();
   window->StartAll();
+  window->FlushTaskFile();
+  ASSERT_TRUE(SpinUntil([&] { return !shownWith.isEmpty(); }));
   EXPECT_NE(shownWith.indexOf(QStringLiteral("正在跟踪 <b>2</b>")), -1) << shownWith.toStdString();
   SetMessageHandler({});
 }

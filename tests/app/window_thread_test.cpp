@@ -14,10 +14,12 @@
 #include "app/changelistdlg.h"
 #include "app/popmsgdlg.h"
 #include "app/windowjobs.h"
+#include "base/filelock.h"
 #include "base/ini.h"
 #include "base/openlink.h"
 #include "mainwindow_fixture.h"
 #include "support/http_server.h"
+#include "support/lockholder.h"
 
 namespace {
 
@@ -131,6 +133,23 @@ TEST(WindowJobsWait, ReturnsTheResultWhileTheWindowThreadGoesOn) {
   });
   EXPECT_EQ(result, 42);
   EXPECT_GE(ticks, 5);
+}
+
+// A process stopped while it holds tasks.xml.lock: the window opens and its
+// commands return at once; their save follows once the lock is free.
+TEST_F(WindowThreadTest, ALockHeldElsewhereNeverHoldsTheWindowThread) {
+  SetFileLockPatience(std::chrono::seconds(5));
+  LockHolder other(ProgramFile("tasks.xml.lock"));
+  ASSERT_TRUE(other.Holding());
+  AddTask("Kettle", true);
+  OpenWindow();
+  QElapsedTimer clock;
+  clock.start();
+  window->PauseAll();
+  EXPECT_LT(clock.elapsed(), 500);
+  other.Release();
+  EXPECT_EQ(SavedStatuses(), (std::vector<int>{0, 0}));
+  SetFileLockPatience(std::chrono::seconds(10));
 }
 
 }  // namespace

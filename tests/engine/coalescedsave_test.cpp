@@ -42,4 +42,37 @@ TEST(CoalescedSave, APendingChangeIsSavedByTheSaverThread) {
   EXPECT_EQ(failures, 1);
 }
 
+TEST(CoalescedSave, AFailedSaveIsToldOnceAndTriedAgainOnTheSaverThread) {
+  std::atomic<int> saves{0}, failures{0};
+  std::atomic<bool> succeed{false}, onCaller{false};
+  const std::thread::id caller = std::this_thread::get_id();
+  CCoalescedSave save(
+      [&] {
+        onCaller = onCaller || std::this_thread::get_id() == caller;
+        ++saves;
+        return succeed.load();
+      },
+      [&] { ++failures; }, 10ms, CCoalescedSave::First::kOnSaverThread);
+  save.MarkChanged();
+  for (int i = 0; i < 400 && saves < 3; ++i) std::this_thread::sleep_for(5ms);
+  EXPECT_GE(saves, 3);
+  EXPECT_EQ(failures, 1);
+  EXPECT_FALSE(onCaller);
+  succeed = true;
+  save.Flush();
+  const int saved = saves;
+  save.Flush();  // nothing is left to save
+  EXPECT_EQ(saves, saved);
+}
+
+TEST(CoalescedSave, ABurstOfChangesMakesOneSaveAnIntervalLater) {
+  std::atomic<int> saves{0};
+  CCoalescedSave save([&] { return ++saves > 0; }, nullptr, 100ms,
+                      CCoalescedSave::First::kAfterInterval);
+  for (int i = 0; i < 100; ++i) save.MarkChanged();
+  EXPECT_EQ(saves, 0);
+  for (int i = 0; i < 400 && saves < 1; ++i) std::this_thread::sleep_for(5ms);
+  EXPECT_EQ(saves, 1);
+}
+
 }  // namespace

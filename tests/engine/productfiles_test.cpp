@@ -314,9 +314,12 @@ TEST_F(ProductFilesTest, HostileDomainAndIdentifierStayInTheProductFolders) {
                                              "productimgs/" + key,
                                              "productimgs/blank.jpg",
                                              "productitems/" + key + ".xml",
+                                             "productprices.lock",
                                              "productprices/" + key + ".xml",
+                                             "productprices/" + key + ".xml.spare",
                                              "tasks.xml",
-                                             "tasks.xml.lock"};
+                                             "tasks.xml.lock",
+                                             "tasks.xml.spare"};
   EXPECT_EQ(inHome, expected);
 
   ASSERT_TRUE(DeleteTask(Environment(), task));

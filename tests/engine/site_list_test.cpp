@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/site.h"
+#include "engine/spider.h"
 
 namespace {
 
@@ -150,6 +151,19 @@ TEST(CSiteList, ConcurrentAddsAndLookUps) {
   }
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(list.GetCount(), 800u);
+}
+
+TEST(SitePatterns, CompiledOncePerRecordAndAgainWhenTheRuleChanges) {
+  CSite site;
+  site.SetPriceRegex("a(b)");
+  const auto first = site.Pattern(SiteField::PriceRegex);
+  EXPECT_EQ(site.Pattern(SiteField::PriceRegex), first);
+  site.SetPriceRegex("c(d)");
+  const auto second = site.Pattern(SiteField::PriceRegex);
+  EXPECT_NE(second, first);
+  EXPECT_EQ(PatternGroup1("xcdx", *second), "d");
+  CSite copy(site);
+  EXPECT_NE(copy.Pattern(SiteField::PriceRegex), second);
 }
 
 }  // namespace

@@ -3,8 +3,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <mutex>
+#include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -145,6 +148,43 @@ TEST_F(SpiderCookiesTest, DamagedCookieFileIsIgnoredLineByLine) {
   EXPECT_EQ(cookies[0].name, "good");
   EXPECT_EQ(cookies[1].name, "empty");
   EXPECT_EQ(cookies[1].value, "");
+}
+
+// Two stores on one cookies.txt stand for two processes saving at once.
+TEST_F(SpiderCookiesTest, StoresSharingAFileLoseNoCookieAndKeepRemovals) {
+  const std::string path = m_home.File("shared.txt");
+  CCookieStore first(path), second(path);
+  for (int i = 0; i < 20; ++i) {
+    CCookieStore& store = i % 2 ? second : first;
+    ASSERT_TRUE(store.Add({"shop.example", false, "/", false, 0, "c" + std::to_string(i), "v"}));
+    ASSERT_TRUE(store.Save());
+  }
+  // A removal made by one store is not brought back by the other.
+  ASSERT_TRUE(first.Add({"shop.example", false, "/", false, 1, "c0", "v"}));
+  ASSERT_TRUE(first.Save());
+  ASSERT_TRUE(second.Add({"shop.example", false, "/", false, 0, "last", "v"}));
+  ASSERT_TRUE(second.Save());
+  EXPECT_EQ(CCookieStore(path).List().size(), 20u);
+  EXPECT_TRUE(CCookieStore(path).Matching("http://shop.example/").size() == 20u);
+}
+
+// A worker's requests to one shop go over one kept connection.
+TEST(SpiderConnections, OneThreadReusesItsConnectionToAShop) {
+  TempDir home(true);
+  TestHttpServer server;
+  server.Server().set_keep_alive_timeout(1);
+  std::vector<int> ports;
+  std::mutex lock;
+  server.Get("/page", [&](const httplib::Request& request, httplib::Response& response) {
+    std::lock_guard hold(lock);
+    ports.push_back(request.remote_port);
+    response.set_content("page", "text/html");
+  });
+  CSpider spider;
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(spider.GetPage(server.Url("/page"), "utf-8"), "page");
+  std::lock_guard hold(lock);
+  ASSERT_EQ(ports.size(), 3u);
+  EXPECT_EQ(std::set<int>(ports.begin(), ports.end()).size(), 1u);
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "base/clock.h"
 #include "base/codepage.h"
+#include "base/filelock.h"
 #include "base/files.h"
 #include "engine/tasklist.h"
+#include "support/lockholder.h"
 #include "support/tempdir.h"
 
 namespace {
@@ -177,6 +180,25 @@ TEST_F(Sharing, ATaskDeletedElsewhereIsGoneEvenWhenChangedHere) {
   ASSERT_TRUE(here.SaveTasks(path));
   EXPECT_EQ(FileUrls(path), (std::vector<std::string>{"b", "c", "x"}));
   EXPECT_EQ(told, std::vector<std::string>{"1 1"});
+}
+
+// A process stopped while it holds tasks.xml.lock: the others read, and a
+// save gives up in time, names it and keeps the change for the next save.
+TEST_F(Sharing, ALockHeldElsewhereBlocksNoReaderAndLosesNoChange) {
+  LockHolder other(path + ".lock");
+  ASSERT_TRUE(other.Holding());
+  SetFileLockPatience(std::chrono::milliseconds(200));
+  CTaskList reader;
+  EXPECT_TRUE(Load(reader, path));
+  EXPECT_FALSE(reader.Refresh(path));
+  here.AddTask(MakeTask("x"));
+  EXPECT_FALSE(here.SaveTasks(path));
+  EXPECT_EQ(here.LastLockHolder(), other.Pid());
+  EXPECT_NE(SaveTasksFailedText(here).find(std::to_string(other.Pid())), std::string::npos);
+  other.Release();
+  EXPECT_TRUE(here.SaveTasks(path));
+  EXPECT_EQ(FileUrls(path), (std::vector<std::string>{"a", "b", "c", "x"}));
+  SetFileLockPatience(std::chrono::seconds(10));
 }
 
 }  // namespace

@@ -91,6 +91,7 @@ TEST_F(TrackingDeleteTest, PassOfADeletedTaskReportsAndWritesNothing) {
   EXPECT_EQ(events.Count("UpdateChangeData"), 1u);
   EXPECT_EQ(kept->GetCurrentPrice(), "89.00");
   EXPECT_EQ(HistoryPoints(*kept), 1);
+  tracker->FlushTaskFile();
   const std::string saved = home.Read("tasks.xml");
   EXPECT_EQ(saved.find(doomedUrl), std::string::npos);
   EXPECT_NE(saved.find(kept->GetUrl()), std::string::npos);

@@ -132,6 +132,11 @@ void FakeShop::StandInFor(std::initializer_list<HostId> hosts) const {
   for (HostId id : hosts) IniWriteString(ProgramFile("config.ini"), "Hosts", HostKey(id), Host());
 }
 
+void FakeShop::KeepConnections(time_t idleSeconds, size_t requests) {
+  m_server->Server().set_keep_alive_timeout(idleSeconds);
+  m_server->Server().set_keep_alive_max_count(requests);
+}
+
 int FakeShop::Requests(const std::string& path) const {
   return static_cast<int>(RequestsTo(path).size());
 }

@@ -100,6 +100,11 @@ class FakeShop {
   // program directory's config.ini (so the test's TempDir(true) must exist).
   void StandInFor(std::initializer_list<HostId> hosts) const;
 
+  // Keeps idle connections open for `idleSeconds` and up to `requests`
+  // requests each, as a shop does (a benchmark of reused connections);
+  // stopping the shop then waits for open ones.
+  void KeepConnections(time_t idleSeconds, size_t requests);
+
   // Requests received for a path (query ignored), and all in order.
   int Requests(const std::string& path) const;
   std::vector<ShopRequest> RequestsTo(const std::string& path) const;

@@ -70,6 +70,12 @@ TestHttpServer::TestHttpServer() {
     const_cast<httplib::Request&>(request).headers.erase("Accept-Encoding");
     return httplib::Server::HandlerResponse::Unhandled;
   });
+  // The fetcher keeps its connections open for the next request; an idle one
+  // is closed here at once, so that stopping the server never waits for it.
+  m_server.set_keep_alive_timeout(0);
+  // As a shop's server does: a reply on a kept connection must not wait for
+  // the client's delayed acknowledgement.
+  m_server.set_tcp_nodelay(true);
   m_port = m_server.bind_to_any_port("127.0.0.1");
   m_thread = std::thread([this] { m_server.listen_after_bind(); });
   // stop() does nothing to a server whose loop has not started yet.

@@ -6,8 +6,11 @@
 #include <sstream>
 
 TempDir::TempDir(bool asProgramDirectory) : m_isHome(asProgramDirectory) {
-  char pattern[] = "/tmp/vantrel-test-XXXXXX";
-  const char* made = mkdtemp(pattern);
+  // TMPDIR names the disk to work on (benchmarks compare a real disk with
+  // tmpfs); /tmp without it.
+  const char* root = std::getenv("TMPDIR");
+  std::string pattern = std::string(root && *root ? root : "/tmp") + "/vantrel-test-XXXXXX";
+  const char* made = mkdtemp(pattern.data());
   m_path = std::string(made ? made : "/tmp") + "/";
   if (m_isHome) {
     if (const char* old = std::getenv("VANTREL_HOME")) {

@@ -2,8 +2,9 @@
 
 #include <string>
 
-// A fresh folder under /tmp that is removed with everything in it when the
-// object goes; with `asProgramDirectory` it is also VANTREL_HOME meanwhile.
+// A fresh folder under $TMPDIR (else /tmp) that is removed with everything in
+// it when the object goes; with `asProgramDirectory` it is also VANTREL_HOME
+// meanwhile.
 class TempDir {
  public:
   explicit TempDir(bool asProgramDirectory = false);

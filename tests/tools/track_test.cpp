@@ -4,9 +4,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -18,6 +21,7 @@
 #include "services/history.h"
 #include "support/command_line.h"
 #include "support/fakeshop.h"
+#include "support/lockholder.h"
 #include "support/tempdir.h"
 
 namespace {
@@ -181,6 +185,37 @@ TEST_F(VantrelctlTrack, UsageAndMissingFiles) {
   DeleteFile(home.File("sites.xml"));
   RunShell(VantrelctlPath() + " track --once 2>/dev/null", status);
   EXPECT_EQ(status, 1);
+}
+
+// SIGTERM ends track --once within two seconds wherever it waits: on a shop
+// that does not answer, or on a lock a stopped process holds.
+TEST_F(VantrelctlTrack, SigtermEndsItWithinTwoSecondsWhereverItWaits) {
+  std::promise<void> answer;
+  std::shared_future<void> answered = answer.get_future().share();
+  shop.Serve("/item.html", [answered](const ShopRequest&) {
+    answered.wait();
+    return MakeReply(Page("89.00"));
+  });
+  const struct {
+    const char* what;
+    bool shopAnswers;
+  } cases[] = {{"a pass waiting on its shop", false}, {"a save waiting on a lock", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::optional<LockHolder> other;
+    if (c.shopAnswers) other.emplace(home.File("tasks.xml.lock"));
+    const int before = shop.Requests("/item.html");
+    const pid_t child = SpawnProgram({VantrelctlPath(), "track", "--once"});
+    ASSERT_GT(child, 0);
+    if (c.shopAnswers) answer.set_value();
+    for (int i = 0; i < 2000 && shop.Requests("/item.html") == before; ++i) usleep(5000);
+    usleep(300000);  // into the pass, or into the save after it
+    const auto start = std::chrono::steady_clock::now();
+    kill(child, SIGTERM);
+    int raw = 0;
+    ASSERT_EQ(waitpid(child, &raw, 0), child);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  }
 }
 
 }  // namespace
