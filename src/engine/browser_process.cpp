@@ -11,8 +11,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -81,6 +83,40 @@ bool WaitReady(int socket, short events, CBrowserProcess::Clock::time_point dead
     if (result > 0) return true;
     if (result < 0 && errno != EINTR) return true;  // the next call reports it
   }
+}
+
+// The process group and the data segment (bytes) of process `pid`; false
+// when it is gone.
+bool ReadGroupAndData(const char* pid, pid_t& group, long long& dataBytes) {
+  char path[64];
+  char text[512];
+  std::snprintf(path, sizeof path, "/proc/%s/stat", pid);
+  const int statFd = open(path, O_RDONLY | O_CLOEXEC);
+  if (statFd < 0) return false;
+  const ssize_t n = read(statFd, text, sizeof text - 1);
+  close(statFd);
+  if (n <= 0) return false;
+  text[n] = '\0';
+  // The name may hold blanks and parentheses; the fields after it do not.
+  const char* afterName = std::strrchr(text, ')');
+  char state = 0;
+  int parent = 0, processGroup = 0;
+  if (!afterName || std::sscanf(afterName + 1, " %c %d %d", &state, &parent, &processGroup) != 3)
+    return false;
+  group = processGroup;
+  std::snprintf(path, sizeof path, "/proc/%s/statm", pid);
+  const int statmFd = open(path, O_RDONLY | O_CLOEXEC);
+  if (statmFd < 0) return false;
+  const ssize_t m = read(statmFd, text, sizeof text - 1);
+  close(statmFd);
+  if (m <= 0) return false;
+  text[m] = '\0';
+  long long size = 0, resident = 0, shared = 0, code = 0, library = 0, dataPages = 0;
+  if (std::sscanf(text, "%lld %lld %lld %lld %lld %lld", &size, &resident, &shared, &code, &library,
+                  &dataPages) != 6)
+    return false;
+  dataBytes = dataPages * sysconf(_SC_PAGESIZE);
+  return true;
 }
 
 // The environment of the browser: the caller's, with the home and XDG
@@ -275,11 +311,30 @@ CBrowserProcess::Io CBrowserProcess::Read(std::string& message, Clock::time_poin
     if (n > 0) {
       m_buffer.append(chunk, static_cast<size_t>(n));
     } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-      if (!WaitReady(m_socket, POLLIN, deadline)) return Io::kTimedOut;
+      SampleMemory();
+      const auto until = std::min(deadline, m_nextSample);
+      if (!WaitReady(m_socket, POLLIN, until) && Clock::now() >= deadline) return Io::kTimedOut;
     } else {
       return Io::kClosed;
     }
   }
+}
+
+// A process killed at the memory cap need not say so; what it held just
+// before tells that death apart from other crashes.
+void CBrowserProcess::SampleMemory() {
+  if (m_group <= 0 || Clock::now() < m_nextSample) return;
+  m_nextSample = Clock::now() + std::chrono::milliseconds(100);
+  DIR* processes = opendir("/proc");
+  if (!processes) return;
+  while (dirent* entry = readdir(processes)) {
+    if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
+    pid_t group = 0;
+    long long dataBytes = 0;
+    if (ReadGroupAndData(entry->d_name, group, dataBytes) && group == m_group)
+      m_peakDataBytes = std::max(m_peakDataBytes, dataBytes);
+  }
+  closedir(processes);
 }
 
 void CBrowserProcess::Stop() {
@@ -305,6 +360,8 @@ void CBrowserProcess::Stop() {
   if (m_socket >= 0) close(m_socket);
   m_socket = -1;
   m_buffer.clear();
+  m_peakDataBytes = 0;
+  m_nextSample = {};
   if (!m_profile.empty()) {
     std::error_code ignored;
     std::filesystem::remove_all(m_profile, ignored);

@@ -41,6 +41,10 @@ class CBrowserProcess {
   // the profile folder while the browser runs).
   std::string ErrorOutputTail() const;
 
+  // The largest data segment, in bytes, that one of the browser's processes
+  // was seen holding while Read() waited (sampled every tenth of a second).
+  long long PeakDataBytes() const { return m_peakDataBytes; }
+
  private:
   pid_t m_keeper = -1;  // the browser's parent, a child of ours (see RunKeeper)
   pid_t m_group = -1;   // the browser's process group
@@ -48,6 +52,10 @@ class CBrowserProcess {
   int m_slot = -1;
   std::string m_profile;
   std::string m_buffer;
+  long long m_peakDataBytes = 0;
+  Clock::time_point m_nextSample{};
+
+  void SampleMemory();
 };
 
 // Ends every browser process group this process started and refuses new

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
+#include <thread>
 
 #include "base/ini.h"
 #include "base/programdir.h"
@@ -119,6 +120,22 @@ bool ReportsOutOfMemory(const std::string& errorOutput) {
          errorOutput.find("ut of memory") != std::string::npos;
 }
 
+// Allocations fail at the cap in ways that do not all print why, so a process
+// seen holding three quarters of the cap (an idle browser holds a quarter of
+// 1 GB) died of it. Otherwise the browser's report decides; the page reports
+// its process gone before the browser has written why, so that report gets a
+// moment to arrive.
+bool DiedOfMemory(const CBrowserProcess& browser, int memoryMegabytes) {
+  const long long capBytes = static_cast<long long>(memoryMegabytes) << 20;
+  if (browser.PeakDataBytes() * 4 > capBytes * 3) return true;
+  const auto giveUp = Clock::now() + std::chrono::seconds(1);
+  while (!ReportsOutOfMemory(browser.ErrorOutputTail())) {
+    if (Clock::now() >= giveUp) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
 void RenderInBrowser(const RenderRequest& request, Clock::time_point deadline,
                      RenderResult& result) {
   const RenderLimits limits = GetRenderLimits();
@@ -132,7 +149,7 @@ void RenderInBrowser(const RenderRequest& request, Clock::time_point deadline,
   session.Render(request, result);
   const bool crashed =
       result.error == RenderError::kCrashed || result.error == RenderError::kBrowserExited;
-  if (crashed && ReportsOutOfMemory(browser.ErrorOutputTail())) {
+  if (crashed && DiedOfMemory(browser, limits.memoryMegabytes)) {
     result.error = RenderError::kOutOfMemory;
     result.detail = std::to_string(limits.memoryMegabytes) + " MB";
   }

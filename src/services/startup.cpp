@@ -72,6 +72,8 @@ void SweepOrphanedProductFiles(const CTaskList& tasks) {
   const std::time_t before = std::time(nullptr) - kOrphanAgeSeconds;
   for (const char* folder : {"productitems/", "productprices/"})
     SweepOrphans(ProgramFile(folder), ".xml", keys, before);
+  // A history file's spare goes with it.
+  SweepOrphans(ProgramFile("productprices/"), ".xml.spare", keys, before);
 }
 
 void SweepProgramTemporaries() {
