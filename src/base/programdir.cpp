@@ -32,9 +32,11 @@ std::string RunningExecutableDir() {
   return exe.substr(0, exe.rfind('/') + 1);
 }
 
-// Where the executable lies does not change while it runs.
+// Where the executable lies does not change while it runs. Never destroyed:
+// a worker may still ask for a program file while the process exits.
 const ProgramLayout& RunningLayout() {
-  static const ProgramLayout layout = DetectProgramLayout(RunningExecutableDir());
+  static const ProgramLayout& layout =
+      *new ProgramLayout(DetectProgramLayout(RunningExecutableDir()));
   return layout;
 }
 

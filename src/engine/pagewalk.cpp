@@ -270,8 +270,9 @@ void PageWalker::StartScript(Frame& frame, const Attributes& attrs) {
   frame.noText = true;
   m_script.clear();
   const std::string_view type = Trimmed(attrs.type.substr(0, attrs.type.find(';')));
-  m_scriptJsonLd = strncasecmp(type.data(), "application/ld+json", type.size()) == 0 &&
-                   type.size() == std::strlen("application/ld+json");
+  constexpr std::string_view kJsonLd = "application/ld+json";
+  m_scriptJsonLd =
+      type.size() == kJsonLd.size() && strncasecmp(type.data(), kJsonLd.data(), type.size()) == 0;
   m_scriptJson = m_scriptJsonLd || type.find("json") != std::string_view::npos;
   m_scriptKept = m_scriptJsonLd || m_scriptText < kMostScriptText;
 }

@@ -294,8 +294,9 @@ PageReading ReadProductPrice(const PageFacts& facts, const FoundValues& jsonLd) 
     Choose(reading, meta.value, kFromMeta, meta.currency, meta.written);
     return reading;
   }
+  if (!best) return reading;
   const bool alone = groups.size() == 1 || groups[1].score <= 0;
-  if (!best || best->score < (alone ? kAcceptAlone : kAccept)) return reading;
+  if (best->score < (alone ? kAcceptAlone : kAccept)) return reading;
   if (!alone && best->score - groups[1].score < kMargin) return reading;
   // The source that made it: the page alone, or the page with its state.
   const char* source = best->best >= kAccept || !best->state ? kFromPage : kFromState;

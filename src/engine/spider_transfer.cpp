@@ -239,6 +239,9 @@ TransferReply PerformTransfer(const TransferRequest& request) {
   cookies->Attach(c);
   curl_easy_setopt(c, CURLOPT_COOKIEFILE, "");  // turns the cookie engine on
   CURLcode result = curl_easy_perform(c);
+  // Frees the option's list, which curl_easy_reset would leak; the shared
+  // cookies stay in the store.
+  curl_easy_setopt(c, CURLOPT_COOKIEFILE, nullptr);
   if (exchange.sawSetCookie) cookies->Save();
   if (result == CURLE_FILESIZE_EXCEEDED) reply.tooLarge = true;
   reply.timedOut = result == CURLE_OPERATION_TIMEDOUT;

@@ -1,4 +1,5 @@
 #include "app/popmsgdlg.h"
+#include "app/windowjobs.h"
 
 #include <cstdint>
 #include <string>
@@ -138,7 +139,10 @@ class PopDialogTest : public ::testing::Test {
   PopDialogTest() {
     SetLinkOpener([this](const std::string& url) { opened.push_back(url); });
   }
-  ~PopDialogTest() override { SetLinkOpener(nullptr); }
+  ~PopDialogTest() override {
+    CWindowJobs::Shared().WaitForAll();
+    SetLinkOpener(nullptr);
+  }
   CPopMsgContext Context() {
     CPopMsgContext context;
     context.clock = [this] { return now; };
