@@ -176,8 +176,10 @@ void CacheLocked(const std::string& file, const FileStamp& stamp, const IniLines
 
 std::optional<std::string> ReadValue(const std::string& file, const std::string& section,
                                      const std::string& key) {
-  std::lock_guard lock(g_iniLock);
+  // Looked at before the lock, so that the workers' reads don't queue behind
+  // each other's stat; a write in between only makes the stamps differ.
   const FileStamp stamp = StampOf(file);
+  std::lock_guard lock(g_iniLock);
   auto cached = g_cache.find(file);
   if (cached == g_cache.end() || !cached->second.settled || cached->second.stamp != stamp) {
     FileStamp read = stamp;

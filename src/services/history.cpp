@@ -132,7 +132,10 @@ void CPriceInfo::FetchFromServer(const std::string& productLink, const std::stri
 }
 
 bool CPriceInfo::AddItem(const CPriceInfoItem& item) {
-  Point point{item, DateValue(item.date)};
+  return AddPoint({item, DateValue(item.date)});
+}
+
+bool CPriceInfo::AddPoint(Point point) {
   auto same = [&](const Point& other) {
     return other.when == point.when && EqualNoCase(other.item.price, point.item.price);
   };
@@ -218,8 +221,10 @@ size_t CPriceInfo::AddItems(const std::vector<CPriceInfoItem>& items) {
 }
 
 bool CPriceInfo::AddCurrentPrice(const std::string& price) {
-  CPriceInfoItem item{FormatNowText(), price};
-  if (!AddItem(item)) return false;
+  // The date is known: reading its text back would cost a time zone lookup.
+  const std::time_t now = CurrentTime();
+  CPriceInfoItem item{FormatTimeText(now), price};
+  if (!AddPoint({item, now})) return false;
   std::lock_guard<std::mutex> lock(m_lock);
   double value = PriceValue(price);
   if (PriceValue(m_lowestPrice) <= 0 || PriceValue(m_lowestPrice) > value) {

@@ -80,6 +80,8 @@ class CPriceInfo {
     std::time_t when;  // the date read back, for ordering
   };
 
+  bool AddPoint(Point point);
+
   // The summary rules for one server point: the first point is the lowest;
   // a lower one replaces it, a higher one the highest; ties keep the earlier.
   void TakeIntoSummary(const CPriceInfoItem& item);
