@@ -91,6 +91,11 @@ struct Shop {
       history->LoadCache(file);
       task->SetPriceHistory(std::move(history));
     }
+    // The list's own tasks.xml, as a started program has it: a file left by
+    // an earlier list would be merged into this one by its first save.
+    const std::string file = home.File("tasks.xml");
+    DeleteFile(file);
+    tasks.SaveTasks(file);
   }
 };
 
@@ -222,15 +227,10 @@ Round Best(int runs, Run run) {
   return best;
 }
 
-// A round of `count` tasks that all stand at 99.00 and see 89.00, with their
-// own tasks.xml on disk as a started program has it: the last round's file
-// would be merged into the list by the first pass.
+// A round of `count` tasks that all stand at 99.00 and see 89.00.
 Round FreshRound(Shop& s, int count) {
   CTaskList tasks;
   s.Fill(tasks, count, "/fixed.html");
-  const std::string file = s.home.File("tasks.xml");
-  DeleteFile(file);
-  tasks.SaveTasks(file);
   return RunRound(s, tasks, count);
 }
 
