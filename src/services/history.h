@@ -77,7 +77,7 @@ class CPriceInfo {
  private:
   struct Point {
     CPriceInfoItem item;
-    std::time_t when;  // the date read back, for ordering
+    std::time_t when;  // the date in seconds, for ordering
   };
 
   bool AddPoint(Point point);
